@@ -1,0 +1,103 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+#include "platform/error.h"
+
+namespace plb {
+namespace {
+
+[[noreturn]] void Fail(const std::string& path, const char* step, int error) {
+  throw EWriteError("Cannot write \"" + path + "\": " + step + ": " + std::strerror(error));
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::string parent = std::filesystem::path(path).parent_path().string();
+  return parent.empty() ? "." : parent;
+}
+
+// A name nobody else picks: pid, a per-process counter and random bits. O_EXCL guards the rest.
+std::string TemporaryNameBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  const std::string name = std::filesystem::path(path).filename().string();
+  return FolderOf(path) + "/." + name + ".tmp-" + std::to_string(getpid()) + "-" +
+         std::to_string(counter.fetch_add(1)) + "-" + std::to_string(random() & 0xffffffu);
+}
+
+// Removes the temporary file unless the rename has taken it over.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (fd_ >= 0) close(fd_);
+    if (!released_) unlink(path_.c_str());
+  }
+  int& Fd() { return fd_; }
+  const std::string& Path() const { return path_; }
+  void Release() { released_ = true; }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  bool released_ = false;
+};
+
+void WriteAll(int fd, std::string_view bytes, const std::string& path) {
+  while (!bytes.empty()) {
+    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      Fail(path, "write", errno);
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+  }
+}
+
+void SyncFolder(const std::string& folder, const std::string& path) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) Fail(path, "open folder", errno);
+  const int result = fsync(fd);
+  const int error = errno;
+  close(fd);
+  // Some filesystems cannot sync a folder; the rename itself has happened.
+  if (result != 0 && error != EINVAL && error != EROFS) Fail(path, "sync folder", error);
+}
+
+}  // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode) {
+  if (path.empty()) throw EWriteError("Cannot write a file without a name");
+  struct stat old {};
+  const bool exists = stat(path.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) Fail(path, "not a regular file", EISDIR);
+
+  TemporaryFile temp(TemporaryNameBeside(path));
+  const mode_t create_mode = exists ? (old.st_mode & 07777) : mode;
+  temp.Fd() = open(temp.Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, create_mode);
+  if (temp.Fd() < 0) Fail(path, "create temporary file", errno);
+  // The umask applies to open(); an existing file's bits are kept exactly.
+  if (exists && fchmod(temp.Fd(), old.st_mode & 07777) != 0) Fail(path, "set permissions", errno);
+  WriteAll(temp.Fd(), bytes, path);
+  if (fsync(temp.Fd()) != 0) Fail(path, "sync", errno);
+  if (close(temp.Fd()) != 0) {
+    temp.Fd() = -1;
+    Fail(path, "close", errno);
+  }
+  temp.Fd() = -1;
+  if (rename(temp.Path().c_str(), path.c_str()) != 0) Fail(path, "rename", errno);
+  temp.Release();
+  SyncFolder(FolderOf(path), path);
+}
+
+}  // namespace plb
