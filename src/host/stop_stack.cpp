@@ -1,0 +1,36 @@
+#include "host/stop_stack.h"
+
+#include <exception>
+
+namespace plb {
+
+TStopStack::~TStopStack() {
+  try {
+    RunAll();
+  } catch (...) {
+  }
+}
+
+void TStopStack::Arm(std::string name, Step step) { steps_.emplace_back(std::move(name), std::move(step)); }
+
+void TStopStack::RunAll() {
+  std::exception_ptr first_failure;
+  while (!steps_.empty()) {
+    Step step = std::move(steps_.back().second);
+    steps_.pop_back();
+    try {
+      step();
+    } catch (...) {
+      if (!first_failure) first_failure = std::current_exception();
+    }
+  }
+  if (first_failure) std::rethrow_exception(first_failure);
+}
+
+std::vector<std::string> TStopStack::ArmedNames() const {
+  std::vector<std::string> names;
+  for (const auto& s : steps_) names.push_back(s.first);
+  return names;
+}
+
+}  // namespace plb
