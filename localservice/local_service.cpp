@@ -1,0 +1,254 @@
+#include "localservice/local_service.h"
+
+#include <httplib.h>
+#include <openssl/evp.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+
+namespace plb::localservice {
+namespace {
+
+constexpr size_t kRecordedBytesLimit = 64 * 1024;
+
+std::string Sha256Hex(const std::string& bytes) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
+  std::string hex;
+  char pair[3];
+  for (unsigned int i = 0; i < length; ++i) {
+    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
+    hex += pair;
+  }
+  return hex;
+}
+
+std::map<std::string, std::string> QueryItems(const httplib::Request& request) {
+  std::map<std::string, std::string> items;
+  for (const auto& [name, value] : request.params) items[name] = value;
+  return items;
+}
+
+// The parts of a multipart body in the order they arrived (the library's own map loses it).
+std::vector<FormPart> ReadParts(const httplib::Request& request, const httplib::ContentReader& reader) {
+  std::vector<FormPart> parts;
+  if (request.is_multipart_form_data()) {
+    reader(
+        [&](const httplib::MultipartFormData& header) {
+          parts.push_back({header.name, header.filename, header.content_type, "", !header.filename.empty()});
+          return true;
+        },
+        [&](const char* data, size_t length) {
+          parts.back().content.append(data, length);
+          return true;
+        });
+  } else {
+    std::string body;
+    reader([&](const char* data, size_t length) {
+      body.append(data, length);
+      return true;
+    });
+  }
+  return parts;
+}
+
+std::string BadXml() {
+  return "<?xml version=\"1.0\"?><broken_response><unclosed attr=\"x\">";
+}
+
+}  // namespace
+
+nlohmann::json RequestsJson(const std::vector<RecordedRequest>& requests) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const auto& request : requests) {
+    nlohmann::json parts = nlohmann::json::array();
+    for (const auto& part : request.parts)
+      parts.push_back({{"name", part.name},
+                       {"filename", part.filename},
+                       {"content_type", part.content_type},
+                       {"size", part.size},
+                       {"sha256", part.sha256},
+                       {"is_file", part.is_file},
+                       {"value", part.bytes}});
+    list.push_back({{"method", request.method},
+                    {"path", request.path},
+                    {"query", request.query},
+                    {"user_agent", request.user_agent},
+                    {"content_type", request.content_type},
+                    {"parts", parts}});
+  }
+  return list;
+}
+
+LocalService::LocalService(std::string data_dir, std::string www_dir)
+    : data_dir_(std::move(data_dir)), www_dir_(std::move(www_dir)) {}
+
+LocalService::~LocalService() {
+  Stop();
+}
+
+std::string LocalService::BaseUrl() const {
+  return "http://127.0.0.1:" + std::to_string(port_) + "/";
+}
+
+std::string LocalService::WwwDir() const {
+  return www_dir_.empty() ? std::string(PLB_LOCALSERVICE_WWW) : www_dir_;
+}
+
+void LocalService::Start(int port) {
+  server_ = std::make_unique<httplib::Server>();
+  server_->set_payload_max_length(256u << 20);
+  if (port == 0) {
+    port_ = server_->bind_to_any_port("127.0.0.1");
+  } else {
+    port_ = server_->bind_to_port("127.0.0.1", port) ? port : -1;
+  }
+  if (port_ <= 0) throw std::runtime_error("cannot listen on 127.0.0.1:" + std::to_string(port));
+  state_ = std::make_unique<ServiceState>(data_dir_, BaseUrl());
+  Routes();
+  thread_ = std::thread([this] { server_->listen_after_bind(); });
+}
+
+void LocalService::Stop() {
+  {
+    std::lock_guard guard(pause_lock_);
+    stopping_ = true;
+  }
+  pause_wake_.notify_all();
+  if (server_) server_->stop();
+  if (thread_.joinable()) thread_.join();
+}
+
+void LocalService::Pause(int ms) {
+  std::unique_lock guard(pause_lock_);
+  pause_wake_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+void LocalService::Record(RecordedRequest request) {
+  std::lock_guard guard(lock_);
+  requests_.push_back(std::move(request));
+}
+
+std::vector<RecordedRequest> LocalService::Requests() const {
+  std::lock_guard guard(lock_);
+  return requests_;
+}
+
+void LocalService::Routes() {
+  auto api = [this](const httplib::Request& request, httplib::Response& response,
+                    const httplib::ContentReader& reader) {
+    std::vector<FormPart> parts = ReadParts(request, reader);
+    RecordedRequest record{request.method,
+                           request.path,
+                           "",
+                           request.get_header_value("User-Agent"),
+                           request.get_header_value("Content-Type"),
+                           {}};
+    for (const auto& [name, value] : request.params)
+      record.query += (record.query.empty() ? "" : "&") + name + "=" + value;
+    for (const auto& part : parts)
+      record.parts.push_back({part.name, part.filename, part.content_type, part.content.size(), Sha256Hex(part.content),
+                              part.content.size() <= kRecordedBytesLimit ? part.content : std::string(), part.is_file});
+    Record(std::move(record));
+
+    const std::optional<Fault> fault = faults_.Take(request.path);
+    if (fault && fault->kind == Fault::Kind::kDelay) Pause(fault->delay_ms);
+    Answer answer = state_->Handle(request.path, Form(std::move(parts)), request.get_header_value("User-Agent"));
+    if (fault) {
+      switch (fault->kind) {
+        case Fault::Kind::kError:
+          answer = Answer{200, answer.content_type, ErrorDocument(fault->code, fault->message)};
+          break;
+        case Fault::Kind::kStatus:
+          answer = Answer{fault->status, "text/plain", ""};
+          break;
+        case Fault::Kind::kBadXml:
+          answer.body = BadXml();
+          break;
+        case Fault::Kind::kEmpty:
+          answer.body.clear();
+          break;
+        case Fault::Kind::kBody:
+          answer.body = fault->body;
+          break;
+        case Fault::Kind::kSlowBody: {
+          const auto body = std::make_shared<std::string>(answer.body);
+          const int delay = fault->delay_ms;
+          response.status = answer.status;
+          response.set_content_provider(body->size(), answer.content_type,
+                                        [this, body, delay](size_t offset, size_t, httplib::DataSink& sink) {
+                                          Pause(delay);
+                                          if (stopping_) return false;
+                                          sink.write(body->data() + offset, 1);
+                                          return true;
+                                        });
+          return;
+        }
+        case Fault::Kind::kDrop:
+          response.status = 200;
+          response.set_content_provider(answer.body.size() + 64, answer.content_type,
+                                        [](size_t, size_t, httplib::DataSink&) { return false; });
+          return;
+        case Fault::Kind::kDelay:
+          break;
+      }
+    }
+    response.status = answer.status;
+    response.set_content(answer.body, answer.content_type);
+  };
+  server_->Post(R"(/(api|eyefi)/.*)", api);
+
+  auto command_page = [](const httplib::Request&, httplib::Response& response) {
+    response.set_content("<!DOCTYPE html><html><body></body></html>", "text/html; charset=UTF-8");
+  };
+  server_->Get("/plb/cmd", command_page);
+  server_->Get(R"(/api/getAppInfo\.php)", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content(state_->AppInfoDocument(), "text/xml; charset=UTF-8");
+  });
+  server_->Get("/local/books.json", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content(state_->StateJson()["books"].dump(), "application/json");
+  });
+
+  server_->Get("/test/requests", [this](const httplib::Request&, httplib::Response& response) {
+    // Bytes that are not UTF-8 (a JPEG part) are replaced rather than make the whole answer unreadable.
+    response.set_content(RequestsJson(Requests()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                         "application/json");
+  });
+  server_->Get("/test/state", [this](const httplib::Request&, httplib::Response& response) {
+    response.set_content(state_->StateJson().dump(), "application/json");
+  });
+  server_->Post("/test/reset", [this](const httplib::Request&, httplib::Response& response) {
+    {
+      std::lock_guard guard(lock_);
+      requests_.clear();
+    }
+    faults_.Clear();
+    state_->Reset();
+    response.set_content("{}", "application/json");
+  });
+  server_->Post("/test/fault", [this](const httplib::Request& request, httplib::Response& response) {
+    const std::optional<Fault> fault = ParseFault(QueryItems(request));
+    if (!fault || !request.has_param("path")) {
+      response.status = 400;
+      response.set_content("{\"error\":\"bad fault\"}", "application/json");
+      return;
+    }
+    faults_.Add(request.get_param_value("path"), *fault);
+    response.set_content("{}", "application/json");
+  });
+  server_->Post("/test/config", [this](const httplib::Request& request, httplib::Response& response) {
+    state_->Configure(QueryItems(request));
+    response.set_content("{}", "application/json");
+  });
+  server_->Post("/test/login", [this](const httplib::Request& request, httplib::Response& response) {
+    state_->AddSession(request.get_param_value("sessionid"));
+    response.set_content("{}", "application/json");
+  });
+
+  server_->set_mount_point("/", WwwDir());
+}
+
+}  // namespace plb::localservice

@@ -1,0 +1,89 @@
+#pragma once
+// The local implementation of the Plumora service on 127.0.0.1: the API endpoints with real
+// state, the web pages, a record of every request, and an admin endpoint through which tests
+// configure answers and inject faults.
+//
+// Admin endpoints (query items as parameters):
+//   GET  /test/requests             every recorded request as JSON
+//   GET  /test/state                books, long sessions, resources, logs, sessions as JSON
+//   POST /test/reset                forget requests, faults, configuration and sessions
+//   POST /test/fault?path=P&kind=K  queue a fault for endpoint path P (see fault_plan.h)
+//   POST /test/config?name=value    configure answers (see service_state.cpp)
+//   POST /test/login?sessionid=S    add a valid session id
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "localservice/fault_plan.h"
+#include "localservice/service_state.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace plb::localservice {
+
+struct RecordedPart {
+  std::string name;
+  std::string filename;
+  std::string content_type;
+  uint64_t size = 0;
+  std::string sha256;
+  std::string bytes;  // small parts only
+  bool is_file = false;
+};
+
+struct RecordedRequest {
+  std::string method;
+  std::string path;
+  std::string query;
+  std::string user_agent;
+  std::string content_type;
+  std::vector<RecordedPart> parts;
+};
+
+class LocalService {
+ public:
+  // data_dir receives the uploaded files; www_dir holds the pages (empty: the built-in folder).
+  LocalService(std::string data_dir, std::string www_dir);
+  ~LocalService();
+
+  // Binds 127.0.0.1:port (0 picks a free port) and serves on a thread. Throws std::runtime_error.
+  void Start(int port);
+  void Stop();
+
+  int Port() const { return port_; }
+  std::string BaseUrl() const;  // "http://127.0.0.1:PORT/"
+  FaultPlan& Faults() { return faults_; }
+  ServiceState& State() { return *state_; }
+  std::vector<RecordedRequest> Requests() const;
+
+ private:
+  void Routes();
+  void Record(RecordedRequest request);
+  // Waits ms, or less when the service stops.
+  void Pause(int ms);
+  std::string WwwDir() const;
+
+  std::string data_dir_;
+  std::string www_dir_;
+  int port_ = 0;
+  std::unique_ptr<httplib::Server> server_;
+  std::unique_ptr<ServiceState> state_;
+  std::thread thread_;
+  FaultPlan faults_;
+  mutable std::mutex lock_;
+  std::vector<RecordedRequest> requests_;
+  std::mutex pause_lock_;
+  std::condition_variable pause_wake_;
+  bool stopping_ = false;
+};
+
+nlohmann::json RequestsJson(const std::vector<RecordedRequest>& requests);
+
+}  // namespace plb::localservice
