@@ -1,0 +1,207 @@
+#include "host/product_values.h"
+
+#include <algorithm>
+
+#include "host/plumora_config_item.h"
+#include "platform/settings_store.h"
+
+namespace plb {
+namespace {
+
+std::string InstallerInfosKey() {
+  return TPlumoraConfigItem::ClassProductKey() + "\\installerInfos";
+}
+
+// Reads one string value; every failure reads as the empty text.
+std::string ReadQuietly(Hive hive, const std::string& key, const std::string& name) {
+  try {
+    Registry registry(hive);
+    if (!registry.OpenKeyReadOnly(key)) return "";
+    return registry.ReadString(name);
+  } catch (...) {
+    return "";
+  }
+}
+
+// Writes one string value; a failure does nothing (the machine-wide file is not the user's).
+void WriteQuietly(Hive hive, const std::string& key, const std::string& name, const std::string& value) {
+  try {
+    Registry registry(hive);
+    if (registry.OpenKey(key, true)) registry.WriteString(name, value);
+  } catch (...) {
+  }
+}
+
+std::string Fold(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::string WithoutTrailingSlashes(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+}  // namespace
+
+std::string ReadWindowTitle() {
+  const std::string title = ReadQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey(), "WindowTitle");
+  return title.empty() ? kDefaultWindowTitle : title;
+}
+
+std::string ReadSuccessedVersion() {
+  return ReadQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassProductKey(), "SuccessedVersion");
+}
+
+void WriteSuccessedVersion(const std::string& version) {
+  WriteQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassProductKey(), "SuccessedVersion", version);
+}
+
+std::string ReadDefaultAppInfoUrl() {
+  return ReadQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey(), "DefaultAppInfoUrl");
+}
+
+void WriteDefaultAppInfoUrl(const std::string& url) {
+  WriteQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey(), "DefaultAppInfoUrl", url);
+}
+
+std::string ReadUninstallerUrl() {
+  return ReadQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey() + "\\UninstallerInfos", "url");
+}
+
+void WriteUninstallerUrl(const std::string& url) {
+  WriteQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey() + "\\UninstallerInfos", "url", url);
+}
+
+std::string ReadMachineSupportMovieType() {
+  return ReadQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey(), "SupportMovieType");
+}
+
+std::string ReadSupportMovieType() {
+  return ReadQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassSettingsKey(), "SupportMovieType");
+}
+
+void WriteSupportMovieType(const std::string& types) {
+  WriteQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassSettingsKey(), "SupportMovieType", types);
+}
+
+std::string ReadSupportMovieTypeUser() {
+  return ReadQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassSettingsKey(), "SupportMovieTypeUser");
+}
+
+void WriteSupportMovieTypeUser(const std::string& types) {
+  WriteQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassSettingsKey(), "SupportMovieTypeUser", types);
+}
+
+std::string ReadSupportMovieTypeExternal() {
+  return ReadQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassSettingsKey(), "SupportMovieTypeExternal");
+}
+
+void WriteSupportMovieTypeExternal(const std::string& types) {
+  WriteQuietly(Hive::kCurrentUser, TPlumoraConfigItem::ClassSettingsKey(), "SupportMovieTypeExternal", types);
+}
+
+std::string SystemMovieTypes() {
+  return UnionOfTypeLists({ReadMachineSupportMovieType(), ReadSupportMovieType()});
+}
+
+bool ReadIgnoreMovie() {
+  try {
+    Registry registry(Hive::kLocalMachine);
+    if (!registry.OpenKeyReadOnly(InstallerInfosKey())) return false;
+    switch (registry.GetDataType("ignoreMovie")) {
+      case ValueType::kString:
+        return Fold(registry.ReadString("ignoreMovie")) == "1";
+      case ValueType::kDword:
+        return registry.ReadInteger("ignoreMovie") == 1;
+      default:
+        return false;
+    }
+  } catch (...) {
+    return false;
+  }
+}
+
+std::vector<std::string> LoadInstallerInfos() {
+  Registry registry(Hive::kLocalMachine);
+  return LoadNameValueList(registry, InstallerInfosKey());
+}
+
+std::vector<std::string> LoadInstallerHistory() {
+  Registry registry(Hive::kLocalMachine);
+  return LoadNameValueList(registry, InstallerInfosKey() + "\\history");
+}
+
+std::vector<std::string> LoadEyeFiFolders() {
+  Registry registry(Hive::kCurrentUser);
+  return LoadStringList(registry, TPlumoraConfigItem::ClassSettingsKey() + "\\Eye-Fi");
+}
+
+bool AddEyeFiFolders(const std::vector<std::string>& folders) {
+  Registry registry(Hive::kCurrentUser);
+  SettingsStore::Batch batch(registry.Store());
+  const std::string key = TPlumoraConfigItem::ClassSettingsKey() + "\\Eye-Fi";
+  std::vector<std::string> list = LoadStringList(registry, key);
+  bool added = false;
+  for (const auto& folder : folders) {
+    const std::string clean = WithoutTrailingSlashes(folder);
+    if (clean.empty() || std::find(list.begin(), list.end(), clean) != list.end()) continue;
+    list.push_back(clean);
+    added = true;
+  }
+  if (!added) return false;
+  SaveStringList(registry, key, list);
+  batch.Commit();
+  return true;
+}
+
+std::string UnionOfTypeLists(const std::vector<std::string>& lists) {
+  std::vector<std::string> seen;
+  std::string joined;
+  for (const auto& list : lists) {
+    size_t start = 0;
+    while (start <= list.size()) {
+      size_t end = list.find(',', start);
+      if (end == std::string::npos) end = list.size();
+      const std::string item = Trim(list.substr(start, end - start));
+      start = end + 1;
+      if (item.empty() || std::find(seen.begin(), seen.end(), Fold(item)) != seen.end()) continue;
+      seen.push_back(Fold(item));
+      joined += (joined.empty() ? "" : ",") + item;
+    }
+  }
+  return joined;
+}
+
+MovieKinds AssembleMovieKinds(const TOstraConfigItem& config, const HasRegisteredProgram& has_program) {
+  MovieKinds kinds;
+  if (!dynamic_cast<const TPlumoraConfigItem*>(&config)) {
+    kinds.extensions = ".avi;.mpg;.mpeg;.wmv";
+  } else if (!ReadIgnoreMovie()) {
+    kinds.extensions =
+        UnionOfTypeLists({ReadMachineSupportMovieType(), ReadSupportMovieType(), ReadSupportMovieTypeUser()});
+    if (kinds.extensions.find("mov") != std::string::npos) {
+      try {
+        std::string external = ReadSupportMovieTypeExternal();
+        if (external.find("mov") == std::string::npos && has_program && has_program("dummy.mov")) {
+          external += external.empty() ? "mov" : ",mov";
+          WriteSupportMovieTypeExternal(external);
+        }
+      } catch (...) {
+      }
+    }
+  }
+  std::replace(kinds.extensions.begin(), kinds.extensions.end(), ',', ';');
+  kinds.supported = !kinds.extensions.empty();
+  return kinds;
+}
+
+}  // namespace plb
