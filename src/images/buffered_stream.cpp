@@ -107,6 +107,15 @@ int64_t TBufferedStream::Seek(int64_t offset, TSeekOrigin origin) {
   int64_t target;
   if (__builtin_add_overflow(from, offset, &target) || target < 0) throw EStreamError("Stream seek error");
   if (target == here) return here;
+  if (mode_ == Mode::kReading) {
+    // A target inside the bytes already buffered is served from them: the marker walks skip
+    // short segments and the TIFF scans jump between directories of one block.
+    const int64_t buffer_start = here - index_;
+    if (target >= buffer_start && target <= buffer_start + count_) {
+      index_ = target - buffer_start;
+      return target;
+    }
+  }
   LeaveMode();
   return inner_.Seek(target, TSeekOrigin::soBeginning);
 }

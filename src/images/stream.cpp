@@ -104,11 +104,13 @@ TFileStream::~TFileStream() {
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+    const ssize_t n = ::pread(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done),
+                              static_cast<off_t>(position_));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw EReadError("Stream read error: " + std::string(std::strerror(errno)) + " in \"" + path_ + "\"");
     if (n == 0) break;
     done += n;
+    position_ += n;
   }
   return done;
 }
@@ -116,21 +118,26 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    const ssize_t n = ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
+    const ssize_t n = ::pwrite(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done),
+                               static_cast<off_t>(position_));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     done += n;
+    position_ += n;
   }
   return done;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin) {
-  const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-                     : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                        : SEEK_END;
-  const off_t at = ::lseek(fd_, static_cast<off_t>(offset), whence);
-  if (at < 0) throw EStreamError("Stream seek error: " + std::string(std::strerror(errno)) + " in \"" + path_ + "\"");
-  return at;
+  // The position is kept here and every transfer names it (pread/pwrite): a seek costs no
+  // system call, which matters to the marker walks that seek before every read.
+  const int64_t from = origin == TSeekOrigin::soBeginning ? 0 : origin == TSeekOrigin::soCurrent ? position_ : Size();
+  int64_t target;
+  if (__builtin_add_overflow(from, offset, &target) || target < 0) {
+    throw EStreamError("Stream seek error in \"" + path_ + "\"");
+  }
+  position_ = target;
+  return position_;
 }
 
 int64_t TFileStream::Size() {
@@ -143,7 +150,7 @@ void TFileStream::SetSize(int64_t size) {
   if (size < 0 || ::ftruncate(fd_, static_cast<off_t>(size)) != 0) {
     throw EStreamError("Stream size error in \"" + path_ + "\"");
   }
-  if (Position() > size) Seek(size, TSeekOrigin::soBeginning);
+  if (position_ > size) position_ = size;
 }
 
 }  // namespace plb

@@ -64,7 +64,8 @@ class TMemoryStream : public TStream {
 };
 
 // A stream over a file. The read-only form lets other readers and writers open the file too
-// (Linux has no deny-write sharing).
+// (Linux has no deny-write sharing). Opened for creation, the file is truncated; writes that
+// replace a file's content go through WriteFileAtomically instead.
 class TFileStream : public TStream {
  public:
   enum class Mode { kRead, kReadWrite, kCreate };
@@ -84,6 +85,7 @@ class TFileStream : public TStream {
  private:
   std::string path_;
   int fd_ = -1;
+  int64_t position_ = 0;
 };
 
 }  // namespace plb
