@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 #include <vector>
 
 #include "host/date_time.h"
+#include "host/format.h"
 
 namespace plb {
 namespace {
@@ -67,11 +67,7 @@ std::string LogFileOrderKey(std::string_view name) {
     const int day = Digits(name, rest, 2);
     const int hms = Digits(name, rest + 3, 6);
     const int ms = Digits(name, rest + 10, 3);
-    if (day >= 0 && hms >= 0 && ms >= 0) {
-      char key[32];
-      std::snprintf(key, sizeof key, "%04d%02d%02d-%06d.%03d", year, month, day, hms, ms);
-      return key;
-    }
+    if (day >= 0 && hms >= 0 && ms >= 0) return Format("%.4d%.2d%.2d-%.6d.%.3d", year, month, day, hms, ms);
   }
   return Lowered(name);
 }
