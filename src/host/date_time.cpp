@@ -48,7 +48,8 @@ bool SplitValue(TDateTime value, int64_t& days, int64_t& ms_of_day) {
   days = total / kMsPerDay;
   ms_of_day = total % kMsPerDay;
   if (ms_of_day < 0) ms_of_day = -ms_of_day;
-  return true;
+  // The last millisecond of 9999-12-31 must not round into a year 10000.
+  return days >= kMinDays && days < kEndDays;
 }
 
 DateTimeFields FieldsOf(const std::tm& tm, int millisecond) {

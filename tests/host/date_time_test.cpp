@@ -63,8 +63,8 @@ TEST(DateTime, RefusesFieldsOutOfRangeAndDecodesDamagedValuesAsZero) {
   }
   EXPECT_THROW(EncodeDate(2023, 2, 29), EConvertError);
   EXPECT_THROW(EncodeTime(25, 0, 0, 0), EConvertError);
-  for (double damaged :
-       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300, -1e300, 2958466.0}) {
+  for (double damaged : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300,
+                         -1e300, 2958466.0, 2958465.9999999999, -693594.5}) {
     EXPECT_EQ(DecodeDateTime(damaged), DateTimeFields{}) << damaged;
     EXPECT_EQ(FormatDateTime("yyyy/mm/dd", damaged), "1899/12/30");
   }
