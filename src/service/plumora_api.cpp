@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "host/format.h"
+#include "host/version_info.h"
 #include "service/command_csv.h"
 #include "service/plumora_api_call.h"
 #include "service/plumora_api_params.h"
@@ -124,7 +125,7 @@ void MakeBoundaryUnique(TMultipartForm& form) {
 }  // namespace
 
 const std::string& PLApiVersion() {
-  static const std::string version = PLB_FILE_VERSION_TEXT;
+  static const std::string version = FileVersion();
   return version;
 }
 

@@ -1,6 +1,7 @@
 #include "service/plumora_api_call.h"
 
 #include "host/log_file.h"
+#include "platform/text_encoding.h"
 #include "service/plumora_api_params.h"
 #include "service/service_errors.h"
 
@@ -8,6 +9,9 @@ namespace plb {
 namespace {
 
 constexpr size_t kTraceLimit = 10240;
+
+// The encoding named by the XML declaration; empty when there is none.
+std::string DeclaredEncoding(const std::string& document);
 
 }  // namespace
 
@@ -113,9 +117,34 @@ bool TPLApiCall::Post(const std::string& url, const TMultipartForm* form) {
   return true;
 }
 
+namespace {
+
+std::string DeclaredEncoding(const std::string& document) {
+  if (document.rfind("<?xml", 0) != 0) return std::string();
+  const size_t end = document.find("?>");
+  const size_t at = document.find("encoding=", 0);
+  if (end == std::string::npos || at == std::string::npos || at > end || at + 10 > end) return std::string();
+  const char quote = document[at + 9];
+  const size_t close = document.find(quote, at + 10);
+  if (close == std::string::npos || close > end) return std::string();
+  return document.substr(at + 10, close - at - 10);
+}
+
+}  // namespace
+
 void TPLApiCall::ParseAnswer() {
+  std::string text = answer_;
+  try {
+    // The parser reads only Unicode; a document in a Japanese legacy encoding is converted first.
+    if (const std::string encoding = DeclaredEncoding(text); platform::IsJapaneseLegacyEncoding(encoding))
+      text = platform::ConvertToUtf8(text, encoding);
+  } catch (const std::exception& e) {
+    if (answer_kind_ == Answer::kClassifyOnly)
+      throw EPlumoraApiError(ClassNameOf(e) + " Raised ( " + MessageOf(e) + " )");
+    throw;
+  }
   const pugi::xml_parse_result parsed =
-      document_.load_buffer(answer_.data(), answer_.size(), pugi::parse_default, pugi::encoding_auto);
+      document_.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
   if (parsed.status == pugi::status_no_document_element || (parsed && !document_.document_element()))
     throw EPlumoraApiError("GetApiResultFromElement : XmlNode = nil");
   if (parsed) return;

@@ -6,6 +6,7 @@
 
 #include "host/log_file.h"
 #include "service/command_csv.h"
+#include "service/plumora_browser_command.h"
 #include "service/service_errors.h"
 
 namespace plb {
@@ -277,6 +278,7 @@ bool TPlumoraApiParams::SetParamsFromCSVLocked(std::string_view csv, bool reset)
 
 bool TPlumoraApiParams::InitializeFromCommandLine(const std::vector<std::string>& args) {
   try {
+    SetCommandLineArguments(args);
     return SetParamsFromCSVLocked(CommandLineCSV(args), true);
   } catch (const std::exception& e) {
     throw EPlumoraApiParamsInitialzeError("起動パラメータの取得中にエラーが発生しました。\r\n\r\n" + ClassNameOf(e) +
