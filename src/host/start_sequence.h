@@ -56,7 +56,8 @@ struct StartHooks {
   // True for errors of the higher layers that count as start errors.
   std::function<bool(const std::exception&)> is_start_error;
   std::function<void(TStopStack&)> create_operation_log;                // step 7
-  std::function<bool(TStopStack&)> check_application_information;       // step 8
+  std::function<bool()> check_application_information;                  // step 8
+  std::function<void()> log_out;                                        // the stop step armed by a successful step 8
   std::function<void()> freeze_layout_table;                            // step 10
   std::function<bool()> update_started;                                 // step 11
   std::function<void(TStopStack&)> start_engine;                        // step 12
