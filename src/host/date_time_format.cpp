@@ -1,21 +1,11 @@
 // FormatDateTime: the date patterns of display texts, file names and log lines.
 #include <cstddef>
 
+#include "host/ascii_case.h"
 #include "host/date_time.h"
 
 namespace plb {
 namespace {
-
-char Lower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool StartsWithNoCase(std::string_view text, size_t at, std::string_view prefix) {
-  if (text.size() - at < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (Lower(text[at + i]) != prefix[i]) return false;
-  return true;
-}
 
 class DateFormatter {
  public:
@@ -33,7 +23,7 @@ class DateFormatter {
         i = end == std::string_view::npos ? pattern.size() : end + 1;
         continue;
       }
-      char letter = Lower(c);
+      char letter = AsciiLower(c);
       if (letter < 'a' || letter > 'z') {
         out_ += c;  // "/" and ":" are fixed separators, so every other character is literal too
         ++i;
@@ -43,7 +33,7 @@ class DateFormatter {
       if (letter == 'm' && last_letter == 'h') letter = 'n';
       last_letter = letter;
       size_t count = 1;
-      while (i + count < pattern.size() && Lower(pattern[i + count]) == Lower(c)) ++count;
+      while (i + count < pattern.size() && AsciiLower(pattern[i + count]) == AsciiLower(c)) ++count;
       if (letter == 'a') {
         i += AppendAmPm(pattern, i);
         continue;
@@ -128,15 +118,15 @@ class DateFormatter {
   // the pattern characters used.
   size_t AppendAmPm(std::string_view pattern, size_t at) {
     const bool pm = f_.hour >= 12;
-    if (StartsWithNoCase(pattern, at, "am/pm")) {
+    if (AsciiStartsWithNoCase(pattern.substr(at), "am/pm")) {
       out_ += pattern.substr(pm ? at + 3 : at, 2);
       return 5;
     }
-    if (StartsWithNoCase(pattern, at, "a/p")) {
+    if (AsciiStartsWithNoCase(pattern.substr(at), "a/p")) {
       out_ += pattern[pm ? at + 2 : at];
       return 3;
     }
-    if (StartsWithNoCase(pattern, at, "ampm")) {
+    if (AsciiStartsWithNoCase(pattern.substr(at), "ampm")) {
       out_ += pm ? words_.pm : words_.am;
       return 4;
     }
@@ -151,8 +141,8 @@ class DateFormatter {
         const size_t end = rest.find(rest[i], i + 1);
         if (end == std::string_view::npos) return false;
         i = end;
-      } else if (StartsWithNoCase(rest, i, "am/pm") || StartsWithNoCase(rest, i, "a/p") ||
-                 StartsWithNoCase(rest, i, "ampm")) {
+      } else if (AsciiStartsWithNoCase(rest.substr(i), "am/pm") || AsciiStartsWithNoCase(rest.substr(i), "a/p") ||
+                 AsciiStartsWithNoCase(rest.substr(i), "ampm")) {
         return true;
       }
     }

@@ -8,21 +8,15 @@
 #include <utility>
 #include <vector>
 
+#include "host/ascii_case.h"
 #include "host/date_time.h"
 #include "host/format.h"
 
 namespace plb {
 namespace {
 
-std::string Lowered(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
-
 bool EndsWithLog(std::string_view name) {
-  return name.size() > 4 && Lowered(name.substr(name.size() - 4)) == ".log";
+  return name.size() > 4 && AsciiLowered(name.substr(name.size() - 4)) == ".log";
 }
 
 // Reads `digits` decimal digits at `at`; -1 when they are not all there.
@@ -41,7 +35,7 @@ int Digits(std::string_view text, size_t at, size_t digits) {
 std::pair<int, size_t> MonthWord(std::string_view text, size_t at) {
   const auto& english = EnglishDateWords().short_months;
   for (size_t m = 0; m < english.size(); ++m)
-    if (Lowered(text.substr(at, 3)) == Lowered(english[m])) return {static_cast<int>(m) + 1, 3};
+    if (AsciiLowered(text.substr(at, 3)) == AsciiLowered(english[m])) return {static_cast<int>(m) + 1, 3};
   const auto& japanese = JapaneseDateWords().short_months;
   // Longest first, so that "11月" is not taken for "1" followed by junk.
   for (size_t m = japanese.size(); m-- > 0;)
@@ -69,7 +63,7 @@ std::string LogFileOrderKey(std::string_view name) {
     const int ms = Digits(name, rest + 10, 3);
     if (day >= 0 && hms >= 0 && ms >= 0) return Format("%.4d%.2d%.2d-%.6d.%.3d", year, month, day, hms, ms);
   }
-  return Lowered(name);
+  return AsciiLowered(name);
 }
 
 void CleanUpLogFolder(const std::string& folder, size_t keep) {

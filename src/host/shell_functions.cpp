@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/ascii_case.h"
 #include "host/file_functions.h"
 
 extern char** environ;
@@ -38,16 +39,6 @@ bool MayChangeEntry(const std::string& path, const struct stat& entry) {
 std::string Canonical(const std::string& path) {
   char resolved[PATH_MAX];
   return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
 }
 
 // Starts xdg-open with one argument, without a shell, and lets a thread collect its exit so no
@@ -118,7 +109,8 @@ bool CanMoveInto(const std::string& source, const std::string& target) {
 bool ShellOpen(const std::string& target) {
   for (unsigned char c : target)
     if (c < 0x20 || c == 0x7f) return false;  // no line breaks or escapes into another program
-  if (StartsWithNoCase(target, "http://") || StartsWithNoCase(target, "https://")) return LaunchXdgOpen(target);
+  if (AsciiStartsWithNoCase(target, "http://") || AsciiStartsWithNoCase(target, "https://"))
+    return LaunchXdgOpen(target);
   struct stat st {};
   if (target.empty() || target.front() != '/' || stat(target.c_str(), &st) != 0) return false;
   return LaunchXdgOpen(target);
