@@ -34,6 +34,20 @@ std::string Hex(const std::string& bytes) {
 
 }  // namespace
 
+const char* ConfigSourceName(ConfigSource source) {
+  switch (source) {
+    case ConfigSource::kStored:
+      return "stored";
+    case ConfigSource::kSet:
+      return "set";
+    case ConfigSource::kFile:
+      return "file";
+    case ConfigSource::kDefault:
+      break;
+  }
+  return "default";
+}
+
 ConfigValues::ConfigValues(const std::vector<ConfigField>& fields) : fields_(fields), slots_(fields.size()) {
   SetDefaults();
 }

@@ -30,7 +30,10 @@ struct ConfigField {
 };
 
 // Where a value's current content came from.
-enum class ConfigSource { kDefault, kStored, kSet };
+enum class ConfigSource { kDefault, kStored, kSet, kFile };
+
+// "default", "stored", "set" or "file".
+const char* ConfigSourceName(ConfigSource source);
 
 struct ConfigValueView {
   std::string name;

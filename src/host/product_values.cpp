@@ -50,7 +50,51 @@ std::string WithoutTrailingSlashes(std::string folder) {
   return folder;
 }
 
+bool ExistsQuietly(Hive hive, const std::string& key, const std::string& name) {
+  try {
+    Registry registry(hive);
+    return registry.OpenKeyReadOnly(key) && registry.ValueExists(name);
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace
+
+std::vector<ConfigValueView> DescribeProductValues() {
+  const std::string product = TPlumoraConfigItem::ClassProductKey();
+  const std::string settings = TPlumoraConfigItem::ClassSettingsKey();
+  const auto view = [](const std::string& name, const std::string& text, bool stored) {
+    return ConfigValueView{name, text, stored ? ConfigSource::kStored : ConfigSource::kDefault};
+  };
+  std::vector<ConfigValueView> views = {
+      view("machine:WindowTitle", ReadWindowTitle(), ExistsQuietly(Hive::kLocalMachine, product, "WindowTitle")),
+      view("machine:DefaultAppInfoUrl", ReadDefaultAppInfoUrl(),
+           ExistsQuietly(Hive::kLocalMachine, product, "DefaultAppInfoUrl")),
+      view("machine:SupportMovieType", ReadMachineSupportMovieType(),
+           ExistsQuietly(Hive::kLocalMachine, product, "SupportMovieType")),
+      view("machine:installerInfos\\ignoreMovie", ReadIgnoreMovie() ? "true" : "false",
+           ExistsQuietly(Hive::kLocalMachine, InstallerInfosKey(), "ignoreMovie")),
+      view("machine:UninstallerInfos\\url", ReadUninstallerUrl(),
+           ExistsQuietly(Hive::kLocalMachine, product + "\\UninstallerInfos", "url")),
+      view("SuccessedVersion", ReadSuccessedVersion(), ExistsQuietly(Hive::kCurrentUser, product, "SuccessedVersion")),
+      view("SupportMovieType", ReadSupportMovieType(), ExistsQuietly(Hive::kCurrentUser, settings, "SupportMovieType")),
+      view("SupportMovieTypeUser", ReadSupportMovieTypeUser(),
+           ExistsQuietly(Hive::kCurrentUser, settings, "SupportMovieTypeUser")),
+      view("SupportMovieTypeExternal", ReadSupportMovieTypeExternal(),
+           ExistsQuietly(Hive::kCurrentUser, settings, "SupportMovieTypeExternal")),
+  };
+  std::string eye_fi;
+  bool eye_fi_stored = false;
+  try {
+    for (const auto& folder : LoadEyeFiFolders()) eye_fi += (eye_fi.empty() ? "" : ";") + folder;
+    eye_fi_stored = Registry(Hive::kCurrentUser).KeyExists(settings + "\\Eye-Fi");
+  } catch (const std::exception& e) {
+    eye_fi = std::string("(unreadable: ") + e.what() + ")";
+  }
+  views.push_back(view("Eye-Fi", eye_fi, eye_fi_stored));
+  return views;
+}
 
 std::string ReadWindowTitle() {
   const std::string title = ReadQuietly(Hive::kLocalMachine, TPlumoraConfigItem::ClassProductKey(), "WindowTitle");

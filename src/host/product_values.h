@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "host/config_values.h"
+
 namespace plb {
 
 class TOstraConfigItem;
@@ -60,6 +62,10 @@ bool AddEyeFiFolders(const std::vector<std::string>& folders);
 // The comma-separated items of the texts, in order, without empty items and without duplicates
 // (ignoring ASCII letter case), joined by ",".
 std::string UnionOfTypeLists(const std::vector<std::string>& lists);
+
+// The single values and lists above with where each comes from; machine-wide ones are named
+// "machine:" + name.
+std::vector<ConfigValueView> DescribeProductValues();
 
 struct MovieKinds {
   std::string extensions;  // ";"-separated, for the movie file kind

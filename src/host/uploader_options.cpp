@@ -72,6 +72,35 @@ void LoadUploaderOptions(const std::string& debug_ini_path) {
   Options() = options;
 }
 
+std::vector<ConfigValueView> DescribeUploaderOptions(const std::string& debug_ini_path) {
+  TUploaderOptions options;
+  ReadDebugIni(debug_ini_path, options);
+  ReadRegistry(options);
+  IniFile ini;
+  const bool file = ini.Load(debug_ini_path);
+  Registry registry(Hive::kCurrentUser);
+  bool key = false;
+  try {
+    key = registry.OpenKeyReadOnly(UploaderOptionsKey());
+  } catch (...) {
+  }
+  const auto view = [&](const char* name, const std::string& text) {
+    ConfigSource source = file ? ConfigSource::kFile : ConfigSource::kDefault;
+    try {
+      if (key && registry.ValueExists(name)) source = ConfigSource::kStored;
+    } catch (...) {
+    }
+    return ConfigValueView{std::string("upload\\") + name, text, source};
+  };
+  return {
+      view("UseOption", options.use_option ? "true" : "false"),
+      view("AllowParallel", options.allow_parallel ? "true" : "false"),
+      view("ConnectTimeout", std::to_string(options.connect_timeout)),
+      view("ReadTimeout", std::to_string(options.read_timeout)),
+      view("MaxUploaderCount", std::to_string(options.max_uploader_count)),
+  };
+}
+
 void LoadUploaderOptions() {
   LoadUploaderOptions(ProgramFolder() + "/debug.ini");
 }

@@ -3,6 +3,9 @@
 // optional "debug.ini" beside the program file and then from the subkey "upload" of the per-user
 // settings key (a stored value wins over the file).
 #include <string>
+#include <vector>
+
+#include "host/config_values.h"
 
 namespace plb {
 
@@ -29,6 +32,10 @@ TUploaderOptions UploaderOptions();
 // Makes options the ones in force and writes all five values to the registry (the options
 // dialog); registry errors pass on.
 void SaveUploaderOptions(const TUploaderOptions& options);
+
+// The five options as LoadUploaderOptions(debug_ini_path) would give them, each with where it
+// comes from ("file" for "debug.ini").
+std::vector<ConfigValueView> DescribeUploaderOptions(const std::string& debug_ini_path);
 
 // The settings key's subkey that holds the options.
 std::string UploaderOptionsKey();
