@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -89,6 +90,14 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text) {
     entries.push_back(std::move(e));
   }
   return entries;
+}
+
+bool IsSystemMountPoint(const std::string& mount_point) {
+  for (const char* top : {"/proc", "/sys", "/dev"}) {
+    size_t n = std::strlen(top);
+    if (mount_point.compare(0, n, top) == 0 && (mount_point.size() == n || mount_point[n] == '/')) return true;
+  }
+  return false;
 }
 
 bool IsPseudoFilesystem(const std::string& fs_type) {
@@ -313,7 +322,7 @@ std::shared_ptr<const SystemVolumeSource::Table> SystemVolumeSource::CurrentTabl
 
   auto table = std::make_shared<Table>();
   for (const MountEntry& m : mounts) {
-    if (IsPseudoFilesystem(m.fs_type)) continue;
+    if (IsPseudoFilesystem(m.fs_type) || IsSystemMountPoint(m.mount_point)) continue;
     struct stat st;
     if (::stat(m.mount_point.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) continue;  // a file bound over a file
 

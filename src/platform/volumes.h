@@ -12,7 +12,8 @@
 //                -1 when there is no such volume;
 //   volume name  the filesystem label, empty when the volume has none; "Unknown" when there is no
 //                such volume.
-// Pseudo filesystems (proc, sysfs, cgroup, ...) are not volumes.
+// Pseudo filesystems (proc, sysfs, cgroup, ...) and whatever is mounted below /proc, /sys and
+// /dev are not volumes.
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -146,6 +147,10 @@ std::vector<MountEntry> ParseMountInfo(const std::string& text);
 
 // True for filesystems that are not volumes.
 bool IsPseudoFilesystem(const std::string& fs_type);
+
+// True for mount points of the system's own trees (/proc, /sys, /dev and below), which are no
+// volumes whatever their filesystem.
+bool IsSystemMountPoint(const std::string& mount_point);
 
 // The serial of a filesystem UUID as /dev/disk/by-uuid names it; false when it holds no hex.
 bool SerialFromUuid(const std::string& uuid, int32_t& serial);

@@ -102,7 +102,9 @@ class SystemVolumes : public ::testing::Test {
         "3 1 8:17 / /media/user/MY\\040CARD rw - vfat /dev/sdb1 rw\n"
         "4 1 11:0 / /media/user/DVD ro - iso9660 /dev/sr0 ro\n"
         "5 1 0:50 / /net/share rw - nfs4 server:/export rw\n"
-        "6 1 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n");
+        "6 1 0:40 / /run/user/1000 rw - tmpfs tmpfs rw\n"
+        "7 1 0:41 / /sys/fs/cgroup rw - tmpfs tmpfs rw\n"
+        "8 1 0:42 / /dev/shm rw - tmpfs tmpfs rw\n");
   }
 
   // A block device: its sysfs node (with the removable flag on the parent disk, as the kernel
@@ -150,8 +152,9 @@ TEST_F(SystemVolumes, DescribesEachKindOfVolume) {
   EXPECT_EQ(share.VolumeSerial, SerialFromSource("nfs4", "server:/export"));
 
   EXPECT_EQ(Lookup(source, "/run/user/1000/x").DriveType, kDriveRamDisk);
-  // /proc is no volume: its paths belong to the root filesystem.
+  // /proc and what is mounted in the system's trees are no volumes.
   EXPECT_EQ(Lookup(source, "/proc/self").Drive, "/");
+  EXPECT_EQ(Lookup(source, "/sys/fs/cgroup/x").Drive, "/");
 
   std::vector<std::string> drives;
   for (const TDriveInfoRec& v : source.List()) drives.push_back(v.Drive);
