@@ -4,17 +4,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/ascii_case.h"
+
 namespace plb {
 namespace {
 
 constexpr std::streamoff kMaxIniSize = 1 << 20;
-
-std::string Fold(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string Trim(const std::string& text) {
   const auto first = text.find_first_not_of(" \t\r\n");
@@ -72,7 +67,7 @@ void IniFile::Parse(const std::string& text) {
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       const auto close = line.find(']');
-      section = Fold(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
+      section = AsciiLowered(Trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1)));
       sections_[section];
       continue;
     }
@@ -82,12 +77,12 @@ void IniFile::Parse(const std::string& text) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
       value = value.substr(1, value.size() - 2);
     }
-    sections_[section].emplace(Fold(Trim(line.substr(0, equals))), value);
+    sections_[section].emplace(AsciiLowered(Trim(line.substr(0, equals))), value);
   }
 }
 
 bool IniFile::SectionExists(const std::string& section) const {
-  return sections_.count(Fold(section)) > 0;
+  return sections_.count(AsciiLowered(section)) > 0;
 }
 
 bool IniFile::ValueExists(const std::string& section, const std::string& key) const {
@@ -95,9 +90,9 @@ bool IniFile::ValueExists(const std::string& section, const std::string& key) co
 }
 
 std::optional<std::string> IniFile::Value(const std::string& section, const std::string& key) const {
-  const auto s = sections_.find(Fold(section));
+  const auto s = sections_.find(AsciiLowered(section));
   if (s == sections_.end()) return std::nullopt;
-  const auto k = s->second.find(Fold(key));
+  const auto k = s->second.find(AsciiLowered(key));
   if (k == s->second.end()) return std::nullopt;
   return k->second;
 }
@@ -116,7 +111,7 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
   const auto text = Value(section, key);
   if (!text) return fallback;
   if (const auto number = ParseInteger(*text)) return *number != 0;
-  const std::string word = Fold(*text);
+  const std::string word = AsciiLowered(*text);
   if (word == "true" || word == "yes" || word == "on") return true;
   if (word == "false" || word == "no" || word == "off") return false;
   return fallback;

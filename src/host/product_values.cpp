@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "host/ascii_case.h"
 #include "host/plumora_config_item.h"
 #include "platform/settings_store.h"
 
@@ -30,13 +31,6 @@ void WriteQuietly(Hive hive, const std::string& key, const std::string& name, co
     if (registry.OpenKey(key, true)) registry.WriteString(name, value);
   } catch (...) {
   }
-}
-
-std::string Fold(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
 }
 
 std::string Trim(const std::string& text) {
@@ -163,7 +157,7 @@ bool ReadIgnoreMovie() {
     if (!registry.OpenKeyReadOnly(InstallerInfosKey())) return false;
     switch (registry.GetDataType("ignoreMovie")) {
       case ValueType::kString:
-        return Fold(registry.ReadString("ignoreMovie")) == "1";
+        return AsciiLowered(registry.ReadString("ignoreMovie")) == "1";
       case ValueType::kDword:
         return registry.ReadInteger("ignoreMovie") == 1;
       default:
@@ -217,8 +211,8 @@ std::string UnionOfTypeLists(const std::vector<std::string>& lists) {
       if (end == std::string::npos) end = list.size();
       const std::string item = Trim(list.substr(start, end - start));
       start = end + 1;
-      if (item.empty() || std::find(seen.begin(), seen.end(), Fold(item)) != seen.end()) continue;
-      seen.push_back(Fold(item));
+      if (item.empty() || std::find(seen.begin(), seen.end(), AsciiLowered(item)) != seen.end()) continue;
+      seen.push_back(AsciiLowered(item));
       joined += (joined.empty() ? "" : ",") + item;
     }
   }
