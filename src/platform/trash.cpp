@@ -92,6 +92,9 @@ std::string MoveToTrashFolder(const std::string& path, const std::string& trash_
   if (IsSameOrInside(item, trash_folder) || IsSameOrInside(trash_folder, item)) {
     Fail(item, "it is the trash or lies in it");
   }
+  // A new user may not have the data folder that holds the home trash yet.
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(trash_folder).parent_path(), ec);
   EnsureOwnFolder(trash_folder, item);
   std::string files = trash_folder + "/files", info = trash_folder + "/info";
   EnsureOwnFolder(files, item);

@@ -42,6 +42,13 @@ TEST(Trash, AFileGoesToTheHomeTrashWithItsInfo) {
   EXPECT_TRUE(std::regex_match(m[2].str(), std::regex("\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d"))) << m[2];
 }
 
+TEST(Trash, AMissingDataFolderIsCreated) {
+  setenv("XDG_DATA_HOME", (TestRoot() + "/fresh/share").c_str(), 1);
+  std::string trashed = MoveToTrash(MakeFile(TestRoot() + "/x.jpg"));
+  EXPECT_EQ(trashed, TestRoot() + "/fresh/share/Trash/files/x.jpg");
+  EXPECT_TRUE(fs::exists(trashed));
+}
+
 TEST(Trash, PercentEncoding) {
   EXPECT_EQ(PercentEncodePath("/home/u/a b/写.jpg"), "/home/u/a%20b/%E5%86%99.jpg");
   EXPECT_EQ(PercentEncodePath("/x/100%_~-.y"), "/x/100%25_~-.y");
