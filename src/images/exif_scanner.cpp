@@ -100,6 +100,11 @@ void WalkJpegInfo(TStream& stream, uint32_t& requests, uint32_t& obtained, TJpeg
   }
 }
 
+// The directory scans below read every entry instead of stopping at the first tag above the
+// ones they want: the standard sorts entries by tag, but phones and editors write them out of
+// order (a DateTimeOriginal after the ApertureValue), and a stop would lose the shooting date.
+// A directory has at most 65535 entries, each read checked, so the full scan stays bounded.
+
 // The IFD0 part of ReadTiffInfo; returns the entry count (for the next-IFD offset).
 uint16_t ScanTiffIfd0(TiffReader& r, int64_t ifd, TTiffInfoRec& info, int64_t& exif_ifd) {
   const uint16_t n = r.U16At(ifd);
@@ -124,14 +129,13 @@ uint16_t ScanTiffIfd0(TiffReader& r, int64_t ifd, TTiffInfoRec& info, int64_t& e
       case 279:
         info.strip_byte_count = r.Integer(e);
         break;
+      case 0x8769:
+        exif_ifd = r.At(e.value);
+        info.has_exif_ifd = true;
+        break;
       default:
         break;
     }
-    if (e.tag == 0x8769) {
-      exif_ifd = r.At(e.value);
-      info.has_exif_ifd = true;
-    }
-    if (e.tag >= 0x8769) break;
   }
   return n;
 }
@@ -141,7 +145,6 @@ void ScanExifIfdForDate(TiffReader& r, int64_t ifd, TTiffInfoRec& info) {
   for (uint32_t i = 0; i < n; ++i) {
     const TiffEntry e = r.EntryAt(ifd + 2 + 12 * static_cast<int64_t>(i));
     if (e.tag == 0x9003) info.shooting_date = ParseExifDateTime(ExifAsciiBytes(r.ValueBytes(e, 1)));
-    if (e.tag >= 0x9003) break;
   }
 }
 
@@ -149,7 +152,6 @@ void ScanIfd1(TiffReader& r, int64_t ifd, TTiffInfoRec& info) {
   const uint16_t n = r.U16At(ifd);
   for (uint32_t i = 0; i < n; ++i) {
     const TiffEntry e = r.EntryAt(ifd + 2 + 12 * static_cast<int64_t>(i));
-    if (e.tag > 514) break;
     switch (e.tag) {
       case 256:
         info.thumb_width = static_cast<int32_t>(r.Integer(e));
@@ -170,7 +172,7 @@ void ScanIfd1(TiffReader& r, int64_t ifd, TTiffInfoRec& info) {
       case 279:
       case 514:
         info.thumb_length = r.Integer(e);
-        return;
+        break;
       default:
         break;
     }

@@ -190,6 +190,28 @@ TEST(ReadJpegInfo, StopsAtTheFrameWhenNothingIsPending) {
   EXPECT_EQ(info.width, 100);
 }
 
+TEST(ReadJpegInfo, TagsOutOfOrderStillGiveDateAndOrientation) {
+  // Regression: a phone writes DateTimeOriginal after larger tags and Orientation after the Exif
+  // pointer; a scan that stops at the first larger tag loses both.
+  TiffBuilder b(false);
+  b.sort_entries = false;
+  b.ifd0 = {b.Ascii(0x0110, "Phone"), b.Short(274, 6)};
+  b.exif = {b.Rational(0x920A, 4, 1), b.Short(0x9209, 0), b.Ascii(0x9003, "2022:08:14 14:12:31")};
+  b.ifd1 = {b.Short(514 + 1, 0)};  // a tag above 514 first
+  b.thumbnail = test::TinyJpeg(32, 24);
+  Bytes tiff = b.Build();
+  // Move the Exif pointer (appended last by the builder) in front of the orientation entry.
+  std::swap_ranges(tiff.begin() + 10 + 12, tiff.begin() + 10 + 24, tiff.begin() + 10 + 24);
+  TMemoryStream s(test::Jpeg({test::ExifSegment(tiff)}, 64, 48));
+  uint32_t flags = kJpegInfoExif | kJpegInfoThumbnail;
+  TJpegInfoExRec info;
+  ReadJpegInfo(s, flags, info);
+  EXPECT_EQ(flags, kJpegInfoExif | kJpegInfoThumbnail);
+  EXPECT_EQ(info.shooting_date, Date(2022, 8, 14, 14, 12, 31));
+  EXPECT_EQ(info.orientation, 6);
+  EXPECT_EQ(info.thumb_width, 32);
+}
+
 TEST(ReadJpegInfo, DamagedFilesGiveTheFrameOnly) {
   Bytes no_start(3000, 'x');
   TMemoryStream s(no_start);

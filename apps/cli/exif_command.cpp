@@ -1,0 +1,136 @@
+// plb exif: what the program reads from photo files: shooting date, orientation, pixel size,
+// camera, the EXIF thumbnail's place, and every EXIF property with its display text.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/format.h"
+#include "images/exif_item.h"
+#include "images/exif_property.h"
+#include "images/exif_scanner.h"
+#include "images/exif_text.h"
+#include "images/stream.h"
+#include "subcommand.h"
+
+namespace plb::cli {
+namespace {
+
+struct FileReport {
+  std::string path;
+  std::string error;  // empty when the file was read
+  TDateTime date = 0;
+  int orientation = 1;
+  int width = 0;
+  int height = 0;
+  int64_t thumbnail_offset = 0;
+  int64_t thumbnail_length = 0;
+  TExifItem item;
+};
+
+enum class Kind { kJpeg, kTiff, kOther };
+
+Kind Sniff(const std::string& path) {
+  TFileStream file(path, TFileStream::Mode::kRead);
+  uint8_t head[4] = {};
+  file.Read(head, 4);
+  if (std::memcmp(head, "II*\0", 4) == 0 || std::memcmp(head, "MM\0*", 4) == 0) return Kind::kTiff;
+  try {
+    FindJpegStart(file);
+    return Kind::kJpeg;
+  } catch (const EAbort&) {
+    return Kind::kOther;
+  }
+}
+
+void ReadReport(FileReport& r) {
+  const Kind kind = Sniff(r.path);  // raises when the file cannot be opened
+  if (kind == Kind::kOther) {
+    r.error = "not a JPEG or TIFF image";
+    return;
+  }
+  if (kind == Kind::kTiff) {
+    TTiffInfoRec info;
+    ReadTiffInfoFromFile(r.path, info);
+    r.date = info.shooting_date;
+    r.orientation = info.orientation;
+    r.width = info.width;
+    r.height = info.height;
+  } else {
+    uint32_t flags = kJpegInfoExif | kJpegInfoThumbnail;
+    TJpegInfoExRec info;
+    ReadJpegInfoFromFile(r.path, flags, info);
+    r.date = info.shooting_date;
+    r.orientation = info.orientation;
+    r.width = info.width;
+    r.height = info.height;
+    r.thumbnail_offset = info.thumb_offset;
+    r.thumbnail_length = info.thumb_stream ? info.thumb_length : 0;
+    if (info.width < 0) r.error = "damaged JPEG: no readable frame header";
+  }
+  r.item.LoadFromFile(r.path, kind == Kind::kJpeg);
+}
+
+std::string DateText(TDateTime date) {
+  return date == 0 ? "" : FormatExifDateTime(date);
+}
+
+void PrintText(const FileReport& r) {
+  std::printf("%s\n", r.path.c_str());
+  if (!r.error.empty()) std::printf("  error: %s\n", r.error.c_str());
+  std::printf("  date: %s\n  orientation: %d\n  width: %d\n  height: %d\n", r.date ? DateText(r.date).c_str() : "-",
+              r.orientation, r.width, r.height);
+  std::printf("  make: %s\n  model: %s\n", r.item.PropertyText(3, false, "-", "").c_str(),
+              r.item.PropertyText(4, false, "-", "").c_str());
+  std::printf("  thumbnail: offset %lld, length %lld\n", static_cast<long long>(r.thumbnail_offset),
+              static_cast<long long>(r.thumbnail_length));
+  for (const std::string& line : r.item.PropertyLines(false, "%-17s:%s", "---")) std::printf("  %s\n", line.c_str());
+}
+
+void PrintJson(const FileReport& r) {
+  std::string out = "{\"path\":\"" + JsonEscape(r.path) + "\"";
+  if (!r.error.empty()) out += ",\"error\":\"" + JsonEscape(r.error) + "\"";
+  out += r.date ? ",\"date\":\"" + DateText(r.date) + "\"" : std::string(",\"date\":null");
+  out += Format(",\"orientation\":%d,\"width\":%d,\"height\":%d", r.orientation, r.width, r.height);
+  for (const auto& [name, index] : {std::pair{"make", 3}, std::pair{"model", 4}}) {
+    out += Format(",\"%s\":", name);
+    out += r.item.HasProperty(index) ? "\"" + JsonEscape(r.item.PropertyText(index, false, "", "")) + "\"" : "null";
+  }
+  out += Format(",\"thumbnail_offset\":%d,\"thumbnail_length\":%d", r.thumbnail_offset, r.thumbnail_length);
+  out += ",\"properties\":[";
+  bool first = true;
+  for (int index : PropertyDisplayOrder()) {
+    if (!r.item.HasProperty(index)) continue;
+    out += first ? "" : ",";
+    first = false;
+    out += Format("{\"index\":%d,\"label\":\"%s\",\"text\":\"%s\"}", index, JsonEscape(PropertyLabel(index)),
+                  JsonEscape(r.item.PropertyText(index, false, "", "")));
+  }
+  out += "]}";
+  std::printf("%s\n", out.c_str());
+}
+
+int RunExif(const Args& given) {
+  Args args = given;
+  const bool json = TakeFlag(args, "--json");
+  if (args.empty()) throw UsageError{"no file given"};
+  int status = 0;
+  for (const std::string& path : args) {
+    FileReport report;
+    report.path = path;
+    try {
+      ReadReport(report);
+    } catch (const std::exception& e) {
+      report.error = MessageOf(e);
+    }
+    if (!report.error.empty()) status = 1;
+    json ? PrintJson(report) : PrintText(report);
+    std::fflush(stdout);
+  }
+  return status;
+}
+
+PLB_SUBCOMMAND("exif", "FILE... [--json]", RunExif);
+
+}  // namespace
+}  // namespace plb::cli
