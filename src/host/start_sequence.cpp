@@ -10,6 +10,7 @@
 #include "host/relaunch.h"
 #include "platform/error.h"
 #include "platform/private_temp.h"
+#include "platform/settings_store.h"
 
 namespace plb {
 
@@ -121,11 +122,12 @@ void TStartSequence::OpenDiagnosticLog(TStopStack& stop) {
                                     MessageOf(e));
   }
   stop.Arm("close the diagnostic log", [] { CloseLog(); });
+  // A settings file found damaged (before or after this point) is reported here.
+  SetSettingsProblemHandler([](const std::string& note) { WriteLog(note); });
 }
 
 void TStartSequence::LogStartParameters(const std::string& label) {
-  if (!hooks_.start_parameter_lines) return;
-  for (const auto& line : hooks_.start_parameter_lines(label)) WriteLog(line);
+  if (hooks_.log_start_parameters) hooks_.log_start_parameters(label);
 }
 
 void TStartSequence::RunExitActions() {

@@ -47,8 +47,8 @@ class IStartUi {
 };
 
 struct StartHooks {
-  // Texts of the start parameters for the log: the two lines written with a label.
-  std::function<std::vector<std::string>(const std::string& label)> start_parameter_lines;
+  // Writes the start parameters to the log under a label; raises a start-parameter log error.
+  std::function<void(const std::string& label)> log_start_parameters;
   // Reads the start parameters from the command line; raises a start-parameter error.
   std::function<void(const std::vector<std::string>& args)> read_start_parameters;
   // The forwarded-command text of a second start, built from its arguments.

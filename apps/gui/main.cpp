@@ -1,0 +1,6 @@
+// plumora-browser: the desktop application.
+#include "shell/plumora_application.h"
+
+int main(int argc, char** argv) {
+  return plb::shell::RunPlumoraBrowser(argc, argv);
+}

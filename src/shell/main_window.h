@@ -1,0 +1,40 @@
+#pragma once
+// The application's only main window. It is the single place where commands from every source
+// are queued; a second start of the program hands its command text here.
+#include <QMainWindow>
+#include <deque>
+#include <string>
+
+namespace plb::shell {
+
+class TPlumoraMain2 : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TPlumoraMain2(const QString& title, QWidget* parent = nullptr);
+
+  // The only way a command gets in; source is the object that produced the text, or null.
+  void EnqueueCommand(const std::string& text, QObject* source = nullptr);
+
+  // Commands waiting for the dispatcher, oldest first.
+  const std::deque<std::string>& CommandQueue() const { return command_queue_; }
+
+  bool Active() const { return active_; }
+
+  // Restores the window when minimised and brings it to the front (a second start asks this).
+  void BringToFront();
+
+ signals:
+  void commandQueued(const QString& text);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ApplyMinimumSize();
+
+  std::deque<std::string> command_queue_;
+  bool active_ = false;
+};
+
+}  // namespace plb::shell

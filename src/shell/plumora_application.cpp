@@ -1,0 +1,108 @@
+#include "shell/plumora_application.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "engine/ostra_engine.h"
+#include "host/file_functions.h"
+#include "host/log_file.h"
+#include "host/plumora_config_item.h"
+#include "host/product_values.h"
+#include "host/program_file.h"
+#include "host/start_platform.h"
+#include "host/start_sequence.h"
+#include "platform/error.h"
+#include "platform/private_temp.h"
+#include "service/command_csv.h"
+#include "service/plumora_api_params.h"
+#include "service/service_errors.h"
+#include "shell/hand_off_listener.h"
+#include "shell/main_window.h"
+#include "shell/qt_start_ui.h"
+#include "shell/qt_ui_dispatcher.h"
+#include "shell/unix_signal_watcher.h"
+
+namespace plb::shell {
+namespace {
+
+StartContext MakeStartContext(int argc, char** argv) {
+  StartContext context;
+  context.executable = ProgramFilePath();
+  context.args.assign(argv + 1, argv + argc);
+  // A configuration object made only for its folders, never loaded.
+  context.log_folder = TPlumoraConfigItem().LogFolder();
+  try {
+    context.temp_folder = platform::PrivateTempFolder();
+  } catch (const std::exception&) {
+    // Without a private folder there is no reboot copy; nothing else needs it at start.
+  }
+  context.window_title = WindowTitleOrDefault(ReadWindowTitle());
+  return context;
+}
+
+void OpenStartErrorHelpPage() {
+  const std::string base = PlumoraApiParams().BaseUrl();
+  if (!base.empty()) ShellOpen(ExcludeTrailingSeparators(base) + "/ja/plb/error/");
+}
+
+// Runs the main window until it has closed.
+void RunMainWindow(const StartContext& context) {
+  QtUiDispatcher dispatcher;
+  platform::ScopedUiDispatcher installed(dispatcher);
+  TPlumoraMain2 window(QString::fromStdString(context.window_title));
+  UnixSignalWatcher signal_watcher;
+  QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });
+  window.show();
+  auto* listener = new HandOffListener(window);
+  try {
+    listener->Listen();
+  } catch (const std::exception& e) {
+    // The window still works; only later starts cannot reach it.
+    LogFailure("HandOffListener.Listen", e);
+  }
+  QApplication::exec();
+}
+
+}  // namespace
+
+int RunPlumoraBrowser(int argc, char** argv) {
+  QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(true);
+
+  const StartContext context = MakeStartContext(argc, argv);
+  TOstraEngine engine;
+  StartHooks hooks;
+  hooks.forwarded_command_text = [](const std::vector<std::string>& args) { return CommandLineCSV(args); };
+  hooks.read_start_parameters = [](const std::vector<std::string>& args) {
+    PlumoraApiParams().InitializeFromCommandLine(args);
+  };
+  hooks.log_start_parameters = [](const std::string& label) { PlumoraApiParams().LogParams(label); };
+  hooks.is_start_error = [](const std::exception& e) {
+    return dynamic_cast<const EPlumoraApiParamsInitialzeError*>(&e) != nullptr ||
+           dynamic_cast<const EPlumoraApiParamsLogError*>(&e) != nullptr;
+  };
+  hooks.start_engine = [&engine](TStopStack& stop) {
+    engine.Start();
+    stop.Arm("stop the engine", [&engine] { engine.Stop(); });
+  };
+  hooks.run_main_window = [&context] { RunMainWindow(context); };
+
+  TStartPlatform platform;
+  QtStartUi ui(OpenStartErrorHelpPage);
+  TStartSequence sequence(context, hooks, platform, ui);
+  try {
+    return sequence.Run();
+  } catch (const std::exception& e) {
+    // An error the sequence does not handle (a failed engine save at exit, say): the stop steps
+    // have run as it unwound; say what happened instead of aborting.
+    LogException("plumora-browser", e);
+    std::fprintf(stderr, "plumora-browser: %s: %s\n", ClassNameOf(e).c_str(), MessageOf(e).c_str());
+    ui.ShowStartError(ClassNameOf(e), MessageOf(e));
+    return 1;
+  }
+}
+
+}  // namespace plb::shell

@@ -1,0 +1,178 @@
+// The real plumora-browser program, started as a user would start it (offscreen).
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "host/plumora_config_item.h"
+#include "platform/hand_off.h"
+#include "platform/instance_lock.h"
+#include "platform/private_temp.h"
+#include "platform/settings_store.h"
+#include "support/test_env.h"
+
+extern char** environ;
+
+namespace plb {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class BrowserProcessTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    program_ = test::BinaryDir() + "/bin/plumora-browser";
+    if (!fs::exists(program_)) GTEST_SKIP() << "plumora-browser is not built (no Qt)";
+    dialogs_ = test::TestRoot() + "/dialogs.txt";
+    setenv("PLB_UNATTENDED_DIALOGS", dialogs_.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    log_folder_ = TPlumoraConfigItem().LogFolder();
+  }
+
+  pid_t Start(const std::vector<std::string>& args) {
+    std::vector<char*> argv{program_.data()};
+    std::vector<std::string> copy = args;
+    for (auto& a : copy) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, program_.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    return pid;
+  }
+
+  // Waits for the process to end; its exit code, or -1 when it did not end in time.
+  static int WaitExit(pid_t pid, std::chrono::milliseconds limit = 20s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+      std::this_thread::sleep_for(20ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+  }
+
+  // Waits until the main window of the first instance answers on the hand-off socket.
+  static bool WaitForWindow() {
+    for (int i = 0; i < 500; ++i) {
+      platform::HandOffMessage ping;
+      ping.type = platform::HandOffType::kActivate;
+      if (platform::SendHandOff(ping, platform::DefaultHandOffPath(), 1000).status ==
+          platform::HandOffStatus::kAnswered) {
+        return true;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return false;
+  }
+
+  static platform::HandOffStatus RequestClose(int parameter) {
+    platform::HandOffMessage close;
+    close.type = platform::HandOffType::kClose;
+    close.kind = parameter;
+    return platform::SendHandOff(close).status;
+  }
+
+  std::vector<std::string> LogFiles() const {
+    std::vector<std::string> files;
+    if (!fs::exists(log_folder_)) return files;
+    for (const auto& e : fs::directory_iterator(log_folder_)) files.push_back(e.path());
+    return files;
+  }
+
+  std::string program_;
+  std::string dialogs_;
+  std::string log_folder_;
+};
+
+TEST_F(BrowserProcessTest, SecondStartHandsItsCommandToTheFirstAndCloseFourEndsIt) {
+  const pid_t first = Start({});
+  ASSERT_TRUE(WaitForWindow());
+  ASSERT_EQ(LogFiles().size(), 1u);
+
+  const pid_t second = Start({"sessionid=abc", "mode=open"});
+  EXPECT_EQ(WaitExit(second), 0);
+  EXPECT_EQ(LogFiles().size(), 1u) << "the second start wrote a log";
+
+  EXPECT_EQ(RequestClose(3), platform::HandOffStatus::kAnswered);  // not the close parameter
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(waitpid(first, nullptr, WNOHANG), 0) << "closed by a parameter other than 4";
+  EXPECT_EQ(RequestClose(4), platform::HandOffStatus::kAnswered);
+  EXPECT_EQ(WaitExit(first), 0);
+
+  const std::string log = ReadAll(LogFiles().at(0));
+  EXPECT_NE(log.find("\r\nSTART\r\n"), std::string::npos);
+  EXPECT_NE(log.find("EnqueueCommand( \"sessionid=abc\",\"mode=open\" )"), std::string::npos) << log;
+  EXPECT_NE(log.find("\r\nEND\r\n////"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dialogs_)) << ReadAll(dialogs_);
+
+  // Every default of the configuration was saved at the stop.
+  auto store = SettingsStore::ForHive(Hive::kCurrentUser);
+  const std::string key = TPlumoraConfigItem::ClassSettingsKey();
+  const auto values = store->ValueNames(key);
+  const auto subkeys = store->SubkeyNames(key);
+  auto stored = [&](const std::string& name) {
+    return std::find(values.begin(), values.end(), name) != values.end() ||
+           std::find(subkeys.begin(), subkeys.end(), name) != subkeys.end();
+  };
+  for (const auto& value : TPlumoraConfigItem().Describe()) EXPECT_TRUE(stored(value.name)) << value.name;
+}
+
+TEST_F(BrowserProcessTest, TerminationSignalStopsTheNormalWay) {
+  const pid_t first = Start({});
+  ASSERT_TRUE(WaitForWindow());
+  kill(first, SIGTERM);
+  EXPECT_EQ(WaitExit(first), 0);
+  EXPECT_NE(ReadAll(LogFiles().at(0)).find("\r\nEND\r\n"), std::string::npos);
+}
+
+TEST_F(BrowserProcessTest, StartWhileTheFirstIsStillStartingWarnsAndEnds) {
+  // An instance that holds the instance lock but not yet the running lock, and has no window.
+  platform::InstanceLocks starting;
+  ASSERT_EQ(starting.AcquireInstance(), platform::LockResult::kAcquired);
+  const pid_t second = Start({});
+  EXPECT_EQ(WaitExit(second), 0);
+  const std::string dialogs = ReadAll(dialogs_);
+  EXPECT_EQ(dialogs.rfind("warning\t", 0), 0u) << dialogs;
+  EXPECT_NE(dialogs.find("前回起動したプロセスが終了していないため"), std::string::npos);
+  EXPECT_TRUE(LogFiles().empty());
+}
+
+TEST_F(BrowserProcessTest, DamagedSettingsFileIsKeptAsideAndTheProgramStartsWithDefaults) {
+  const std::string settings = HiveFilePath(Hive::kCurrentUser);
+  fs::create_directories(fs::path(settings).parent_path());
+  std::ofstream(settings) << "{ \"SOFTWARE\\\\Morvane\": { not json";
+  const pid_t first = Start({});
+  ASSERT_TRUE(WaitForWindow());
+  ASSERT_EQ(RequestClose(4), platform::HandOffStatus::kAnswered);
+  EXPECT_EQ(WaitExit(first), 0);
+
+  bool kept_aside = false;
+  for (const auto& e : fs::directory_iterator(fs::path(settings).parent_path())) {
+    if (e.path().filename().string().find("corrupt") != std::string::npos) {
+      kept_aside = ReadAll(e.path()).find("not json") != std::string::npos;
+    }
+  }
+  EXPECT_TRUE(kept_aside);
+  const std::string log = ReadAll(LogFiles().at(0));
+  EXPECT_NE(log.find(settings), std::string::npos) << log;
+  auto store = SettingsStore::ForHive(Hive::kCurrentUser);
+  EXPECT_TRUE(store->Read(TPlumoraConfigItem::ClassSettingsKey(), "CacheMaxSizeMB").has_value());
+}
+
+}  // namespace
+}  // namespace plb
