@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "host/file_functions.h"
 #include "host/format.h"
 
 namespace plb {
@@ -15,15 +16,6 @@ std::mutex& SourceLock() {
 TEyeFiDirectorySource& Source() {
   static TEyeFiDirectorySource source;
   return source;
-}
-
-// The characters a file name cannot hold become "-".
-std::string SafeFileName(const std::string& name) {
-  std::string out = name;
-  for (char& c : out) {
-    if (std::string_view("\"*?\\/:<>|").find(c) != std::string_view::npos) c = '-';
-  }
-  return out;
 }
 
 }  // namespace
@@ -131,7 +123,7 @@ TDriveInfoRec TEyeFiRootFolder::DriveInfoOfAccount(const std::string& account) {
 }
 
 std::string TEyeFiRootFolder::GetName() const {
-  return Format("%s (%s)", VolumeName(), TFolder::GetName());
+  return Format("%s (%s)", VolumeName(), Name());
 }
 
 int32_t TEyeFiRootFolder::DriveType() const {
@@ -145,7 +137,7 @@ int32_t TEyeFiRootFolder::VolumeSerial() const {
 }
 
 std::string TEyeFiRootFolder::RootPath() const {
-  return TFolder::GetName();
+  return Name();
 }
 
 std::string TEyeFiRootFolder::VolumeName() const {

@@ -11,7 +11,7 @@
 
 #include "engine/export_info_xml.h"
 #include "engine/name_order.h"
-#include "host/date_time.h"
+#include "host/file_functions.h"
 #include "host/format.h"
 #include "platform/unique_fd.h"
 
@@ -69,6 +69,10 @@ TFolder::TFolder(std::string name) : name_(std::move(name)), fullPath_(name_) {}
 TFolder::~TFolder() = default;
 
 std::string TFolder::GetName() const {
+  return Name();
+}
+
+std::string TFolder::Name() const {
   std::lock_guard guard(lock_);
   return name_;
 }
@@ -354,7 +358,7 @@ std::vector<TCatalogItem*> TFolder::RemovedItems() const {
 TFolder* TFolder::FindSubFolder(std::string_view name) const {
   std::lock_guard guard(lock_);
   const size_t i = SubFolderLowerBound(name);
-  return (i < subFolders_.size() && subFolders_[i]->GetName() == name) ? subFolders_[i].get() : nullptr;
+  return (i < subFolders_.size() && subFolders_[i]->Name() == name) ? subFolders_[i].get() : nullptr;
 }
 
 TFolder* TFolder::FindOrCreateSubFolder(const std::string& name, bool* created) {
@@ -363,7 +367,7 @@ TFolder* TFolder::FindOrCreateSubFolder(const std::string& name, bool* created) 
   {
     std::lock_guard guard(lock_);
     const size_t i = SubFolderLowerBound(name);
-    if (i < subFolders_.size() && subFolders_[i]->GetName() == name) return subFolders_[i].get();
+    if (i < subFolders_.size() && subFolders_[i]->Name() == name) return subFolders_[i].get();
     if (!ValidComponent(name)) throw EFolderError("Invalid folder name: " + name);
     std::unique_ptr<TFolder> made = NewSubFolder(name);
     child = made.get();
@@ -394,7 +398,7 @@ std::vector<TFolder*> TFolder::RemovedSubFolders() const {
 void TFolder::SortSubFolders() {
   std::lock_guard guard(lock_);
   std::stable_sort(subFolders_.begin(), subFolders_.end(),
-                   [](const auto& a, const auto& b) { return CompareNames(a->GetName(), b->GetName()) < 0; });
+                   [](const auto& a, const auto& b) { return CompareNames(a->Name(), b->Name()) < 0; });
 }
 
 void TFolder::RetireSubFolder(TFolder* child) {
@@ -431,7 +435,7 @@ bool TFolder::CanMoveTo(const TFolder* parent) const {
   TFolder* current = Parent();
   if (parent == current || parent->IsDescendantOf(this)) return false;
   // A folder listed nowhere would be neither saved nor removed with its items.
-  return parent->FindSubFolder(GetName()) == nullptr;
+  return parent->FindSubFolder(Name()) == nullptr;
 }
 
 bool TFolder::SetParent(TFolder* parent) {
@@ -458,7 +462,7 @@ bool TFolder::SetParent(TFolder* parent) {
       }
       RecomputeFullPaths();
       std::lock_guard guard(parent->lock_);
-      const size_t i = parent->SubFolderLowerBound(GetName());
+      const size_t i = parent->SubFolderLowerBound(Name());
       parent->subFolders_.insert(parent->subFolders_.begin() + static_cast<ptrdiff_t>(i), std::move(self));
     }
   } catch (...) {
@@ -562,7 +566,7 @@ bool TFolder::ListDirectory(std::vector<TCatalogItem*>& seen, const TExtItems& t
     TItemDirEntry dirEntry;
     dirEntry.name = name;
     dirEntry.size = static_cast<uint64_t>(st.st_size);
-    dirEntry.fileDate = UnixTimeToDateTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    dirEntry.fileDate = FileTimeToDateTimeEx(st.st_mtim);
     dirEntry.readOnly = (st.st_mode & S_IWUSR) == 0;
     bool isNew = false;
     TCatalogItem* item = FindOrCreateItem(name, &isNew);
@@ -679,7 +683,7 @@ void TFolder::SaveFolderRecord(RecordWriter& out, int32_t& counter) {
       if (item->State() != cisDeleted) items.push_back(item.get());
     }
   }
-  out.Text(GetName());
+  out.Text(Name());
   SaveOptionsToStream(out);
   out.U32(static_cast<uint32_t>(items.size()));
   for (TCatalogItem* item : items) {
@@ -764,7 +768,7 @@ TFolderRoot::TFolderRoot(const TDriveInfoRec& info)
     : TFolder(info.Drive), serial_(info.VolumeSerial), driveType_(info.DriveType), volumeName_(info.VolumeName) {}
 
 std::string TFolderRoot::GetName() const {
-  return Format("%s (%s)", VolumeName(), TFolder::GetName());
+  return Format("%s (%s)", VolumeName(), Name());
 }
 
 int32_t TFolderRoot::DriveType() const {
@@ -782,7 +786,7 @@ int32_t TFolderRoot::VolumeSerial() const {
 }
 
 std::string TFolderRoot::RootPath() const {
-  return TFolder::GetName();
+  return Name();
 }
 
 std::string TFolderRoot::VolumeName() const {

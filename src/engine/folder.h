@@ -42,6 +42,8 @@ class TFolder : public TCustomFolder {
   const char* ClassName() const override { return "TFolder"; }
   uint8_t Kind() const override { return kKindFolder; }
   std::string GetName() const override;
+  // The directory's own name (a root's: its drive), whatever GetName displays.
+  std::string Name() const;
   std::string GetFullName() const override;
   bool HasChildren() const override;
   TCustomFolder* GetParent() const override;

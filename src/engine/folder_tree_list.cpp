@@ -4,6 +4,7 @@
 
 #include "engine/eyefi_folder.h"
 #include "engine/name_order.h"
+#include "host/file_functions.h"
 
 namespace plb {
 
@@ -44,7 +45,7 @@ bool RelativeComponents(const std::string& drive, const std::string& path, std::
   };
   if (drive.empty() || drive[0] != '/' || path.empty() || path[0] != '/') return false;
   const std::vector<std::string> base = split(drive);
-  std::vector<std::string> parts = split(path);
+  std::vector<std::string> parts = split(NormalizePath(path));
   for (const auto& part : parts) {
     if (part == "." || part == "..") return false;
   }
