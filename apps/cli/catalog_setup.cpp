@@ -1,0 +1,41 @@
+#include "catalog_setup.h"
+
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <exception>
+
+#include "engine/ext_items.h"
+#include "engine/folder_tree_list.h"
+#include "host/plumora_config_item.h"
+#include "host/product_values.h"
+#include "platform/error.h"
+#include "platform/mime_apps.h"
+
+namespace plb::cli {
+
+void SetUpFileKinds() {
+  try {
+    TPlumoraConfigItem config;
+    config.LoadFromRegistry();
+    const MovieKinds movies =
+        AssembleMovieKinds(config, [](const std::string& name) { return platform::IsProgramRegisteredFor(name); });
+    SetMovieExtensions(movies.extensions);
+  } catch (const std::exception& e) {
+    // Photos can be catalogued without the settings; only movies need them.
+    std::fprintf(stderr, "plb: movie types not read (%s: %s)\n", ClassNameOf(e).c_str(), MessageOf(e).c_str());
+  }
+  SetSoundExtensions(".MP3");
+}
+
+TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path) {
+  char resolved[PATH_MAX];
+  if (!::realpath(path.c_str(), resolved)) return nullptr;
+  struct stat st {};
+  if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  return trees.FolderOf(resolved);
+}
+
+}  // namespace plb::cli
