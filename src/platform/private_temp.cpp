@@ -49,16 +49,20 @@ void EnsurePrivateFolder(const std::string& folder) {
     Refuse(folder, "its permissions cannot be made private");
 }
 
+std::string PrivateFolderFor(const std::string& xdg_runtime_dir, const std::string& tmpdir, uid_t uid) {
+  auto trimmed = [](std::string dir) {
+    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    return dir;
+  };
+  const std::string runtime = trimmed(xdg_runtime_dir);
+  if (IsDirectory(runtime)) return runtime + "/PlumoraBrowser";
+  std::string tmp = trimmed(tmpdir);
+  if (tmp.empty()) tmp = "/tmp";
+  return tmp + "/PlumoraBrowser-" + std::to_string(uid);
+}
+
 std::string PrivateTempFolder() {
-  std::string runtime = EnvDir("XDG_RUNTIME_DIR");
-  std::string folder;
-  if (IsDirectory(runtime)) {
-    folder = runtime + "/PlumoraBrowser";
-  } else {
-    std::string tmp = EnvDir("TMPDIR");
-    if (tmp.empty()) tmp = "/tmp";
-    folder = tmp + "/PlumoraBrowser-" + std::to_string(::geteuid());
-  }
+  const std::string folder = PrivateFolderFor(EnvDir("XDG_RUNTIME_DIR"), EnvDir("TMPDIR"), ::geteuid());
   EnsurePrivateFolder(folder);
   return folder;
 }

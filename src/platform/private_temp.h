@@ -3,6 +3,8 @@
 // hand-off socket. A shared temporary folder such as /tmp lets any other user pre-create or
 // replace a fixed file name there, so nothing of ours ever goes there directly: the folder below
 // is created with mode 0700 and refused when it is not a real directory owned by the user.
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -18,6 +20,10 @@ PLB_DECLARE_ERROR(EPrivateFolderError, Error);
 // or a folder owned by another user raises EPrivateFolderError; group or other permission bits
 // on our own folder are taken away. Returns the path without a trailing "/".
 std::string PrivateTempFolder();
+
+// The private folder that a process with these environment values (empty when unset) and this
+// user id uses, without creating or checking it.
+std::string PrivateFolderFor(const std::string& xdg_runtime_dir, const std::string& tmpdir, uid_t uid);
 
 // The folder of the lock files and the hand-off socket: the same private folder, so that every
 // start of the same user in the same session finds them.

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/private_temp.h"
 #include "platform/unique_fd.h"
 
 namespace plb::platform {
@@ -96,12 +97,27 @@ bool ProcessStartTicks(const std::string& proc_root, pid_t pid, uint64_t& ticks)
   return false;
 }
 
+// The private folder a process uses, from its environment; empty when unreadable.
+static std::string ProcessPrivateFolder(const std::string& proc_root, pid_t pid) {
+  std::ifstream in(ProcPath(proc_root, pid, "environ"), std::ios::binary);
+  if (!in) return {};
+  std::string runtime, tmpdir, entry;
+  while (std::getline(in, entry, '\0')) {
+    if (entry.rfind("XDG_RUNTIME_DIR=", 0) == 0) runtime = entry.substr(16);
+    if (entry.rfind("TMPDIR=", 0) == 0) tmpdir = entry.substr(7);
+  }
+  uid_t uid = 0;
+  if (!ProcessRealUid(proc_root, pid, uid)) return {};
+  return PrivateFolderFor(runtime, tmpdir, uid);
+}
+
 SweepIdentity OwnSweepIdentity() {
   SweepIdentity me;
   me.self = ::getpid();
   me.uid = ::getuid();
   me.executable = ProcessExecutable(me.proc_root, me.self);
   ProcessStartTicks(me.proc_root, me.self, me.start_ticks);
+  me.private_folder = ProcessPrivateFolder(me.proc_root, me.self);
   return me;
 }
 
@@ -118,6 +134,8 @@ std::vector<pid_t> FindStaleProcesses(const SweepIdentity& identity) {
     if (!ProcessRealUid(identity.proc_root, pid, uid) || uid != identity.uid) continue;
     if (ProcessExecutable(identity.proc_root, pid) != identity.executable) continue;
     if (!ProcessStartTicks(identity.proc_root, pid, ticks) || ticks >= identity.start_ticks) continue;
+    if (!identity.private_folder.empty() && ProcessPrivateFolder(identity.proc_root, pid) != identity.private_folder)
+      continue;
     stale.push_back(pid);
   }
   ::closedir(dir);

@@ -18,6 +18,9 @@ struct SweepIdentity {
   uid_t uid = 0;             // the real user id that a process must have
   pid_t self = 0;            // never swept
   uint64_t start_ticks = 0;  // only processes started strictly before this are swept
+  // When set, only processes whose environment gives this private folder (the folder of the lock
+  // files) are swept: an instance of the same user in another session is not a stale one of ours.
+  std::string private_folder;
 };
 
 // Our own identity, read from /proc/self. Capture it at the start of the program: after an

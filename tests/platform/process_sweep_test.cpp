@@ -10,6 +10,7 @@
 #include <fstream>
 #include <thread>
 
+#include "platform/private_temp.h"
 #include "support/test_env.h"
 
 extern char** environ;
@@ -44,12 +45,21 @@ class StaleProcesses : public ::testing::Test {
     return "sleep";
   }
 
-  // Starts the program and waits one clock tick or more, so start times differ.
-  pid_t Spawn() {
+  // Starts the program and waits one clock tick or more, so start times differ. With
+  // runtime_dir, the process runs in another session (another XDG_RUNTIME_DIR).
+  pid_t Spawn(const std::string& runtime_dir = "") {
     char arg0[] = "plumora-browser", arg1[] = "60";
     char* argv[] = {arg0, arg1, nullptr};
+    std::vector<std::string> env_text;
+    for (char** e = environ; *e; ++e) {
+      if (runtime_dir.empty() || std::string(*e).rfind("XDG_RUNTIME_DIR=", 0) != 0) env_text.push_back(*e);
+    }
+    if (!runtime_dir.empty()) env_text.push_back("XDG_RUNTIME_DIR=" + runtime_dir);
+    std::vector<char*> env;
+    for (auto& e : env_text) env.push_back(e.data());
+    env.push_back(nullptr);
     pid_t pid = 0;
-    EXPECT_EQ(::posix_spawn(&pid, program_.c_str(), nullptr, nullptr, argv, environ), 0);
+    EXPECT_EQ(::posix_spawn(&pid, program_.c_str(), nullptr, nullptr, argv, env.data()), 0);
     started_.push_back(pid);
     // /proc/<pid>/exe shows the new program only once the child has executed it.
     for (int i = 0; i < 500 && ProcessExecutable("/proc", pid) != program_; ++i) {
@@ -94,6 +104,18 @@ TEST_F(StaleProcesses, OnlyOlderProcessesOfTheSameProgramAndUserAreEnded) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
   EXPECT_TRUE(Alive(self));
   EXPECT_TRUE(Alive(newer));
+}
+
+TEST_F(StaleProcesses, AnInstanceOfAnotherSessionIsSpared) {
+  const std::string other_session = TestRoot() + "/other-runtime";
+  fs::create_directories(other_session);
+  pid_t same_session = Spawn();
+  pid_t elsewhere = Spawn(other_session);
+  pid_t self = Spawn();
+  SweepIdentity me = As(self);
+  me.private_folder = PrivateFolderFor(std::getenv("XDG_RUNTIME_DIR"), "", ::getuid());
+  EXPECT_EQ(FindStaleProcesses(me), std::vector<pid_t>{same_session});
+  EXPECT_TRUE(Alive(elsewhere));
 }
 
 TEST_F(StaleProcesses, AReplacedProgramFileIsStillTheSameProgram) {
@@ -147,7 +169,7 @@ TEST(ProcessSweep, ReadsTheProcessTableDefensively) {
   EXPECT_FALSE(ProcessStartTicks(proc, 16, ticks));
   EXPECT_EQ(ProcessExecutable(proc, 11), "/opt/plb/plumora-browser");
 
-  SweepIdentity me{proc, "/opt/plb/plumora-browser", 1000, 12, 900};
+  SweepIdentity me{proc, "/opt/plb/plumora-browser", 1000, 12, 900, ""};
   EXPECT_EQ(FindStaleProcesses(me), (std::vector<pid_t>{10, 11}));
   me.executable.clear();
   EXPECT_TRUE(FindStaleProcesses(me).empty()) << "no own program file: nothing can be judged";
