@@ -431,6 +431,14 @@ void Refresh(const std::string& path, SettingsStore::State& state, bool have_loc
   }
 }
 
+// Under the file lock the file is always read again: an inode number can be reused by a later
+// replacement of the same size within the file system's time stamp granularity, and a write based
+// on a stale copy would undo another process's write.
+void ForceRefresh(const std::string& path, SettingsStore::State& state) {
+  state.loaded = false;
+  Refresh(path, state, true);
+}
+
 void Flush(const std::string& path, SettingsStore::State& state) {
   const std::string text = state.doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   try {
@@ -460,7 +468,7 @@ auto SettingsStore::Writing(F&& f) {
     return f(state_->doc);
   }
   FileLock file_lock(path_, true);
-  Refresh(path_, *state_, true);
+  ForceRefresh(path_, *state_);
   try {
     auto result = f(state_->doc);
     Flush(path_, *state_);
@@ -475,7 +483,7 @@ void SettingsStore::BeginBatch() {
   if (state_->batch_depth++ > 0) return;
   try {
     state_->batch_lock = std::make_unique<FileLock>(path_, true);
-    Refresh(path_, *state_, true);
+    ForceRefresh(path_, *state_);
   } catch (...) {
     state_->batch_lock.reset();
     state_->batch_depth = 0;
