@@ -4,6 +4,7 @@
 
 #include "host/ascii_case.h"
 #include "host/plumora_config_item.h"
+#include "platform/mime_apps.h"
 #include "platform/settings_store.h"
 
 namespace plb {
@@ -240,6 +241,10 @@ MovieKinds AssembleMovieKinds(const TOstraConfigItem& config, const HasRegistere
   std::replace(kinds.extensions.begin(), kinds.extensions.end(), ',', ';');
   kinds.supported = !kinds.extensions.empty();
   return kinds;
+}
+
+MovieKinds AssembleMovieKinds(const TOstraConfigItem& config) {
+  return AssembleMovieKinds(config, [](const std::string& name) { return platform::IsProgramRegisteredFor(name); });
 }
 
 }  // namespace plb

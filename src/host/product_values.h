@@ -80,5 +80,7 @@ using HasRegisteredProgram = std::function<bool(const std::string& file_name)>;
 // machine-wide, per-user and user-added types; when it names "mov", "mov" is added to the external
 // types if a program is registered for "dummy.mov" (failures of that step are ignored).
 MovieKinds AssembleMovieKinds(const TOstraConfigItem& config, const HasRegisteredProgram& has_program);
+// The same, asking the desktop's file associations.
+MovieKinds AssembleMovieKinds(const TOstraConfigItem& config);
 
 }  // namespace plb
