@@ -1,7 +1,10 @@
 // plumora-local-service: the local Plumora service on 127.0.0.1.
-//   plumora-local-service [--port N] [--data DIR] [--www DIR] [--fault PATH?ITEMS]... [--config ITEMS]
-// The first line of output is the base URL; SIGTERM or SIGINT stops it cleanly.
+//   plumora-local-service [--port N] [--data DIR] [--www DIR] [--fault ITEMS]... [--config ITEMS]
+//                         [--stop-with-stdin]
+// The first line of output is the base URL; SIGTERM or SIGINT stops it cleanly, and so does the end
+// of its input with --stop-with-stdin (a test that dies leaves no service behind).
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "localservice/local_service.h"
 
@@ -40,8 +44,13 @@ int main(int argc, char** argv) {
   std::string www;
   std::vector<std::map<std::string, std::string>> faults;
   std::map<std::string, std::string> config;
+  bool stop_with_stdin = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
+    if (arg == "--stop-with-stdin") {
+      stop_with_stdin = true;
+      continue;
+    }
     if (i + 1 >= argc) return Usage();
     const std::string value = argv[++i];
     if (arg == "--port") {
@@ -90,6 +99,15 @@ int main(int argc, char** argv) {
   service.State().Configure(config);
   std::printf("%s\n", service.BaseUrl().c_str());
   std::fflush(stdout);
+
+  if (stop_with_stdin) {
+    std::thread([] {
+      char buffer[256];
+      while (::read(0, buffer, sizeof buffer) > 0) {
+      }
+      ::kill(::getpid(), SIGTERM);
+    }).detach();
+  }
 
   int received = 0;
   sigwait(&stop_signals, &received);

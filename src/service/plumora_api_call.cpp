@@ -74,7 +74,12 @@ void TPLApiCall::Check(bool ok, const std::string& message) {
 
 bool TPLApiCall::Post(const std::string& url, const TMultipartForm* form) {
   url_ = url;
-  form_ = form;
+  // The form belongs to the operation and is gone when a later error is reported: keep its head.
+  request_head_.clear();
+  try {
+    if (form != nullptr) request_head_ = form->Head(kTraceLimit);
+  } catch (const std::exception&) {
+  }
   THttpRequest request;
   request.url = url;
   request.user_agent = user_agent_;
@@ -208,12 +213,7 @@ void TPLApiCall::FailWith(const std::exception& e) {
 }
 
 void TPLApiCall::TraceRequest() {
-  std::string body;
-  try {
-    if (form_ != nullptr) body = form_->Head(kTraceLimit);
-  } catch (const std::exception&) {
-  }
-  WriteLog(operation_ + " request to " + url_ + "\r\n\r\n" + body);
+  WriteLog(operation_ + " request to " + url_ + "\r\n\r\n" + request_head_);
 }
 
 void TPLApiCall::TraceAnswer() {

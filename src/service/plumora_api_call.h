@@ -65,7 +65,7 @@ class TPLApiCall {
 
   TPLApiResult result_;
   std::string url_;
-  const TMultipartForm* form_ = nullptr;
+  std::string request_head_;
   bool exchanged_ = false;
   std::string answer_;
   pugi::xml_document document_;

@@ -1,5 +1,6 @@
 #pragma once
 // The local service as a real process on a free port, for the tests of the service client.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -27,13 +28,15 @@ class LocalServiceProcess {
     data_dir_ = TestRoot() + "/service-data";
     std::filesystem::create_directories(data_dir_);
     int out[2];
-    if (pipe(out) != 0) throw std::runtime_error("pipe");
+    int in[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    // The service ends with its input, so a test that dies leaves no service behind.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     const std::string program = BinaryDir() + "/bin/plumora-local-service";
-    std::vector<std::string> args = {program, "--port", "0", "--data", data_dir_};
+    std::vector<std::string> args = {program, "--port", "0", "--data", data_dir_, "--stop-with-stdin"};
     args.insert(args.end(), extra_args.begin(), extra_args.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());
@@ -42,6 +45,8 @@ class LocalServiceProcess {
       throw std::runtime_error("cannot start " + program);
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
+    close(in[0]);
+    input_ = in[1];
     output_ = fdopen(out[0], "r");
     char line[256] = {};
     if (output_ == nullptr || std::fgets(line, sizeof line, output_) == nullptr)
@@ -61,6 +66,7 @@ class LocalServiceProcess {
     pid_ = -1;
     if (output_ != nullptr) std::fclose(output_);
     output_ = nullptr;
+    close(input_);
     exit_status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return exit_status_;
   }
@@ -130,6 +136,7 @@ class LocalServiceProcess {
  private:
   pid_t pid_ = -1;
   FILE* output_ = nullptr;
+  int input_ = -1;
   std::string base_url_;
   std::string data_dir_;
   int exit_status_ = 0;
