@@ -323,16 +323,17 @@ struct SettingsStore::State {
   std::optional<Stamp> reported_unreadable;
 };
 
-std::shared_ptr<SettingsStore> SettingsStore::ForPath(const std::string& path) {
+std::shared_ptr<SettingsStore> SettingsStore::ForPath(const std::string& path, mode_t mode) {
   static std::mutex mutex;
   static std::map<std::string, std::shared_ptr<SettingsStore>> stores;
   std::lock_guard lock(mutex);
   auto& store = stores[path];
-  if (!store) store = std::make_shared<SettingsStore>(path);
+  if (!store) store = std::make_shared<SettingsStore>(path, mode);
   return store;
 }
 
-SettingsStore::SettingsStore(std::string path) : path_(std::move(path)), state_(std::make_unique<State>()) {}
+SettingsStore::SettingsStore(std::string path, mode_t mode)
+    : path_(std::move(path)), mode_(mode), state_(std::make_unique<State>()) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -439,10 +440,10 @@ void ForceRefresh(const std::string& path, SettingsStore::State& state) {
   Refresh(path, state, true);
 }
 
-void Flush(const std::string& path, SettingsStore::State& state) {
+void Flush(const std::string& path, mode_t mode, SettingsStore::State& state) {
   const std::string text = state.doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
   try {
-    WriteFileAtomically(path, text, 0600);
+    WriteFileAtomically(path, text, mode);
   } catch (const Error& e) {
     state.loaded = false;  // the file still holds what it held: read it again
     throw ERegistryException(e.Message());
@@ -471,7 +472,7 @@ auto SettingsStore::Writing(F&& f) {
   ForceRefresh(path_, *state_);
   try {
     auto result = f(state_->doc);
-    Flush(path_, *state_);
+    Flush(path_, mode_, *state_);
     return result;
   } catch (...) {
     state_->loaded = false;
@@ -503,7 +504,7 @@ void SettingsStore::EndBatch(bool commit) {
     state_->loaded = false;
     return;
   }
-  Flush(path_, *state_);
+  Flush(path_, mode_, *state_);
 }
 
 SettingsStore::Batch::Batch(SettingsStore& store) : store_(store), hold_(store.mutex_) {

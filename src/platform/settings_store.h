@@ -8,6 +8,8 @@
 // atomically, so two processes writing at once lose nothing; a Batch makes a run of writes one
 // file write. A file that is not a valid store is moved aside and reported, and the hive starts
 // empty.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -35,10 +37,14 @@ void SetSettingsProblemHandler(std::function<void(const std::string& note)> hand
 class SettingsStore {
  public:
   // The one store object of a file in this process.
-  static std::shared_ptr<SettingsStore> ForPath(const std::string& path);
-  static std::shared_ptr<SettingsStore> ForHive(Hive hive) { return ForPath(HiveFilePath(hive)); }
+  // A new file gets mode: the user's settings are private (0600); the machine-wide ones are read
+  // by every user (0644).
+  static std::shared_ptr<SettingsStore> ForPath(const std::string& path, mode_t mode = 0600);
+  static std::shared_ptr<SettingsStore> ForHive(Hive hive) {
+    return ForPath(HiveFilePath(hive), hive == Hive::kLocalMachine ? 0644 : 0600);
+  }
 
-  explicit SettingsStore(std::string path);
+  explicit SettingsStore(std::string path, mode_t mode = 0600);
   ~SettingsStore();
   SettingsStore(const SettingsStore&) = delete;
   SettingsStore& operator=(const SettingsStore&) = delete;
@@ -93,6 +99,7 @@ class SettingsStore {
   void EndBatch(bool commit);
 
   std::string path_;
+  mode_t mode_;
   std::recursive_mutex mutex_;
   std::unique_ptr<State> state_;
 };

@@ -49,6 +49,18 @@ TEST(SettingsStore, HiveFilesFollowTheEnvironment) {
   EXPECT_EQ(HiveFilePath(Hive::kCurrentUser), test::TestRoot() + "/home/.config/Morvane/registry.json");
 }
 
+TEST(SettingsStore, TheUsersFileIsPrivateTheMachineFileReadable) {
+  const mode_t old_umask = umask(022);
+  for (Hive hive : {Hive::kCurrentUser, Hive::kLocalMachine}) {
+    Registry reg(hive);
+    ASSERT_TRUE(reg.OpenKey(kKey, true));
+    struct stat st {};
+    ASSERT_EQ(stat(HiveFilePath(hive).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, hive == Hive::kCurrentUser ? 0600u : 0644u);
+  }
+  umask(old_umask);
+}
+
 TEST(SettingsStore, ValuesKeepTheirTypeAndReadsOfAnotherTypeFail) {
   Registry reg;
   ASSERT_FALSE(reg.OpenKey(kKey, false));
