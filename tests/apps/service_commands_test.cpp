@@ -1,0 +1,86 @@
+// plb command and plb api as a user runs them, against the local service program.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "../service/local_service_process.h"
+#include "support/test_env.h"
+
+namespace plb {
+namespace {
+
+struct PlbRun {
+  int status;
+  std::string out;
+};
+
+PlbRun RunPlb(const std::string& args) {
+  const std::string command = test::BinaryDir() + "/bin/plb " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST(CommandCommand, DecodesEachCarrierIntoTheStore) {
+  struct Case {
+    std::string args;
+    int mode;
+    const char* word;
+    std::map<std::string, std::string> params;
+  };
+  const Case cases[] = {
+      {"'\"command=StartCreatePlumora\",plumoraid=B1,sessionid=S'",
+       6,
+       "startcreateplumora",
+       {{"plumoraid", ""}, {"sessionid", "S"}, {"trayrequest", "5"}}},
+      {"'plumorabrowser://wakeup/?mode=startmybgmdialog&plumoraid=B%31'",
+       6,
+       "startcreateplumora",
+       {{"bgmdialogplumoraid", "B1"}, {"bgmdialogcounter", "1"}}},
+      {"--args sessionid=abc 'urlencodedparam=mode=disppage&pageurl=http%3A%2F%2Fh%2F'",
+       1,
+       "disppage",
+       {{"sessionid", "abc"}, {"pageurl", "http://h/"}, {"pagecounter", "1"}}},
+      {"command=foo", 0, "dontboot", {{"tabflags", "7"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const PlbRun run = RunPlb("command --json " + c.args);
+    ASSERT_EQ(run.status, 0) << run.out;
+    const nlohmann::json result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(result["mode"], c.mode);
+    EXPECT_EQ(result["word"], c.word);
+    for (const auto& [name, value] : c.params) EXPECT_EQ(result["params"][name], value) << name;
+  }
+  EXPECT_NE(RunPlb("command ''").status, 0);
+}
+
+TEST(ApiCommand, SendsOneRequestAndPrintsTheResult) {
+  test::LocalServiceProcess service;
+  const std::string base = " --base " + service.BaseUrl();
+  PlbRun run = RunPlb("api --json StartUpload sessionid=S machineid=M machineuserid=U photonum=2" + base);
+  ASSERT_EQ(run.status, 0) << run.out;
+  nlohmann::json result = nlohmann::json::parse(run.out);
+  EXPECT_EQ(result["Success"], true);
+  EXPECT_EQ(result["Code"], "startUpload_response");
+  EXPECT_EQ(result["plumoraid"], "B0001");
+
+  service.Fault("/api/logout.php", {{"kind", "error"}, {"code", "BadSessionid"}, {"message", "expired"}});
+  run = RunPlb("api LogOut sessionid=S" + base);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("Code: BadSessionid"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Kind: 3 requestFalied"), std::string::npos);
+  EXPECT_NE(run.out.find("ErrorCode: ER0001"), std::string::npos);
+
+  EXPECT_NE(RunPlb("api NoSuchRequest").status, 0);
+}
+
+}  // namespace
+}  // namespace plb
