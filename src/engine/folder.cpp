@@ -617,8 +617,14 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
     }
   }
   DeleteItems(gone);
-  if (!created.empty()) LoadInfoDataXml(created, GetFullName());
-  if (!created.empty() || !gone.empty()) NotifyContentsChanged();
+  if (created.empty() && gone.empty()) return;
+  try {
+    if (!created.empty()) LoadInfoDataXml(created, GetFullName());
+  } catch (...) {
+    NotifyContentsChanged();  // the items changed whatever the side-car file held
+    throw;
+  }
+  NotifyContentsChanged();
 }
 
 void TFolder::ScanSubFolders(std::vector<TFolder*>* found) {

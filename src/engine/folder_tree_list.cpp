@@ -59,9 +59,18 @@ bool RelativeComponents(const std::string& drive, const std::string& path, std::
 TFolderTreeList::TFolderTreeList() = default;
 
 TFolderTreeList::~TFolderTreeList() {
-  // Roots are freed with the list; their events go nowhere by then.
-  std::lock_guard guard(handlerLock_);
-  handler_ = nullptr;
+  // Roots are freed with the list; a master that delivers to the list's target stops first.
+  bool routed;
+  {
+    std::lock_guard guard(handlerLock_);
+    routed = static_cast<bool>(handler_);
+    handler_ = nullptr;
+  }
+  if (!routed) return;
+  try {
+    RouteFolderEvents("(Folder)", nullptr);
+  } catch (...) {
+  }
 }
 
 int TFolderTreeList::RootCount() const {
@@ -208,7 +217,7 @@ void TFolderTreeList::PruneAll(bool recurse, bool purgeDeleted) {
 }
 
 void TFolderTreeList::SetUpdateHandler(const TFolderUpdateHandler& handler) {
-  TFolderUpdateHandler routed = handler ? RouteFolderEvents("(Folder)", handler) : nullptr;
+  TFolderUpdateHandler routed = RouteFolderEvents("(Folder)", handler);
   {
     std::lock_guard guard(handlerLock_);
     handler_ = std::move(routed);
