@@ -8,9 +8,9 @@
 #include "host/host_errors.h"
 #include "host/log_file.h"
 #include "host/relaunch.h"
+#include "host/settings_log.h"
 #include "platform/error.h"
 #include "platform/private_temp.h"
-#include "platform/settings_store.h"
 
 namespace plb {
 
@@ -123,7 +123,7 @@ void TStartSequence::OpenDiagnosticLog(TStopStack& stop) {
   }
   stop.Arm("close the diagnostic log", [] { CloseLog(); });
   // A settings file found damaged (before or after this point) is reported here.
-  SetSettingsProblemHandler([](const std::string& note) { WriteLog(note); });
+  SendSettingsProblemsToLog();
 }
 
 void TStartSequence::LogStartParameters(const std::string& label) {
