@@ -325,7 +325,6 @@ TAlbumItem* TAlbum::InsertEntryLocked(TCatalogItem* item, size_t place) {
 TAlbumItem* TAlbum::AddItem(TCatalogItem* item, int32_t group) {
   if (!item) return nullptr;
   TAlbumItem* entry;
-  bool added = false;
   {
     std::lock_guard guard(lock_);
     auto [place, found] = Search(entries_, item);
@@ -333,12 +332,11 @@ TAlbumItem* TAlbum::AddItem(TCatalogItem* item, int32_t group) {
       entry = entries_[place].get();
     } else {
       entry = InsertEntryLocked(item, place);
-      added = true;
+      item->AddTag(this);
     }
     entry->RecordNumber = item->RecordNumber();
     entry->GroupNumber = group;
   }
-  if (added) item->AddTag(this);
   return entry;
 }
 
@@ -350,8 +348,8 @@ TAlbumItem* TAlbum::AppendItem(TCatalogItem* item, int32_t group) {
     entry = InsertEntryLocked(item, entries_.size());
     entry->RecordNumber = item->RecordNumber();
     entry->GroupNumber = group;
+    item->AddTag(this);
   }
-  item->AddTag(this);
   return entry;
 }
 
@@ -370,22 +368,18 @@ int TAlbum::RemoveItem(TCatalogItem* item) {
     }
     removedEntries_.push_back(std::move(entries_[place]));
     entries_.erase(entries_.begin() + static_cast<long>(place));
+    item->RemoveTag(this);
   }
-  item->RemoveTag(this);
   return static_cast<int>(place);
 }
 
 void TAlbum::ClearItems() {
-  std::vector<TCatalogItem*> items;
-  {
-    std::lock_guard guard(lock_);
-    for (auto& e : entries_) {
-      if (e->Item) items.push_back(e->Item);
-      removedEntries_.push_back(std::move(e));
-    }
-    entries_.clear();
+  std::lock_guard guard(lock_);
+  for (auto& e : entries_) {
+    if (e->Item) e->Item->RemoveTag(this);
+    removedEntries_.push_back(std::move(e));
   }
-  for (TCatalogItem* item : items) item->RemoveTag(this);
+  entries_.clear();
 }
 
 TAlbumItem* TAlbum::FindEntry(TCatalogItem* item) const {
@@ -591,7 +585,6 @@ void TAlbum::AppendLoadedEntry(std::unique_ptr<TAlbumItem> entry) {
 }
 
 void TAlbum::ResolveEntries(const std::vector<TCatalogItem*>& index) {
-  std::vector<TCatalogItem*> items;
   {
     std::lock_guard guard(lock_);
     for (auto& e : entries_) {
@@ -610,9 +603,8 @@ void TAlbum::ResolveEntries(const std::vector<TCatalogItem*>& index) {
       removedEntries_.push_back(std::move(entries_[i]));
       entries_.erase(entries_.begin() + static_cast<long>(i));
     }
-    for (const auto& e : entries_) items.push_back(e->Item);
+    for (const auto& e : entries_) e->Item->AddTag(this);
   }
-  for (TCatalogItem* item : items) item->AddTag(this);
   for (TAlbum* child : Children()) child->ResolveEntries(index);
 }
 

@@ -108,14 +108,19 @@ void TCalendarMaster::Execute() {
       std::unique_lock lock(waitLock_);
       if (wake_.wait_for(lock, kCycle, [this] { return terminated_.load(); })) return;
     }
-    RunCycle();
+    Cycle(&terminated_);
   }
 }
 
 void TCalendarMaster::RunCycle() {
+  Cycle(nullptr);
+}
+
+void TCalendarMaster::Cycle(const std::atomic<bool>* stop) {
+  auto stopping = [stop] { return stop && stop->load(); };
   std::lock_guard guard(watcherLock_);
   for (const TDateChange& change : TakeAllDateChanges()) {
-    if (terminated_) break;
+    if (stopping()) break;
     try {
       Apply(change);
     } catch (const std::exception& e) {
@@ -123,9 +128,9 @@ void TCalendarMaster::RunCycle() {
       LogException("TCalendarWatcher", e);
     }
   }
-  if (terminated_) return;
+  if (stopping()) return;
   for (const auto& [node, kind] : TakeAllEvents()) {
-    if (terminated_) break;
+    if (stopping()) break;
     if (!target_) continue;
     try {
       target_(node, kind, 0);

@@ -47,13 +47,16 @@ class TCalendarMaster : public ICalendarLink {
   TFolderUpdateHandler Route(TFolderUpdateHandler target);
 
   // One watcher cycle: apply the date changes, then deliver the events. The watcher runs it
-  // every 100 ms; a failing record or listener is logged and skipped.
+  // every 100 ms; a failing record or listener is logged and skipped. Tools and tests whose
+  // watcher is stopped run cycles themselves.
   void RunCycle();
   void StopWatcher();
   bool WatcherRunning() const { return watcher_.Running(); }
 
  private:
   void Execute();
+  // stop: the watcher's termination request, looked at between records (null: none).
+  void Cycle(const std::atomic<bool>* stop);
   void Apply(const TDateChange& change);
 
   TCalendarRoot* const root_;
