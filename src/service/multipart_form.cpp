@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/time.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <ctime>
@@ -45,9 +46,13 @@ uint64_t FileSize(const std::string& path) {
 
 std::string ReadHead(const std::string& path, size_t max) {
   std::ifstream in(path, std::ios::binary);
-  std::string bytes(max, '\0');
-  in.read(bytes.data(), static_cast<std::streamsize>(max));
-  bytes.resize(static_cast<size_t>(in.gcount()));
+  std::string bytes;
+  char buffer[65536];
+  while (in && bytes.size() < max) {
+    const size_t wanted = std::min(sizeof buffer, max - bytes.size());
+    in.read(buffer, static_cast<std::streamsize>(wanted));
+    bytes.append(buffer, static_cast<size_t>(in.gcount()));
+  }
   return bytes;
 }
 

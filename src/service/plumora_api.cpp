@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "host/format.h"
+#include "host/uploader_options.h"
 #include "host/version_info.h"
 #include "service/command_csv.h"
 #include "service/plumora_api_call.h"
@@ -123,6 +124,16 @@ void MakeBoundaryUnique(TMultipartForm& form) {
 }
 
 }  // namespace
+
+TPLApiCallOptions UploadCallOptions() {
+  TPLApiCallOptions options;
+  const TUploaderOptions uploader = UploaderOptions();
+  if (uploader.use_option) {
+    if (uploader.connect_timeout > 0) options.connect_timeout_ms = uploader.connect_timeout;
+    if (uploader.read_timeout > 0) options.read_timeout_ms = uploader.read_timeout;
+  }
+  return options;
+}
 
 const std::string& PLApiVersion() {
   static const std::string version = FileVersion();

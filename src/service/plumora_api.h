@@ -38,6 +38,10 @@ struct TPLApiCallOptions {
   std::function<bool()> cancelled;  // true aborts the request in flight
 };
 
+// The options of an image upload: the uploader options' time-outs when "UseOption" is on (each
+// only when greater than 0), otherwise the defaults of every request.
+TPLApiCallOptions UploadCallOptions();
+
 struct TPlumoraAlbum {
   std::string plumora_id;
   std::string title;

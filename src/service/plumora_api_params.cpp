@@ -135,6 +135,11 @@ std::vector<std::pair<std::string, std::string>> TPlumoraApiParamValues::Named()
 }
 
 bool TPlumoraApiParams::SetParamsFromCSV(std::string_view csv) {
+  std::unique_lock guard(lock_);
+  return ApplyCSVHoldingLock(csv);
+}
+
+bool TPlumoraApiParams::ApplyCSVHoldingLock(std::string_view csv) {
   try {
     ApplyItems(ExpandWakeupItems(ParseCommandCSV(csv)));
     return true;
@@ -273,7 +278,7 @@ bool TPlumoraApiParams::SetParamsFromCSVLocked(std::string_view csv, bool reset)
     values_.body_icon_height = 240;
   }
   values_.tray_request = 0;
-  return SetParamsFromCSV(csv);
+  return ApplyCSVHoldingLock(csv);
 }
 
 bool TPlumoraApiParams::InitializeFromCommandLine(const std::vector<std::string>& args) {

@@ -96,8 +96,8 @@ struct TPlumoraApiParamValues {
 
 class TPlumoraApiParams {
  public:
-  // Applies a command CSV (without taking the lock itself: the caller holds it). Never raises: an
-  // error is logged and gives false, keeping what was applied before it.
+  // Applies a command CSV under the exclusive lock. Never raises: an error is logged and gives
+  // false, keeping what was applied before it.
   bool SetParamsFromCSV(std::string_view csv);
 
   // The locked entry point of the start-up and the dispatcher. With reset the reset values come
@@ -130,6 +130,8 @@ class TPlumoraApiParams {
   void SetLocalParamFile(const std::string& path);
 
  private:
+  // The lock is not re-entrant: everything below runs with it already held.
+  bool ApplyCSVHoldingLock(std::string_view csv);
   void ApplyItems(std::vector<std::string> items);
   void ApplyTabFlags(const std::vector<std::string>& items);
   void ApplyModeSideEffect(const std::vector<std::string>& items);
