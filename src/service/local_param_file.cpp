@@ -1,6 +1,7 @@
 #include "service/local_param_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -154,6 +155,16 @@ int TLocalParamFile::ListupSourceItems(
     }
   }
   return found;
+}
+
+bool DeleteHandOverDocument(const std::string& path) {
+  TLocalParamFile file;
+  try {
+    file.Load(path);
+  } catch (const std::exception&) {
+    return false;
+  }
+  return file.IsHandOverDocument() && ::unlink(path.c_str()) == 0;
 }
 
 void HoldLocalParamContent(const std::string& bytes) {

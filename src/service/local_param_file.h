@@ -58,6 +58,10 @@ class TLocalParamFile {
   bool loaded_ = false;
 };
 
+// Deletes the file at path only when it is a hand-over document (a wake-up URL from any web page
+// can name any file); true when it was deleted.
+bool DeleteHandOverDocument(const std::string& path);
+
 // The content of the last hand-over document read stays in memory for a restart.
 void HoldLocalParamContent(const std::string& bytes);
 // Writes the held content to "RebootPLBParam.xml" in the private temporary folder and returns its

@@ -99,6 +99,19 @@ TEST(StartParams, OtherFilesNamedAsLocalParamFileStayUnread) {
   }
 }
 
+TEST(LocalParamFile, OnlyHandOverDocumentsAreDeleted) {
+  const std::string thesis = WriteData("thesis.xml", "<thesis>years of work</thesis>");
+  const std::string text = WriteData("notes.txt", "plain text");
+  const std::string hand_over = WriteData("hand.xml", kHandOver);
+  EXPECT_FALSE(DeleteHandOverDocument(thesis));
+  EXPECT_FALSE(DeleteHandOverDocument(text));
+  EXPECT_FALSE(DeleteHandOverDocument(test::TestRoot()));
+  EXPECT_TRUE(std::filesystem::exists(thesis));
+  EXPECT_TRUE(std::filesystem::exists(text));
+  EXPECT_TRUE(DeleteHandOverDocument(hand_over));
+  EXPECT_FALSE(std::filesystem::exists(hand_over));
+}
+
 TEST(StartParams, FileTakesTheFirstFreeNumberInThePrivateFolder) {
   TStartParamSources sources;
   sources.session_id = "S";
