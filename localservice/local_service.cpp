@@ -124,7 +124,7 @@ void LocalService::Stop() {
 
 void LocalService::Pause(int ms) {
   std::unique_lock guard(pause_lock_);
-  pause_wake_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stopping_; });
+  pause_wake_.wait_for(guard, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
 }
 
 void LocalService::Record(RecordedRequest request) {

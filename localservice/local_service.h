@@ -81,7 +81,7 @@ class LocalService {
   std::vector<RecordedRequest> requests_;
   std::mutex pause_lock_;
   std::condition_variable pause_wake_;
-  bool stopping_ = false;
+  std::atomic<bool> stopping_{false};
 };
 
 nlohmann::json RequestsJson(const std::vector<RecordedRequest>& requests);
