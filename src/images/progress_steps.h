@@ -2,6 +2,7 @@
 // Reports the progress of a row-by-row operation: 0 at the start, then whenever the whole percent
 // of rows done changes, and 100 at the end.
 #include <cstdint>
+#include <utility>
 
 #include "images/resize.h"
 
@@ -9,7 +10,7 @@ namespace plb {
 
 class ProgressSteps {
  public:
-  ProgressSteps(const TProgressProc& progress, int32_t rows) : progress_(progress), rows_(rows) {
+  ProgressSteps(TProgressProc progress, int32_t rows) : progress_(std::move(progress)), rows_(rows) {
     if (progress_) progress_(0);
   }
   void Row(int32_t row) {
@@ -25,7 +26,7 @@ class ProgressSteps {
   }
 
  private:
-  const TProgressProc& progress_;
+  TProgressProc progress_;
   int32_t rows_;
   int last_ = 0;
 };
