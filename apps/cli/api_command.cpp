@@ -1,6 +1,8 @@
 // plb api: sends one request of the service and prints its result.
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 
 #include "service/plumora_api.h"
@@ -24,6 +26,13 @@ int IntField(const Fields& fields, const std::string& name, int fallback) {
   } catch (const std::exception&) {
     throw UsageError{name + " is not a number: " + text};
   }
+}
+
+// The bytes of a file given on the command line; empty when it cannot be read (the request then
+// reports its own "is Empty" error).
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 struct Operation {
@@ -140,6 +149,53 @@ const std::map<std::string, Operation>& Operations() {
           return PLApi_SaveLog(Field(f, "url"), Field(f, "longsessionid"), &data);
         }}},
       {"LogOut", {"", [](const Fields&, Fields&) { return PLApi_LogOut(); }}},
+      {"UploadBodyIcon",
+       {"filename file",
+        [](const Fields& f, Fields& out) {
+          const std::string bytes = FileBytes(Field(f, "file"));
+          return PLApi_UploadBodyIcon(Field(f, "filename", Field(f, "file")), &bytes, out["nextpage"]);
+        }}},
+      {"UploadBGMStream",
+       {"plumoraid title file",
+        [](const Fields& f, Fields& out) {
+          const std::string bytes = FileBytes(Field(f, "file"));
+          return PLApi_UploadBGMStream(Field(f, "plumoraid"), Field(f, "file"), Field(f, "title"), &bytes,
+                                       out["resuuid"]);
+        }}},
+      {"UploadBGMStreamEx",
+       {"plumoraid title file",
+        [](const Fields& f, Fields& out) {
+          const std::string bytes = FileBytes(Field(f, "file"));
+          return PLApi_UploadBGMStreamEx(Field(f, "plumoraid"), Field(f, "file"), Field(f, "title"), &bytes,
+                                         out["nextpage"]);
+        }}},
+      {"EyeFiGetDirectoryResources",
+       {"dirid revision",
+        [](const Fields& f, Fields& out) {
+          return EyeFi_GetDirectoryResources(Field(f, "dirid"), IntField(f, "revision", 0), out["answer"]);
+        }}},
+      {"EyeFiLoadThumbnail",
+       {"resid width height",
+        [](const Fields& f, Fields& out) {
+          std::string bytes;
+          TPLApiResult r =
+              EyeFi_loadThumbnail(Field(f, "resid"), IntField(f, "width", 0), IntField(f, "height", 0), bytes);
+          out["bytes"] = std::to_string(bytes.size());
+          return r;
+        }}},
+      {"EyeFiLoadResource",
+       {"resid revision",
+        [](const Fields& f, Fields& out) {
+          std::string bytes;
+          TPLApiResult r = EyeFi_loadResource(Field(f, "resid"), IntField(f, "revision", 0), bytes);
+          out["bytes"] = std::to_string(bytes.size());
+          return r;
+        }}},
+      {"EyeFiUpload",
+       {"plumoraid resid photoindex",
+        [](const Fields& f, Fields&) {
+          return EyeFi_Upload(Field(f, "plumoraid"), Field(f, "resid"), IntField(f, "photoindex", 0));
+        }}},
   };
   return operations;
 }
