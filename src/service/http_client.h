@@ -45,7 +45,8 @@ struct THttpRequest {
   long total_timeout_ms = 0;                     // 0: none
   uint64_t max_answer = kMaxXmlAnswer;
   bool follow_redirects = false;
-  std::function<bool()> cancelled;  // polled while the request runs; true aborts it
+  std::function<bool()> cancelled;                              // polled while the request runs; true aborts it
+  std::function<void(uint64_t sent, uint64_t total)> progress;  // bytes of the body sent so far
 };
 
 struct THttpResponse {

@@ -33,9 +33,10 @@ struct TPLApiResult {
 
 // What a caller may set on a request beyond its fields.
 struct TPLApiCallOptions {
-  long connect_timeout_ms = 0;      // 0: the default of every request
-  long read_timeout_ms = 0;         // 0: the default of every request
-  std::function<bool()> cancelled;  // true aborts the request in flight
+  long connect_timeout_ms = 0;                                  // 0: the default of every request
+  long read_timeout_ms = 0;                                     // 0: the default of every request
+  std::function<bool()> cancelled;                              // true aborts the request in flight
+  std::function<void(uint64_t sent, uint64_t total)> progress;  // bytes of the body sent so far
 };
 
 // The options of an image upload: the uploader options' time-outs when "UseOption" is on (each

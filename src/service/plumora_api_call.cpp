@@ -90,6 +90,7 @@ bool TPLApiCall::Post(const std::string& url, const TMultipartForm* form) {
   request.total_timeout_ms = total_timeout_ms_;
   request.max_answer = max_answer_;
   request.cancelled = options_.cancelled;
+  request.progress = options_.progress;
   THttpResponse response;
   try {
     response = HttpSend(request);

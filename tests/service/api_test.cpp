@@ -586,6 +586,24 @@ TEST_F(ServiceApi, CancelFromAnotherThreadEndsTheRequest) {
   EXPECT_LT(waited, std::chrono::seconds(30));
 }
 
+TEST_F(ServiceApi, ProgressReportsTheBytesSent) {
+  const std::string book = StartSession().plumora_id;
+  const std::string music(3 << 20, 'm');
+  uint64_t last_sent = 0, last_total = 0;
+  bool went_backwards = false;
+  TPLApiCallOptions options;
+  options.progress = [&](uint64_t sent, uint64_t total) {
+    went_backwards |= sent < last_sent;
+    last_sent = sent;
+    last_total = total;
+  };
+  std::string next;
+  ASSERT_TRUE(PLApi_UploadBGMStreamEx(book, "/m/a.mp3", "", &music, next, options).Success);
+  EXPECT_FALSE(went_backwards);
+  EXPECT_GT(last_total, music.size());
+  EXPECT_EQ(last_sent, last_total);
+}
+
 TEST_F(ServiceApi, StartUploadAnswerIsReadDefensively) {
   auto start_with = [&](const std::string& inner) {
     service_.Fault("/api/startUpload.php",
