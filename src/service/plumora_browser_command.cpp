@@ -77,6 +77,8 @@ std::vector<std::string> CommandLineArguments() {
   return Arguments();
 }
 
+std::string ProgramCommandLineCSV() { return CommandLineCSV(CommandLineArguments()); }
+
 std::string BuildPlumoraBrowserParams(const TStartParamSources& sources) {
   pugi::xml_document document;
   pugi::xml_node declaration = document.append_child(pugi::node_declaration);
@@ -156,7 +158,7 @@ std::string SavePlumoraBrowserParams() {
   TStartParamSources sources;
   sources.version = FileVersion();
   sources.session_id = PlumoraApiParams().SessionId();
-  sources.command_line_csv = CommandLineCSV(CommandLineArguments());
+  sources.command_line_csv = ProgramCommandLineCSV();
   sources.local_param_file = PlumoraApiParams().LocalParamFile();
   try {
     TMessageAgentConfig agent;

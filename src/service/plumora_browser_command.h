@@ -31,4 +31,7 @@ std::string SavePlumoraBrowserParams();
 void SetCommandLineArguments(const std::vector<std::string>& args);
 std::vector<std::string> CommandLineArguments();
 
+// The command CSV of the recorded arguments: also the text a second start forwards to the first.
+std::string ProgramCommandLineCSV();
+
 }  // namespace plb
