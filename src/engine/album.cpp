@@ -323,7 +323,7 @@ TAlbumItem* TAlbum::InsertEntryLocked(TCatalogItem* item, size_t place) {
 }
 
 TAlbumItem* TAlbum::AddItem(TCatalogItem* item, int32_t group) {
-  if (!item) return nullptr;
+  if (!item || item->State() == cisDeleted) return nullptr;
   TAlbumItem* entry;
   {
     std::lock_guard guard(lock_);
@@ -423,6 +423,8 @@ void TAlbum::Purge() {
   for (size_t i = entries_.size(); i-- > 0;) {
     TCatalogItem* item = entries_[i]->Item;
     if (item && item->State() != cisDeleted) continue;
+    // An item deleted while it was being added keeps no tag of an entry that is gone.
+    if (item) item->RemoveTag(this);
     removedEntries_.push_back(std::move(entries_[i]));
     entries_.erase(entries_.begin() + static_cast<long>(i));
   }

@@ -115,7 +115,7 @@ class TAlbum : public TCustomFolder {
   TAlbum* AddChild(std::unique_ptr<TAlbum> child);
 
   // Entries. The returned entry belongs to the album and stays valid while the album lives;
-  // read and change it under Lock().
+  // read and change it under Lock(). A deleted item is not added (null).
   TAlbumItem* AddItem(TCatalogItem* item, int32_t group);
   TAlbumItem* AppendItem(TCatalogItem* item, int32_t group);
   int RemoveItem(TCatalogItem* item);
