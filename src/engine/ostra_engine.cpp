@@ -5,7 +5,14 @@
 #include <functional>
 #include <system_error>
 
+#include "engine/album_list.h"
+#include "engine/calendar_master.h"
+#include "engine/catalog_updater.h"
 #include "engine/ext_items.h"
+#include "engine/folder_master.h"
+#include "engine/folder_update_master.h"
+#include "engine/history_list.h"
+#include "engine/thread_master.h"
 #include "host/engine_error.h"
 #include "host/log_file.h"
 #include "host/product_values.h"
@@ -23,6 +30,23 @@ void StartStep(const char* label, const std::function<void()>& step) {
   }
 }
 
+// Runs one watcher step; a failure is logged and the engine goes on without that part.
+void WatcherStep(const char* label, const std::function<void()>& step) {
+  try {
+    StartStep(label, step);
+  } catch (const std::exception&) {
+  }
+}
+
+// Runs one watcher stop step; a failure is raised with the release form and the label.
+void ReleaseStep(const char* label, const std::function<void()>& step) {
+  try {
+    step();
+  } catch (const std::exception& e) {
+    RaiseEngineReleaseError(e, label);
+  }
+}
+
 }  // namespace
 
 std::recursive_mutex& TOstraEngine::EngineLock() {
@@ -31,6 +55,10 @@ std::recursive_mutex& TOstraEngine::EngineLock() {
 }
 
 TOstraEngine::~TOstraEngine() {
+  try {
+    StopWatchers();
+  } catch (...) {
+  }
   try {
     Free();
   } catch (...) {
@@ -43,6 +71,9 @@ void TOstraEngine::Start() {
     StartStep("OstraConfigItem", [this] { CreateConfiguration(); });
     StartStep("InitSupportExt", [this] { InitSupportExt(); });
     StartStep("OstraDataFolder", [this] { CreateDataFolder(); });
+    StartStep("OstraAlbums", [this] { albums_ = std::make_unique<TAlbumList>(); });
+    StartStep("OstraCalendars", [this] { calendar_ = AcquireCalendarRoot(nullptr, nullptr, 0); });
+    StartStep("OstraHistorys", [this] { history_ = std::make_unique<THistoryList>(kEngineHistoryCapacity); });
   } catch (const std::exception& e) {
     RaiseEngineInitializeError(e, "OstraEngine");
   }
@@ -70,6 +101,49 @@ void TOstraEngine::CreateDataFolder() {
   }
 }
 
+void TOstraEngine::StartWatchers() {
+  std::lock_guard guard(EngineLock());
+  WatcherStep("OstraFolderUpdateMaster", [this] {
+    if (!folderEvents_) folderEvents_ = std::make_unique<TFolderMaster>(kFolderMasterName);
+    folderUpdates_ = std::make_unique<TFolderUpdateMaster>();
+  });
+  WatcherStep("OstraAlbumUpdateMaster", [this] {
+    albumUpdates_ = std::make_unique<TFolderUpdateMaster>();
+    if (albums_) albums_->SetAlbumUpdatedProc(albumUpdates_->Handler());
+  });
+  WatcherStep("OstraCalendarUpdateMaster", [this] {
+    calendarUpdates_ = std::make_unique<TFolderUpdateMaster>();
+    if (calendar_) calendar_->SetUpdateHandler(calendarUpdates_->Handler());
+  });
+  WatcherStep("OstraThreadMaster", [this] { threadMaster_ = std::make_unique<TThreadMaster>(); });
+  WatcherStep("InitCatalogUpdater", [] { InitializeCatalogUpdater(); });
+}
+
+void TOstraEngine::StopWatchers() {
+  std::lock_guard guard(EngineLock());
+  try {
+    ReleaseStep("FFolderUpdateMaster", [this] {
+      folderEvents_.reset();
+      folderUpdates_.reset();
+    });
+    ReleaseStep("FAlbumUpdateMaster", [this] {
+      if (albums_) albums_->SetAlbumUpdatedProc(nullptr);
+      albumUpdates_.reset();
+    });
+    ReleaseStep("FCalendarUpdateMaster", [this] {
+      if (calendar_) calendar_->SetUpdateHandler(nullptr);
+      calendarUpdates_.reset();
+    });
+    ReleaseStep("OstraThreadMaster", [this] {
+      if (threadMaster_) threadMaster_->Shutdown();
+      threadMaster_.reset();
+    });
+    ReleaseStep("FinalCatalogUpdater", [] { FinalizeCatalogUpdater(); });
+  } catch (const std::exception& e) {
+    RaiseEngineReleaseError(e, "OstraEngine");
+  }
+}
+
 void TOstraEngine::Stop() {
   std::exception_ptr first_failure;
   auto run = [&first_failure](const std::function<void()>& part) {
@@ -79,6 +153,7 @@ void TOstraEngine::Stop() {
       if (!first_failure) first_failure = std::current_exception();
     }
   };
+  run([this] { StopWatchers(); });
   run([this] {
     std::lock_guard guard(EngineLock());
     SaveData();
@@ -100,6 +175,9 @@ void TOstraEngine::SaveData() {
 }
 
 void TOstraEngine::Free() {
+  history_.reset();
+  ReleaseCalendarRoot(calendar_);
+  albums_.reset();
   config_.reset();
 }
 

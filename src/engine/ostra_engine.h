@@ -9,6 +9,13 @@
 
 namespace plb {
 
+class TAlbumList;
+class TCalendarRoot;
+class TFolderMaster;
+class TFolderUpdateMaster;
+class THistoryList;
+class TThreadMaster;
+
 class TOstraEngine {
  public:
   // The process-wide lock of engine start, load, watcher start, watcher stop, save and free.
@@ -23,21 +30,41 @@ class TOstraEngine {
   // an engine start error with its label, wrapped once more with "OstraEngine".
   void Start();
 
+  // Starts the event masters, the thread registry and the catalog-update bus, each under its
+  // label; a failure is logged and the start goes on with what exists.
+  void StartWatchers();
+
   // Stops the watchers, saves the engine data and frees the model. Every part runs even when an
   // earlier one failed; the first failure is raised at the end.
   void Stop();
 
   bool Started() const { return config_ != nullptr; }
   TPlumoraConfigItem& Config() { return *config_; }
+  TAlbumList* Albums() const { return albums_.get(); }
+  TCalendarRoot* Calendar() const { return calendar_; }
+  THistoryList* History() const { return history_.get(); }
+  TFolderUpdateMaster* FolderUpdates() const { return folderUpdates_.get(); }
+  TFolderUpdateMaster* AlbumUpdates() const { return albumUpdates_.get(); }
+  TFolderUpdateMaster* CalendarUpdates() const { return calendarUpdates_.get(); }
+  TThreadMaster* ThreadMaster() const { return threadMaster_.get(); }
 
  private:
   void CreateConfiguration();
   void InitSupportExt();
   void CreateDataFolder();
   void SaveData();
+  void StopWatchers();
   void Free();
 
   std::unique_ptr<TPlumoraConfigItem> config_;
+  std::unique_ptr<TAlbumList> albums_;
+  TCalendarRoot* calendar_ = nullptr;  // the shared root, released at free
+  std::unique_ptr<THistoryList> history_;
+  std::unique_ptr<TFolderMaster> folderEvents_;  // the "(Folder)" queue the folder trees post to
+  std::unique_ptr<TFolderUpdateMaster> folderUpdates_;
+  std::unique_ptr<TFolderUpdateMaster> albumUpdates_;
+  std::unique_ptr<TFolderUpdateMaster> calendarUpdates_;
+  std::unique_ptr<TThreadMaster> threadMaster_;
 };
 
 }  // namespace plb
