@@ -3,6 +3,7 @@
 #include <atomic>
 #include <vector>
 
+#include "engine/catalog_item.h"
 #include "images/bmp_file.h"
 #include "images/exif_scanner.h"
 #include "images/movie_frame.h"
@@ -149,6 +150,20 @@ void SetScreenDpi(int dpi) {
 }
 int ScreenDpi() {
   return g_screenDpi;
+}
+
+void InstallCatalogImageReader() {
+  SetImageHeaderReader([](const TCatalogItem& item, const std::string& path, TItemImageInfo& out) {
+    const TImageInfoRec info = GetImageInfo(path, item.Kind());
+    if (info.width < 1 || info.height < 1) return false;
+    out.pixelFormat = static_cast<uint8_t>(info.pixel_format);
+    out.width = info.width;
+    out.height = info.height;
+    out.hasExif = info.has_exif;
+    out.orientation = static_cast<uint16_t>(info.orientation >= 1 && info.orientation <= 8 ? info.orientation : 1);
+    out.exifDate = info.shooting_date;
+    return true;
+  });
 }
 
 int DecodeScaleFor(int32_t imageWidth, int32_t targetWidth) {

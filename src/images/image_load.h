@@ -56,6 +56,10 @@ void LoadImageToSize(Bitmap& bitmap, const std::string& fileName, int kind, TIma
 int DecodeJpegToSize(TMemoryStream& stream, Bitmap& bitmap, int32_t maxWidth, bool quality, int32_t imageHeight,
                      int32_t imageWidth, int32_t maxHeight);
 
+// Installs GetImageInfo as the catalog's reader of image headers (pixel size, pixel format,
+// orientation, shooting date of an item's file).
+void InstallCatalogImageReader();
+
 // The DCT scale for an image of a width shown at a target width: the largest reduction that stays
 // at or above the target.
 int DecodeScaleFor(int32_t imageWidth, int32_t targetWidth);

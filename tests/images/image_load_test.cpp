@@ -7,15 +7,19 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/folder.h"
+#include "engine/folder_tree_list.h"
 #include "image_fixtures.h"
 #include "images/bmp_file.h"
 #include "images/exif_scanner.h"
 #include "images/image_load.h"
 #include "images/jpeg_codec.h"
 #include "images/movie_frame.h"
+#include "platform/volumes.h"
 #include "support/test_env.h"
 
 namespace plb {
@@ -383,6 +387,29 @@ TEST(ImageInfo, JpegOrientationAndDateFromExif) {
     EXPECT_TRUE(info.has_exif);
     EXPECT_GT(info.width, 0);
   }
+}
+
+TEST(ImageInfo, TheCatalogReadsItemHeadersThroughTheInstalledReader) {
+  const std::string vol = test::TestRoot() + "/vol";
+  std::filesystem::create_directories(vol + "/photos");
+  std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/orientation/landscape_6.jpg",
+                             vol + "/photos/turned.jpg");
+  platform::FakeVolumeSource volumes;
+  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", vol});
+  platform::ScopedVolumeSource scoped(volumes);
+  TFolderTreeList trees;
+  TFolder* folder = trees.FolderOf(vol + "/photos");
+  ASSERT_NE(folder, nullptr);
+  folder->SearchFilesEx(nullptr);
+  TCatalogItem* item = folder->FindItem("turned.jpg");
+  ASSERT_NE(item, nullptr);
+  InstallCatalogImageReader();
+  item->ReadDimensions();
+  const TImageInfoRec info = GetImageInfo(vol + "/photos/turned.jpg", 1);
+  EXPECT_EQ(item->Width(), info.width);
+  EXPECT_EQ(item->Height(), info.height);
+  EXPECT_EQ(item->Orientation(), 6);
+  SetImageHeaderReader(nullptr);
 }
 
 }  // namespace
