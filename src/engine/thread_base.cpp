@@ -1,11 +1,14 @@
 #include "engine/thread_base.h"
 
+#include "engine/worker_control.h"
 #include "platform/ui_dispatcher.h"
 
 namespace plb {
 
 namespace {
 constexpr int kNamedEventSliceMs = 100;
+// Workers wait on the worker gate by name: it must exist, open, before the first of them runs.
+[[maybe_unused]] const bool kWorkerGateReady = WorkerControlEvent() != nullptr;
 }  // namespace
 
 TOstraThreadBase::TOstraThreadBase(std::string className) : className_(std::move(className)) {}

@@ -23,6 +23,10 @@ Gate& TheGate() {
   return *gate;
 }
 
+// The event exists, open, from the start of the process: a worker that opens it by name before
+// anybody paused must not find it closed.
+[[maybe_unused]] const bool kGateOpenAtStart = (TheGate(), true);
+
 }  // namespace
 
 std::shared_ptr<platform::NamedEvent> WorkerControlEvent() {
