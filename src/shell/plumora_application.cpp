@@ -81,8 +81,7 @@ int RunPlumoraBrowser(int argc, char** argv) {
   };
   hooks.log_start_parameters = [](const std::string& label) { PlumoraApiParams().LogParams(label); };
   hooks.is_start_error = [](const std::exception& e) {
-    return dynamic_cast<const EPlumoraApiParamsInitialzeError*>(&e) != nullptr ||
-           dynamic_cast<const EPlumoraApiParamsLogError*>(&e) != nullptr;
+    return dynamic_cast<const EPlumoraApiParamsInitialzeError*>(&e) != nullptr;
   };
   hooks.start_engine = [&engine](TStopStack& stop) {
     engine.Start();
