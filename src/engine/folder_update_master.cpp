@@ -45,7 +45,7 @@ void TFolderUpdateMaster::DoEvent(TCustomFolder* node, TFolderUpdatedType kind, 
       listeners_[i].handler(node, kind, param);
     } catch (const std::exception& e) {
       WriteLog(DoEventErrorText("TFolderUpdateMaster", listeners_[i].ownerClassName, FolderUpdatedTypeName(kind),
-                                ClassNameOf(e) + "\r\n" + MessageOf(e)));
+                                MessageOf(e)));
       listeners_.erase(listeners_.begin() + i);
     } catch (...) {
       listeners_.erase(listeners_.begin() + i);
