@@ -634,6 +634,7 @@ void TCatalogItem::SetDateKnown(bool known) {
 
 PLB_ITEM_GETTER(uint8_t, Kind, block_.kind)
 PLB_ITEM_GETTER(double, FileDate, block_.fileDate)
+PLB_ITEM_SETTER(double, SetFileDate, block_.fileDate)
 PLB_ITEM_GETTER(uint64_t, FileSize, fileSize_)
 PLB_ITEM_GETTER(int32_t, Width, block_.width)
 PLB_ITEM_GETTER(int32_t, Height, block_.height)

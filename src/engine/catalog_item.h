@@ -285,6 +285,8 @@ class TCatalogItem {
   // Plain fields.
   uint8_t Kind() const;
   double FileDate() const;
+  // The file's modification time after the program itself changed the file.
+  void SetFileDate(double date);
   // The full size of the file (records keep only the low 32 bits).
   uint64_t FileSize() const;
   int32_t Width() const;

@@ -1,0 +1,115 @@
+// plb set-date: changes the shooting date of photo files the way the date-change worker does:
+// the EXIF DateTimeOriginal field when it can be rewritten in place, else the modification time.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "host/date_time.h"
+#include "host/file_functions.h"
+#include "images/exif_date_changer.h"
+#include "images/exif_scanner.h"
+#include "images/exif_text.h"
+#include "images/image_load.h"
+#include "images/raw_reader.h"
+#include "images/stream.h"
+#include "subcommand.h"
+
+namespace plb::cli {
+namespace {
+
+bool StartsLikeJpeg(const std::string& path) {
+  TFileStream file(path, TFileStream::Mode::kRead);
+  uint8_t head[2] = {};
+  return file.Read(head, 2) == 2 && head[0] == 0xFF && head[1] == 0xD8;
+}
+
+// The shooting date the catalog would give the file: its EXIF date, else its modification time.
+TDateTime CurrentShootingDate(const std::string& path, bool isJpeg) {
+  TDateTime date = 0;
+  if (isJpeg) {
+    date = GetImageInfo(path, 1).shooting_date;
+  } else if (RawTypeOfFile(path) != rtNone) {
+    date = GetImageInfo(path, 5).shooting_date;
+  } else if (IsExifExtension(path)) {
+    TTiffInfoRec info;
+    ReadTiffInfoFromFile(path, info);
+    date = info.shooting_date;
+  }
+  return date > 0 ? date : GetFileUpdateDateTime(path);
+}
+
+// "yyyy:mm:dd" or "hh:nn:ss" as three numbers; false when the text has another form.
+bool SplitThree(const std::string& text, int widthFirst, int& a, int& b, int& c) {
+  char tail = 0;
+  if (text.size() != static_cast<size_t>(widthFirst + 6)) return false;
+  return std::sscanf(text.c_str(), "%d:%d:%d%c", &a, &b, &c, &tail) == 3;
+}
+
+TDateTime ParseDateOption(const std::string& text) {
+  int y = 0, m = 0, d = 0;
+  TDateTime date = 0;
+  if (!SplitThree(text, 4, y, m, d) || !TryEncodeDate(y, m, d, date)) {
+    throw UsageError{"--date must be yyyy:mm:dd, not \"" + text + "\""};
+  }
+  return date;
+}
+
+TDateTime ParseTimeOption(const std::string& text) {
+  int h = 0, n = 0, s = 0;
+  TDateTime time = 0;
+  if (!SplitThree(text, 2, h, n, s) || !TryEncodeTime(h, n, s, 0, time)) {
+    throw UsageError{"--time must be hh:nn:ss, not \"" + text + "\""};
+  }
+  return time;
+}
+
+// Prints what happened to one file; false when its date could not be changed.
+bool ChangeOne(const std::string& path, TDateTime target, uint8_t flags) {
+  try {
+    const bool isJpeg = StartsLikeJpeg(path);
+    const TDateTime oldDate = CurrentShootingDate(path, isJpeg);
+    const TDateTime newDate = CombineShootingDate(oldDate, target, flags);
+    const TFileDateChange change = ChangeFileShootingDate(path, isJpeg, oldDate, newDate);
+    switch (change.how) {
+      case TFileDateChange::kUnchanged:
+        std::printf("%s: unchanged, already %s\n", path.c_str(), FormatExifDateTime(oldDate).c_str());
+        break;
+      case TFileDateChange::kExifField:
+        std::printf("%s: EXIF DateTimeOriginal %s -> %s\n", path.c_str(), FormatExifDateTime(oldDate).c_str(),
+                    FormatExifDateTime(change.date).c_str());
+        break;
+      case TFileDateChange::kModificationTime:
+        std::printf("%s: modification time %s -> %s (%s)\n", path.c_str(), FormatExifDateTime(oldDate).c_str(),
+                    FormatExifDateTime(change.date).c_str(), DatePatchResultText(change.patch));
+        break;
+    }
+    return true;
+  } catch (const std::exception& e) {
+    std::printf("%s: failed: %s\n", path.c_str(), MessageOf(e).c_str());
+    return false;
+  }
+}
+
+int RunSetDate(const Args& arguments) {
+  Args args = arguments;
+  std::string dateText, timeText;
+  const bool hasDate = TakeOption(args, "--date", dateText);
+  const bool hasTime = TakeOption(args, "--time", timeText);
+  if (!hasDate && !hasTime) throw UsageError{"give --date, --time or both"};
+  if (args.empty()) throw UsageError{"no file given"};
+  for (const std::string& a : args) {
+    if (a.starts_with("--")) throw UsageError{"unknown option " + a};
+  }
+  const TDateTime date = hasDate ? ParseDateOption(dateText) : 0;
+  const TDateTime time = hasTime ? ParseTimeOption(timeText) : 0;
+  const uint8_t flags = (hasDate ? kChangeDate : 0) | (hasTime ? kChangeTime : 0);
+  bool allDone = true;
+  for (const std::string& path : args) allDone = ChangeOne(path, date + time, flags) && allDone;
+  return allDone ? 0 : 1;
+}
+
+}  // namespace
+
+PLB_SUBCOMMAND("set-date", "FILE... [--date yyyy:mm:dd] [--time hh:nn:ss]", RunSetDate);
+
+}  // namespace plb::cli
