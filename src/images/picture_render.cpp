@@ -33,18 +33,22 @@ Bitmap RenderPicture(const TRenderRequest& request) {
   int32_t boxWidth = request.max_width, boxHeight = request.max_height;
   if (SwapsSides(orientation)) std::swap(boxWidth, boxHeight);
 
+  // The size comes from the file's own dimensions where they are known: the rounded-up sides of a
+  // DCT-scaled decode would otherwise shift the aspect ratio by a pixel.
+  const bool known = info.width > 0 && info.height > 0;
+  TSize target{0, 0};
   int scale = dsFull;
-  if (DctScalable(request.kind) && info.width > 0 && info.height > 0 &&
-      (info.width > boxWidth || info.height > boxHeight)) {
-    const TSize target = FitInside(boxWidth, boxHeight, info.width, info.height);
-    scale = DecodeScaleFor(info.width, target.cx);
+  if (known && (info.width > boxWidth || info.height > boxHeight)) {
+    target = FitInside(boxWidth, boxHeight, info.width, info.height);
+    if (DctScalable(request.kind)) scale = DecodeScaleFor(info.width, target.cx);
   }
   Bitmap bitmap;
   LoadImageFile(bitmap, request.kind, request.file_name, nullptr, scale);
   if (bitmap.Empty()) throw EImageLoadError("The file holds no picture: " + request.file_name);
-  if (bitmap.Width() > boxWidth || bitmap.Height() > boxHeight) {
-    const TSize size = FitInside(boxWidth, boxHeight, bitmap.Width(), bitmap.Height());
-    Bitmap scaled(size.cx, size.cy);
+  if (target.cx == 0 && (bitmap.Width() > boxWidth || bitmap.Height() > boxHeight))
+    target = FitInside(boxWidth, boxHeight, bitmap.Width(), bitmap.Height());
+  if (target.cx > 0 && (bitmap.Width() != target.cx || bitmap.Height() != target.cy)) {
+    Bitmap scaled(target.cx, target.cy);
     ResizeBitmap(bitmap, scaled, request.method);
     bitmap.Swap(scaled);
   }
