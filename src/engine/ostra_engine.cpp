@@ -74,6 +74,7 @@ void TOstraEngine::Start() {
     StartStep("OstraAlbums", [this] { albums_ = std::make_unique<TAlbumList>(); });
     StartStep("OstraCalendars", [this] { calendar_ = AcquireCalendarRoot(nullptr, nullptr, 0); });
     StartStep("OstraHistorys", [this] { history_ = std::make_unique<THistoryList>(kEngineHistoryCapacity); });
+    StartStep("OstraImageCache", [this] { OpenImageCache(); });
   } catch (const std::exception& e) {
     RaiseEngineInitializeError(e, "OstraEngine");
   }
@@ -98,6 +99,14 @@ void TOstraEngine::CreateDataFolder() {
   std::filesystem::create_directories(folder, ec);
   if (!std::filesystem::is_directory(folder)) {
     throw EOstraEngineError("データフォルダの作成に失敗しました。\r\n( " + folder + " )");
+  }
+}
+
+void TOstraEngine::OpenImageCache() {
+  DeleteOldCacheFiles(config_->DataFolder());
+  imageCache_ = CreateImageCache();
+  if (imageCache_) {
+    imageCache_->Open(config_->CacheKind(), config_->DataFolder(), int64_t{config_->CacheMaxSizeMB()} * 1048576);
   }
 }
 
@@ -168,6 +177,8 @@ void TOstraEngine::Stop() {
 void TOstraEngine::SaveData() {
   if (!config_) return;
   try {
+    // The index lists only the items the data files were written with; none are written yet.
+    if (imageCache_) imageCache_->Flush({});
     config_->SaveToRegistry();
   } catch (const std::exception& e) {
     RaiseEngineSaveDataError(e, "OstraEngine");
@@ -175,6 +186,7 @@ void TOstraEngine::SaveData() {
 }
 
 void TOstraEngine::Free() {
+  imageCache_.reset();
   history_.reset();
   ReleaseCalendarRoot(calendar_);
   albums_.reset();

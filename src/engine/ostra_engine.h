@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/image_cache_interface.h"
 #include "host/plumora_config_item.h"
 
 namespace plb {
@@ -47,11 +48,14 @@ class TOstraEngine {
   TFolderUpdateMaster* AlbumUpdates() const { return albumUpdates_.get(); }
   TFolderUpdateMaster* CalendarUpdates() const { return calendarUpdates_.get(); }
   TThreadMaster* ThreadMaster() const { return threadMaster_.get(); }
+  // The thumbnail cache, null when the images layer registered none.
+  IImageCache* ImageCache() const { return imageCache_.get(); }
 
  private:
   void CreateConfiguration();
   void InitSupportExt();
   void CreateDataFolder();
+  void OpenImageCache();
   void SaveData();
   void StopWatchers();
   void Free();
@@ -65,6 +69,7 @@ class TOstraEngine {
   std::unique_ptr<TFolderUpdateMaster> albumUpdates_;
   std::unique_ptr<TFolderUpdateMaster> calendarUpdates_;
   std::unique_ptr<TThreadMaster> threadMaster_;
+  std::unique_ptr<IImageCache> imageCache_;
 };
 
 }  // namespace plb

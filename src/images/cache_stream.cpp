@@ -42,7 +42,8 @@ class FileStore : public TCustomCacheStream::Store {
   explicit FileStore(const std::string& fileName) : fd_(::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
     if (!fd_) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     struct stat st {};
-    if (::fstat(fd_.Get(), &st) != 0) throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
+    if (::fstat(fd_.Get(), &st) != 0)
+      throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     size_ = st.st_size;
   }
   int64_t Size() const override { return size_; }

@@ -129,7 +129,7 @@ std::string TCatalogImageCacheMaster::SerializeIndex(const std::vector<TCatalogI
     PutLe(out, static_cast<uint64_t>(r.offset), 8);
     ++written;
   }
-  for (int i = 0; i < 4; ++i) out[kIndexHeaderSize - 4 + i] = static_cast<char>(written >> (8 * i));
+  for (int i = 0; i < 4; ++i) out[kIndexHeaderSize + i] = static_cast<char>(written >> (8 * i));
   return out;
 }
 

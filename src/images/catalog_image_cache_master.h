@@ -21,9 +21,9 @@ constexpr uint32_t kCacheIndexFormat = 4097;
 // Where DrawCatalogImage puts a thumbnail inside a cell: unscaled and centred, or stretched into
 // the fitted rectangle (the caller paints it smoothly and draws the sunken edge around it).
 struct TCatalogImagePlacement {
-  TRect image;          // the image's rectangle in cell coordinates
+  TRect image;           // the image's rectangle in cell coordinates
   bool stretch = false;  // false: copy the bitmap 1:1
-  TRect edge;           // one pixel outside the image
+  TRect edge;            // one pixel outside the image
 };
 
 class TCatalogImageCacheMaster : public TImageCacheMaster {

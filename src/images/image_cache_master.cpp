@@ -24,7 +24,9 @@ std::string CacheSegmentFileName(const std::string& folder, int index) {
   return Format("%s/Cache-%.2d.che", folder.c_str(), index);
 }
 
-void TImageCacheMaster::RaiseError(const std::string& message) const { throw EImageCacheMasterError(message); }
+void TImageCacheMaster::RaiseError(const std::string& message) const {
+  throw EImageCacheMasterError(message);
+}
 
 void TImageCacheMaster::RaiseWrapped(const char* operation, const std::exception& e) const {
   RaiseError(MemberRaisedText(ClassName(), operation, e));
@@ -136,8 +138,10 @@ bool TImageCacheMaster::WriteCacheImage(TCatalogItem* item, const Bitmap* bitmap
       Segment segment = ChooseWriteSegment(index);
       if (!segment.stream) return false;
       if (payload.empty()) payload = segment.stream->EncodeBitmap(bitmap);
-      const int64_t offset = segment.stream->WriteRecord({reinterpret_cast<const uint8_t*>(payload.data()), payload.size()});
+      const int64_t offset =
+          segment.stream->WriteRecord({reinterpret_cast<const uint8_t*>(payload.data()), payload.size()});
       if (offset < 0) return false;
+      AfterRecordAppend({item, sizeClass, index, offset});
       std::unique_lock listGuard(listLock_);
       if (!StillCurrent(index, segment.generation)) continue;  // recycled under us: write it again
       TImgCacheRecord record{item, sizeClass, index, offset};
@@ -169,6 +173,7 @@ bool TImageCacheMaster::ReadCacheImage(TCatalogItem* item, Bitmap* bitmap, int32
     }
     if (sizeClass) *sizeClass = record.sizeClass;
     if (!segment.stream) return false;
+    AfterRecordLookup(record);
     bool read = false;
     try {
       read = segment.stream->ReadBitmap(bitmap, record.offset);
@@ -211,7 +216,8 @@ void TImageCacheMaster::ClearCache(TCatalogItem* item) {
   try {
     std::unique_lock guard(listLock_);
     const size_t at = LowerBound(item);
-    if (at < records_.size() && records_[at].item == item) records_.erase(records_.begin() + static_cast<ptrdiff_t>(at));
+    if (at < records_.size() && records_[at].item == item)
+      records_.erase(records_.begin() + static_cast<ptrdiff_t>(at));
   } catch (const std::exception& e) {
     RaiseWrapped("ClearCache", e);
   }

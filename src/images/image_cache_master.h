@@ -82,6 +82,11 @@ class TImageCacheMaster {
   // Told of the items whose thumbnails a recycled segment took along; called without any cache
   // lock held.
   virtual void ItemsEvicted(const std::vector<TCatalogItem*>& items);
+  // The moments when another thread may recycle the segment of a record in hand: after a reader
+  // looked the record up, and after a writer appended its record but before it is listed.
+  // Nothing happens here; tests use them to let the other thread in at exactly that point.
+  virtual void AfterRecordLookup(const TImgCacheRecord& /*record*/) {}
+  virtual void AfterRecordAppend(const TImgCacheRecord& /*record*/) {}
   [[noreturn]] void RaiseWrapped(const char* operation, const std::exception& e) const;
   virtual void RaiseError(const std::string& message) const;
 

@@ -14,7 +14,9 @@
 namespace plb {
 namespace {
 
-std::string Path(const std::string& name) { return test::TestRoot() + "/" + name; }
+std::string Path(const std::string& name) {
+  return test::TestRoot() + "/" + name;
+}
 
 std::unique_ptr<TCustomCacheStream> Make(const std::string& variant) {
   std::unique_ptr<TCustomCacheStream> s;
@@ -26,7 +28,9 @@ std::unique_ptr<TCustomCacheStream> Make(const std::string& variant) {
   return s;
 }
 
-std::span<const uint8_t> Bytes(const std::string& s) { return {reinterpret_cast<const uint8_t*>(s.data()), s.size()}; }
+std::span<const uint8_t> Bytes(const std::string& s) {
+  return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
 
 TEST(CacheStream, RecordsAreAppendedWithTheirHeaderAndReadBackByOffset) {
   for (const char* variant : {"memory", "file"}) {
