@@ -32,26 +32,30 @@ void ParseBox(const std::string& text, TRenderRequest& request) {
   request.max_height = ParseInt("--size", text.substr(x + 1), 1, 65535);
 }
 
-// Reads the optional colour adjustment; enabled once any part of it is given.
+// Reads the optional colour adjustment; enabled once any part of it is given. The record is
+// packed, so its fields are set by value, never through references.
 void TakeAdjustment(Args& args, TColorAdjustment& a) {
   std::string value;
-  auto take = [&](const char* option, int32_t& field, int low, int high) {
-    if (!TakeOption(args, option, value)) return;
-    field = ParseInt(option, value, low, high);
+  auto take = [&](const char* option, int32_t current, int low, int high) {
+    if (!TakeOption(args, option, value)) return current;
     a.enabled = 1;
+    return static_cast<int32_t>(ParseInt(option, value, low, high));
   };
-  take("--brightness", a.meido, -100, 100);
-  take("--contrast", a.cont, -100, 100);
-  take("--gamma", a.gamma, 0, 1000);
-  take("--red", a.red, -100, 100);
-  take("--green", a.green, -100, 100);
-  take("--blue", a.blue, -100, 100);
-  uint8_t* filters[3] = {&a.filter1, &a.filter2, &a.filter3};
-  for (uint8_t* filter : filters) {
+  a.meido = take("--brightness", a.meido, -100, 100);
+  a.cont = take("--contrast", a.cont, -100, 100);
+  a.gamma = take("--gamma", a.gamma, 0, 1000);
+  a.red = take("--red", a.red, -100, 100);
+  a.green = take("--green", a.green, -100, 100);
+  a.blue = take("--blue", a.blue, -100, 100);
+  uint8_t filters[3] = {0, 0, 0};
+  for (uint8_t& filter : filters) {
     if (!TakeOption(args, "--filter", value)) break;
-    *filter = static_cast<uint8_t>(ParseInt("--filter", value, 0, 40));
+    filter = static_cast<uint8_t>(ParseInt("--filter", value, 0, 40));
     a.enabled = 1;
   }
+  a.filter1 = filters[0];
+  a.filter2 = filters[1];
+  a.filter3 = filters[2];
 }
 
 int KindOf(const std::string& path) {

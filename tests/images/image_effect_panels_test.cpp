@@ -68,17 +68,17 @@ TEST(EffectPanel, ChoiceShownForARecordAndRecordStoredForAChoice) {
   current.red = 20;
   current.blue = -5;
   const TColorAdjustment neutral = EffectRecordOf(TEffectPanelChoice{}, current);
-  EXPECT_EQ(neutral.enabled, 0);
-  EXPECT_EQ(neutral.red, 20);  // the gains stay the item's
+  EXPECT_EQ(int{neutral.enabled}, 0);
+  EXPECT_EQ(int{neutral.red}, 20);  // the gains stay the item's
   TEffectPanelChoice choice;
   choice.gamma = 12;
   choice.automatic = true;
   choice.etc = 5;
   const TColorAdjustment stored = EffectRecordOf(choice, current);
-  EXPECT_EQ(stored.enabled, 1);
-  EXPECT_EQ(stored.gamma, 120);
-  EXPECT_EQ(stored.filter3, 35);
-  EXPECT_EQ(stored.blue, -5);
+  EXPECT_EQ(int{stored.enabled}, 1);
+  EXPECT_EQ(int{stored.gamma}, 120);
+  EXPECT_EQ(int{stored.filter3}, 35);
+  EXPECT_EQ(int{stored.blue}, -5);
 }
 
 TEST(TrimmingPanel, PresetsOnAPicture) {
@@ -126,8 +126,8 @@ TEST(Panels, StoringRaisesTheItemEventsAndMoviesAreLeftAlone) {
   TEffectPanelChoice choice;
   choice.exposure = 12;
   EXPECT_TRUE(StoreEffectChoice(photo, choice));
-  EXPECT_EQ(photo.Color().meido, 20);
-  EXPECT_EQ(photo.Color().enabled, 1);
+  EXPECT_EQ(int{photo.Color().meido}, 20);
+  EXPECT_EQ(int{photo.Color().enabled}, 1);
   PrepareTrimming(photo);
   EXPECT_EQ(photo.TrimRect(), (TTrimRect{50, 37, 350, 262}));
   EXPECT_TRUE(SwitchTrimming(photo, true));
