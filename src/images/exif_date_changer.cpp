@@ -55,6 +55,11 @@ TDatePatchResult LocateDateField(TStream& stream, int64_t base, int64_t limit, i
   TiffEntry exifPointer;
   TDatePatchResult r = FindEntry(block, limit, block.FirstIfdOffset(), kTagExifPointer, exifPointer);
   if (r != TDatePatchResult::kPatched) return r;
+  // A pointer of another type is no Exif directory for other readers; writing through it would
+  // change bytes that nothing else takes for the date.
+  if ((exifPointer.type != kTiffLong && exifPointer.type != 13) || exifPointer.count != 1) {
+    return TDatePatchResult::kNoField;
+  }
   TiffEntry date;
   r = FindEntry(block, limit, exifPointer.value, kTagDateTimeOriginal, date);
   if (r != TDatePatchResult::kPatched) return r;
