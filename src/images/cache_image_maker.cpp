@@ -279,10 +279,8 @@ void TCacheImageMaker::StopWorkers() {
     }
     pool->clear();
   }
-  std::lock_guard a(thumbsLock_);
-  if (thumbsQueue_.empty()) thumbsEvent_->Reset();
-  std::lock_guard b(sourceLock_);
-  if (primary_.empty() && secondary_.empty()) sourceEvent_->Reset();
+  std::scoped_lock guard(thumbsLock_, sourceLock_);
+  UpdateEventsLocked();
 }
 
 void TCacheImageMaker::SetSizeClass(int32_t size) {
@@ -325,71 +323,82 @@ void TCacheImageMaker::Cancel() {
     requestList_.clear();
     requestReplace_ = false;
   }
-  {
-    std::lock_guard guard(thumbsLock_);
-    thumbsQueue_.clear();
-    thumbsEvent_->Reset();
-  }
-  std::lock_guard guard(sourceLock_);
+  std::scoped_lock guard(thumbsLock_, sourceLock_);
+  ++withdrawals_;
+  thumbsQueue_.clear();
   primary_.clear();
   secondary_.clear();
-  sourceEvent_->Reset();
+  UpdateEventsLocked();
 }
 
-void TCacheImageMaker::RearrangeThumbs(const std::vector<TCatalogItem*>& list, bool replace) {
-  std::lock_guard guard(thumbsLock_);
-  if (replace || thumbsQueue_.empty()) {
-    thumbsQueue_.assign(list.begin(), list.end());
-  } else {
-    std::unordered_map<TCatalogItem*, size_t> position;
-    position.reserve(thumbsQueue_.size());
-    for (size_t i = 0; i < thumbsQueue_.size(); ++i) position.emplace(thumbsQueue_[i], i);
-    size_t k = 0;
-    for (TCatalogItem* item : list) {
-      auto found = position.find(item);
-      if (found == position.end()) continue;
-      const size_t j = found->second;
-      if (j < k) continue;  // already moved to the front by an earlier duplicate of the list
-      std::swap(thumbsQueue_[k], thumbsQueue_[j]);
-      position[thumbsQueue_[j]] = j;
-      position[thumbsQueue_[k]] = k;
-      ++k;
+void TCacheImageMaker::RearrangeThumbsQueue(TQueue& queue, const std::vector<TCatalogItem*>& list, bool replace) {
+  if (replace || queue.empty()) {
+    queue.assign(list.begin(), list.end());
+    return;
+  }
+  std::unordered_map<TCatalogItem*, size_t> position;
+  position.reserve(queue.size());
+  for (size_t i = 0; i < queue.size(); ++i) position.emplace(queue[i], i);
+  size_t k = 0;
+  for (TCatalogItem* item : list) {
+    auto found = position.find(item);
+    if (found == position.end()) continue;
+    const size_t j = found->second;
+    if (j < k) continue;  // a repeat in the list: already moved to the front
+    std::swap(queue[k], queue[j]);
+    position[queue[j]] = j;
+    position[queue[k]] = k;
+    ++k;
+  }
+}
+
+void TCacheImageMaker::RearrangeSourceQueue(TQueue& primary, TQueue& secondary, const std::vector<TCatalogItem*>& list,
+                                            bool replace) {
+  if (replace || list.empty()) {
+    primary.clear();
+    secondary.clear();
+    return;
+  }
+  for (size_t i = 0; i < primary.size(); ++i) {
+    TCatalogItem* item = primary[i];
+    auto at = std::find(secondary.begin(), secondary.end(), item);
+    if (at == secondary.end()) {
+      secondary.insert(secondary.begin() + static_cast<ptrdiff_t>(std::min(i, secondary.size())), item);
+    } else {
+      std::iter_swap(at, secondary.begin() + static_cast<ptrdiff_t>(std::min(i, secondary.size() - 1)));
     }
   }
+  primary.clear();
+  std::unordered_set<TCatalogItem*> waiting(secondary.begin(), secondary.end());
+  std::unordered_set<TCatalogItem*> moved;
+  for (TCatalogItem* item : list) {
+    if (waiting.count(item) && moved.insert(item).second) primary.push_back(item);
+  }
+  secondary.erase(std::remove_if(secondary.begin(), secondary.end(),
+                                 [&moved](TCatalogItem* item) { return moved.count(item) > 0; }),
+                  secondary.end());
+}
+
+void TCacheImageMaker::HandOnItem(TQueue& primary, TQueue& secondary, TCatalogItem* item) {
+  auto at = std::find(secondary.begin(), secondary.end(), item);
+  if (at != secondary.end()) secondary.erase(at);
+  if (std::find(primary.begin(), primary.end(), item) == primary.end()) primary.push_back(item);
+}
+
+void TCacheImageMaker::Rearrange(const std::vector<TCatalogItem*>& list, bool replace) {
+  std::scoped_lock guard(thumbsLock_, sourceLock_);
+  // Items taken from the replaced queues are finished but not handed on.
+  if (replace) ++withdrawals_;
+  RearrangeSourceQueue(primary_, secondary_, list, replace);
+  RearrangeThumbsQueue(thumbsQueue_, list, replace);
+  UpdateEventsLocked();
+}
+
+void TCacheImageMaker::UpdateEventsLocked() {
   if (thumbsQueue_.empty()) {
     thumbsEvent_->Reset();
   } else {
     thumbsEvent_->Set();
-  }
-}
-
-void TCacheImageMaker::RearrangeSource(const std::vector<TCatalogItem*>& list, bool replace) {
-  std::lock_guard guard(sourceLock_);
-  if (replace || list.empty()) {
-    primary_.clear();
-    secondary_.clear();
-  } else {
-    // The primary part goes back into the secondary one at the positions it had.
-    for (size_t i = 0; i < primary_.size(); ++i) {
-      TCatalogItem* item = primary_[i];
-      auto at = std::find(secondary_.begin(), secondary_.end(), item);
-      const size_t target = std::min(i, secondary_.size());
-      if (at == secondary_.end()) {
-        secondary_.insert(secondary_.begin() + static_cast<ptrdiff_t>(target), item);
-      } else {
-        std::iter_swap(at, secondary_.begin() + static_cast<ptrdiff_t>(std::min(i, secondary_.size() - 1)));
-      }
-    }
-    primary_.clear();
-    // Then what the request names moves, in its order, to the primary part.
-    std::unordered_set<TCatalogItem*> waiting(secondary_.begin(), secondary_.end());
-    std::unordered_set<TCatalogItem*> moved;
-    for (TCatalogItem* item : list) {
-      if (waiting.count(item) && moved.insert(item).second) primary_.push_back(item);
-    }
-    secondary_.erase(std::remove_if(secondary_.begin(), secondary_.end(),
-                                    [&moved](TCatalogItem* item) { return moved.count(item) > 0; }),
-                     secondary_.end());
   }
   if (primary_.empty() && secondary_.empty()) {
     sourceEvent_->Reset();
@@ -398,8 +407,9 @@ void TCacheImageMaker::RearrangeSource(const std::vector<TCatalogItem*>& list, b
   }
 }
 
-bool TCacheImageMaker::TakeNext(int type, TCatalogItem*& item, int32_t& sizeClass) {
+bool TCacheImageMaker::TakeNext(int type, TCatalogItem*& item, int32_t& sizeClass, uint64_t& takenIn) {
   item = nullptr;
+  takenIn = withdrawals_;
   if (type == cwtThumbs) {
     std::lock_guard guard(thumbsLock_);
     if (!thumbsQueue_.empty()) {
@@ -420,12 +430,12 @@ bool TCacheImageMaker::TakeNext(int type, TCatalogItem*& item, int32_t& sizeClas
   return item != nullptr;
 }
 
-void TCacheImageMaker::HandOn(TCatalogItem* item) {
+void TCacheImageMaker::HandOn(TCatalogItem* item, uint64_t takenIn) {
   {
     std::lock_guard guard(sourceLock_);
-    auto at = std::find(secondary_.begin(), secondary_.end(), item);
-    if (at != secondary_.end()) secondary_.erase(at);
-    if (std::find(primary_.begin(), primary_.end(), item) == primary_.end()) primary_.push_back(item);
+    // An item whose request was withdrawn while it was being made goes no further.
+    if (withdrawals_ != takenIn) return;
+    HandOnItem(primary_, secondary_, item);
   }
   sourceEvent_->Set();
 }
@@ -463,8 +473,7 @@ void TCacheImageMaker::Run() {
         requestEvent_->Reset();
       }
       if (terminated_) break;
-      RearrangeSource(list, replace);
-      RearrangeThumbs(list, replace);
+      Rearrange(list, replace);
       working = true;
       thumbsFed = true;
     } else if (thumbsFed) {
@@ -489,14 +498,15 @@ void TCacheImageMaker::WorkerLoop(Worker& worker) {
     worker.busy = true;
     TCatalogItem* item = nullptr;
     int32_t sizeClass = 0;
-    if (TakeNext(worker.type, item, sizeClass)) {
+    uint64_t takenIn = 0;
+    if (TakeNext(worker.type, item, sizeClass, takenIn)) {
       try {
         if (sizeClass != 0) MakeCacheImage(worker, item, sizeClass);
       } catch (...) {
         // The item keeps what it had and is made again on a later request.
         ++failed_;
       }
-      if (worker.type == cwtThumbs) HandOn(item);
+      if (worker.type == cwtThumbs) HandOn(item, takenIn);
     }
     worker.busy = false;
   }

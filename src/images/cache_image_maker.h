@@ -87,6 +87,18 @@ class TCacheImageMaker {
   std::vector<TCatalogItem*> SourcePrimary() const;
   std::vector<TCatalogItem*> SourceSecondary() const;
 
+  // The queue rules, on their own. Thumbs: a replacing request or an empty queue takes the list
+  // as it is; otherwise the listed items already queued are exchanged to the front in the list's
+  // order. Source: a replacing request or an empty list empties both parts; otherwise the primary
+  // part goes back into the secondary one at its positions and the listed items waiting there
+  // move, in the list's order, to the primary part. Handing on moves an item to the end of the
+  // primary part.
+  using TQueue = std::deque<TCatalogItem*>;
+  static void RearrangeThumbsQueue(TQueue& queue, const std::vector<TCatalogItem*>& list, bool replace);
+  static void RearrangeSourceQueue(TQueue& primary, TQueue& secondary, const std::vector<TCatalogItem*>& list,
+                                   bool replace);
+  static void HandOnItem(TQueue& primary, TQueue& secondary, TCatalogItem* item);
+
   // Called by a worker while it holds an item's per-file lock (tests count overlapping work).
   void SetItemHook(std::function<void(int type, TCatalogItem* item)> hook) { itemHook_ = std::move(hook); }
 
@@ -98,10 +110,11 @@ class TCacheImageMaker {
   void Run();
   void StartWorkers();
   void StopWorkers();
-  void RearrangeThumbs(const std::vector<TCatalogItem*>& list, bool replace);
-  void RearrangeSource(const std::vector<TCatalogItem*>& list, bool replace);
-  bool TakeNext(int type, TCatalogItem*& item, int32_t& sizeClass);
-  void HandOn(TCatalogItem* item);
+  void Rearrange(const std::vector<TCatalogItem*>& list, bool replace);
+  // Sets each stage's event while its queue holds items; called with both queue locks held.
+  void UpdateEventsLocked();
+  bool TakeNext(int type, TCatalogItem*& item, int32_t& sizeClass, uint64_t& takenIn);
+  void HandOn(TCatalogItem* item, uint64_t takenIn);
   bool IsVisible(TCatalogItem* item);
   bool AnyBusy(int type) const;
   void CallDone(const TDoneProc& proc, intptr_t context);
@@ -146,6 +159,8 @@ class TCacheImageMaker {
   TDoneProc thumbsDone_, sourceDone_;
   intptr_t thumbsContext_ = 0, sourceContext_ = 0;
 
+  // Raised by Cancel and by replacing requests: an item taken before is not handed on.
+  std::atomic<uint64_t> withdrawals_{0};
   std::atomic<bool> terminated_{false};
   std::thread thread_;
 
