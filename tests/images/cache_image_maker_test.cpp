@@ -51,7 +51,7 @@ TEST(CacheImageMakerQueues, ThumbsQueueTakesOrReordersTheRequest) {
   };
   const std::vector<Case> cases = {
       {"abc", "xy", true, "xy"},          {"", "xy", false, "xy"},
-      {"abcdef", "ec", false, "ecbadf"},  // the k-th listed item is exchanged into place k
+      {"abcdef", "ec", false, "ecbdaf"},  // the k-th listed item is exchanged into place k
       {"abcdef", "zfz", false, "fbcdea"}, {"abc", "", false, "abc"},
       {"abcd", "dd", false, "dbca"},
   };
