@@ -315,8 +315,10 @@ void TIFDItem::LoadMakerNote(TStream& stream, TiffReader& reader, const std::str
     } else if (StartsWithNoCase(make, "SONY")) {
       if (!prefixBegins(12, "SONY DSC")) throw EAbort("prefix");
       prefix = 12;
-    } else if (StartsWithNoCase(make, "MINOL")) {
-      dropTags = {0x0081, 0x0010};
+    } else if (StartsWithNoCase(make, "MINOL") || StartsWithNoCase(make, "KONICA MINOLTA")) {
+      // 0x0088 and 0x0089 place a preview image outside the maker note, which does not travel
+      // with it.
+      dropTags = {0x0081, 0x0010, 0x0088, 0x0089};
     } else if (StartsWithNoCase(make, "PENTAX")) {
       if (!prefixBegins(6, "AOC")) throw EAbort("prefix");
       prefix = 6;
