@@ -1,5 +1,6 @@
 #include "images/image_load.h"
 
+#include <algorithm>
 #include <atomic>
 #include <vector>
 
@@ -25,6 +26,15 @@ std::vector<uint8_t> ReadWholeFileLocked(const std::string& fileName) {
   if (size > kMaxWholeFile) throw EImageLoadError("File too large: " + fileName);
   std::vector<uint8_t> bytes(static_cast<size_t>(size));
   file.ReadBuffer(bytes.data(), size);
+  return bytes;
+}
+
+// The first bytes of a file, for the header queries: a whole bitmap need not be read to learn
+// its size.
+std::vector<uint8_t> ReadFileHead(const std::string& fileName, int64_t count) {
+  TFileStream file(fileName, TFileStream::Mode::kRead);
+  std::vector<uint8_t> bytes(static_cast<size_t>(std::min(count, file.Size())));
+  file.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
   return bytes;
 }
 
@@ -176,7 +186,7 @@ TImageInfoRec GetImageInfo(const std::string& fileName, int kind) {
   TImageInfoRec info;
   switch (kind) {
     case 0: {
-      const TBmpInfo bmp = ReadBmpInfo(ReadWholeFileLocked(fileName));
+      const TBmpInfo bmp = ReadBmpInfo(ReadFileHead(fileName, 256));
       info.pixel_format = bmp.pixel_format;
       info.width = bmp.width;
       info.height = bmp.height;
@@ -191,7 +201,7 @@ TImageInfoRec GetImageInfo(const std::string& fileName, int kind) {
       break;
     }
     case 3: {
-      const std::vector<uint8_t> bytes = ReadWholeFileLocked(fileName);
+      const std::vector<uint8_t> bytes = ReadFileHead(fileName, 64);
       const TSize size = LowerExtension(fileName) == ".wmf"
                              ? PlaceableSize(ReadPlaceableHeader(bytes), ScreenDpi(), 1.0, true)
                              : EnhancedMetafileSize(bytes);
