@@ -62,7 +62,8 @@ TExifdateChangeFormEx::~TExifdateChangeFormEx() {
 void TExifdateChangeFormEx::Show() {
   if (shown_) return;
   shown_ = true;
-  if (!changer_->Start()) ChangerEnded();
+  // Starting resets a worker's termination request: a cancel that came first ends the run here.
+  if (cancelRequested_ || !changer_->Start()) ChangerEnded();
 }
 
 void TExifdateChangeFormEx::Cancel() {
