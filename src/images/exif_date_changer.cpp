@@ -1,6 +1,5 @@
 #include "images/exif_date_changer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,9 +12,9 @@
 #include "host/log_file.h"
 #include "images/exif_scanner.h"
 #include "images/exif_text.h"
+#include "images/photo_write.h"
 #include "images/stream.h"
 #include "images/tiff_reader.h"
-#include "platform/unique_fd.h"
 
 namespace plb {
 namespace {
@@ -23,6 +22,8 @@ namespace {
 constexpr uint16_t kTagExifPointer = 0x8769;
 constexpr uint16_t kTagDateTimeOriginal = 0x9003;
 constexpr int kDateFieldSize = 20;
+// Larger files are not held in memory to be rewritten; they take the modification-time route.
+constexpr int64_t kMaxRewrittenFileSize = int64_t{1} << 30;
 
 // Looks for tag in the directory at base + offset; every entry read must lie inside the block.
 TDatePatchResult FindEntry(TiffReader& block, int64_t limit, uint32_t offset, uint16_t tag, TiffEntry& found) {
@@ -132,10 +133,16 @@ TDatePatchResult PatchExifDateInFile(const std::string& fileName, bool isJpeg, T
   const std::string text = FormatExifDateTime(date);
   if (text.size() != kDateFieldSize - 1) return TDatePatchResult::kNotRewritable;
   try {
-    // Opened for writing first: a read-only file is refused before anything is read.
-    platform::UniqueFd fd(::open(fileName.c_str(), O_RDWR | O_CLOEXEC));
-    if (!fd) return TDatePatchResult::kFileError;
-    TFileStream stream(fileName, TFileStream::Mode::kRead);
+    // A file the user may not write keeps its bytes (its date goes to the modification time).
+    if (::access(fileName.c_str(), W_OK) != 0) return TDatePatchResult::kFileError;
+    TMemoryStream stream;
+    {
+      TFileStream file(fileName, TFileStream::Mode::kRead);
+      const int64_t size = file.Size();
+      if (size > kMaxRewrittenFileSize) return TDatePatchResult::kFileError;
+      stream.Storage().resize(static_cast<size_t>(size));
+      file.ReadBuffer(stream.Storage().data(), size);
+    }
     int64_t base = 0;
     int64_t limit = 0;
     TDatePatchResult r = LocateBlock(stream, fileName, isJpeg, base, limit);
@@ -143,10 +150,11 @@ TDatePatchResult PatchExifDateInFile(const std::string& fileName, bool isJpeg, T
     int64_t field = 0;
     r = LocateDateField(stream, base, limit, field);
     if (r != TDatePatchResult::kPatched) return r;
-    char bytes[kDateFieldSize] = {};
-    std::memcpy(bytes, text.data(), text.size());
-    if (::pwrite(fd.Get(), bytes, kDateFieldSize, field) != kDateFieldSize) return TDatePatchResult::kFileError;
-    if (::fdatasync(fd.Get()) != 0) return TDatePatchResult::kFileError;
+    std::vector<uint8_t>& bytes = stream.Storage();
+    std::memcpy(bytes.data() + field, text.data(), text.size());
+    bytes[static_cast<size_t>(field) + text.size()] = 0;
+    // The photo is replaced whole: a crash leaves the old file or the new one, never a torn field.
+    WritePhotoAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     return TDatePatchResult::kPatched;
   } catch (const std::exception&) {
     return TDatePatchResult::kFileError;

@@ -31,7 +31,7 @@ constexpr uint8_t kChangeYearAndMonth = kChangeYear | kChangeMonth;       // 3
 // the resulting month (31 January moved to February gives 28 or 29 February).
 TDateTime CombineShootingDate(TDateTime oldDate, TDateTime target, uint8_t flags);
 
-// Why an in-place rewrite did not happen; kPatched when it did.
+// Why the field was not rewritten; kPatched when it was.
 enum class TDatePatchResult {
   kPatched,
   kNoExif,         // no EXIF block or no TIFF header where one belongs
@@ -39,11 +39,12 @@ enum class TDatePatchResult {
   kNoField,        // no Exif directory or no DateTimeOriginal in it
   kNotRewritable,  // DateTimeOriginal is not 20 ASCII bytes
   kOutOfBounds,    // a directory or the field lies beyond the block or the file
-  kFileError,      // the file cannot be opened for writing, read or written
+  kFileError,      // the file may not be written, cannot be read or replaced, or is too large
 };
 const char* DatePatchResultText(TDatePatchResult result);
 
-// Rewrites the 20 bytes of DateTimeOriginal ("yyyy:mm:dd hh:nn:ss" and NUL) and nothing else.
+// Rewrites the 20 bytes of DateTimeOriginal ("yyyy:mm:dd hh:nn:ss" and NUL) and nothing else; the
+// file is replaced through a temporary file, keeping its permissions, so it is never left torn.
 // JPEG files (isJpeg) and ".RAF" files are looked up through their APP1 segment, other files of
 // the EXIF-carrying formats through the TIFF header near their start; files of any other format
 // are never written. Every offset is checked against the block and the file first.

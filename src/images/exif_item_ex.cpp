@@ -6,8 +6,8 @@
 
 #include "images/exif_scanner.h"
 #include "images/exif_text.h"
+#include "images/photo_write.h"
 #include "images/raw_reader.h"
-#include "platform/atomic_file.h"
 #include "platform/checked.h"
 
 namespace plb {
@@ -743,7 +743,7 @@ int64_t TExifItemEx::WriteExifJpeg(const std::string& fileName, bool mayDropThum
   BuildExifBlock(memory, mayDropThumbnail);
   if (memory.Size() < 256) throw EExifWriteError("the JPEG with EXIF is too short");
   const std::span<const uint8_t> bytes = memory.Bytes();
-  WriteFileAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  WritePhotoAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   return memory.Size();
 }
 

@@ -5,8 +5,8 @@
 #include "host/log_file.h"
 #include "images/exif_item_ex.h"
 #include "images/exif_scanner.h"
+#include "images/photo_write.h"
 #include "images/resize.h"
-#include "platform/atomic_file.h"
 
 namespace plb {
 namespace {
@@ -115,7 +115,7 @@ int64_t SaveJpegWithExif(const TJpegImage& image, const std::string& source, con
     LogFailure("SaveJpegWithExif", source, e);
     result = -1;
   }
-  if (result < 0) WriteFileAtomically(destination, image.data);
+  if (result < 0) WritePhotoAtomically(destination, image.data);
   return result;
 }
 

@@ -119,6 +119,31 @@ TEST_F(PatchDate, RewritesOnlyTheTwentyBytesInBothByteOrders) {
   }
 }
 
+TEST_F(PatchDate, ReplacesThePhotoKeepingItsPermissionsAndLinks) {
+  const std::string target = Path("target.jpg");
+  const std::string link = Path("link.jpg");
+  WriteAll(target, DatedJpeg(false));
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  fs::create_symlink(target, link);
+  ASSERT_EQ(PatchExifDateInFile(link, true, At(2011, 3, 4, 5, 6, 7)), TDatePatchResult::kPatched);
+  EXPECT_TRUE(fs::is_symlink(link)) << "the link stays a link";
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  uint32_t flags = kJpegInfoExif;
+  TJpegInfoExRec info;
+  ReadJpegInfoFromFile(target, flags, info);
+  EXPECT_EQ(FormatExifDateTime(info.shooting_date), "2011:03:04 05:06:07");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(test::TestRoot())) {
+    if (e.path().extension() == ".jpg" || e.path().filename().string().starts_with(".")) {
+      names.push_back(e.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"link.jpg", "target.jpg"})) << "no temporary file stays behind";
+}
+
 TEST_F(PatchDate, RefusesWhatItCannotRewriteSafelyAndLeavesTheFileAsItWas) {
   const Bytes good = DatedJpeg(false);
   const size_t tiff = 12;  // after SOI, the APP1 marker and length and "Exif\0\0"
