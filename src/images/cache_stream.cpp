@@ -223,8 +223,7 @@ std::string TJpegCacheStream::EncodePayload(const Bitmap& bitmap) {
 
 void TJpegCacheStream::DecodePayload(std::span<const uint8_t> payload, Bitmap& bitmap) {
   try {
-    TMemoryStream stream(std::vector<uint8_t>(payload.begin(), payload.end()));
-    if (DecodeJpegIjl(stream, bitmap, dsFull)) return;
+    // The full-speed and the general decoder are one libjpeg-turbo here: one attempt, no copy.
     DecodeJpeg(payload, bitmap, dsFull);
   } catch (const std::exception& e) {
     throw ECacheStreamError(MemberRaisedText(ClassName(), "ReadJpegCache", e));
