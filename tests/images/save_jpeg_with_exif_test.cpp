@@ -373,6 +373,46 @@ TEST(SaveJpegWithExif, AFailedSaveOverTheSourceKeepsThePhoto) {
   EXPECT_EQ(Value(Tags(photo, "-Model"), "[IFD0] Model"), "Canon EOS 40D");
 }
 
+TEST(SaveJpegWithExif, DamagedSourceBlocksNeverBreakTheSave) {
+  // Every damaged sample, and a good block with each of its bytes in turn set to 0xFF: the save
+  // either carries a block that reads back or writes the plain picture.
+  std::vector<std::pair<std::string, Bytes>> sources;
+  for (const auto& e : fs::directory_iterator(Samples() + "/invalid")) {
+    if (e.path().extension() == ".jpg") sources.emplace_back(e.path().filename().string(), test::ReadFile(e.path()));
+  }
+  sources.emplace_back("corrupted.jpg", test::ReadFile(Samples() + "/corrupted.jpg"));
+  test::TiffBuilder tiff = OrientedBlock(true, true);
+  tiff.exif.push_back(tiff.Undefined(
+      0x927C, Bytes{'O', 'L', 'Y', 'M', 'P', 0, 1, 0, 1, 0, 1, 2, 2, 0, 40, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0}));
+  tiff.ifd0.push_back(tiff.Ascii(0x010F, "OLYMPUS"));
+  const Bytes block = tiff.Build();
+  for (size_t i = 0; i < block.size(); i += 7) {
+    Bytes damaged = block;
+    damaged[i] = 0xFF;
+    sources.emplace_back("byte " + std::to_string(i), test::Jpeg({test::ExifSegment(damaged)}, 640, 480));
+  }
+  const TJpegImage image = Encode(test::PhotoLike(64, 48));
+  const std::string source = Root("damaged.jpg");
+  const std::string destination = Root("saved.jpg");
+  for (const auto& [name, bytes] : sources) {
+    SCOPED_TRACE(name);
+    test::WriteFile(source, bytes);
+    const int64_t result = SaveJpegWithExif(image, source, destination, false, false, 1);
+    const Bytes saved = test::ReadFile(destination);
+    if (result < 0) {
+      EXPECT_EQ(saved, Bytes(image.data.begin(), image.data.end()));
+    } else {
+      EXPECT_EQ(static_cast<int64_t>(saved.size()), result);
+      TExifItemEx back;
+      back.LoadExif(destination);
+      EXPECT_TRUE(back.Loaded());
+    }
+    Bitmap decoded;
+    DecodeJpeg(saved, decoded, dsFull);
+    EXPECT_EQ(decoded.Width(), 64);
+  }
+}
+
 TEST(FindJpegInsertPoint, SkipsApplicationSegmentsAndStopsAtTheEnd) {
   struct Case {
     const char* name;
