@@ -1,0 +1,95 @@
+// plb thumbs and plb thumb as a user runs them: real photos in a folder, the counts of what each
+// stage made, and one photo's upright thumbnail.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/test_env.h"
+
+namespace plb {
+namespace {
+
+struct PlbRun {
+  int status;
+  std::string out;
+};
+
+PlbRun Plb(const std::string& args) {
+  const std::string command = test::BinaryDir() + "/bin/plb " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+// Width and height from a JPEG's frame header; 0 x 0 when there is none.
+std::pair<int, int> JpegSize(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  std::string d;
+  char buffer[4096];
+  size_t n;
+  while (f && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) d.append(buffer, n);
+  if (f) std::fclose(f);
+  auto byte = [&d](size_t i) { return i < d.size() ? static_cast<unsigned char>(d[i]) : 0u; };
+  for (size_t i = 2; i + 9 < d.size();) {
+    const unsigned marker = byte(i + 1);
+    if (byte(i) != 0xFF) break;
+    if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
+      return {static_cast<int>(byte(i + 7) << 8 | byte(i + 8)), static_cast<int>(byte(i + 5) << 8 | byte(i + 6))};
+    }
+    i += 2 + (byte(i + 2) << 8 | byte(i + 3));
+  }
+  return {0, 0};
+}
+
+std::string Orientation(const std::string& name) {
+  return test::TestDataDir() + "/exif-samples/jpg/orientation/" + name;
+}
+
+TEST(ThumbsCommand, MakesEveryThumbnailAndCountsTheStages) {
+  const std::string folder = test::TestRoot() + "/photos";
+  std::filesystem::create_directories(folder + "/inner");
+  // Camera samples carry EXIF thumbnails; one of them sits in a subfolder.
+  std::filesystem::copy_file(Orientation("landscape_1.jpg"), folder + "/a.jpg");
+  std::filesystem::copy_file(Orientation("portrait_6.jpg"), folder + "/inner/b.jpg");
+  const PlbRun run = Plb("thumbs '" + folder + "' --json");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("\"items\":2,\"size\":160,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"failed\":0,"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("\"seconds\":"), std::string::npos) << run.out;
+
+  const PlbRun human = Plb("thumbs '" + folder + "' --size 96");
+  EXPECT_EQ(human.status, 0);
+  EXPECT_NE(human.out.find("2 items at 96 pixels: "), std::string::npos) << human.out;
+
+  for (const std::string& bad : {std::string("thumbs"), "thumbs '" + folder + "' --size 5"}) {
+    EXPECT_NE(Plb(bad).status, 0) << bad;
+  }
+  EXPECT_NE(Plb("thumbs '" + folder + "/missing'").status, 0);
+}
+
+TEST(ThumbCommand, WritesOnePhotosThumbnailUpright) {
+  const std::string out = test::TestRoot() + "/t.jpg";
+  struct Case {
+    const char* file;
+    const char* size;
+    int w, h;
+  };
+  // portrait_6 is stored on its side: the thumbnail is turned upright.
+  for (const Case& c : {Case{"portrait_6.jpg", "160", 120, 160}, Case{"landscape_1.jpg", "100", 100, 75}}) {
+    const PlbRun run = Plb("thumb '" + Orientation(c.file) + "' --size " + c.size + " --out '" + out + "'");
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(JpegSize(out), std::make_pair(c.w, c.h)) << c.file;
+  }
+  EXPECT_NE(Plb("thumb '" + test::TestRoot() + "/none.jpg' --out '" + out + "'").status, 0);
+  EXPECT_NE(Plb("thumb '" + Orientation("portrait_6.jpg") + "'").status, 0);
+}
+
+}  // namespace
+}  // namespace plb
