@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -321,6 +323,38 @@ TEST_F(DateChanger, StopsBetweenItemsWhenTerminated) {
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(DecodeDateTime(items[i]->ShootingDate()).year, i < 2 ? 2010 : 2008) << i;
   }
+}
+
+TEST(SetDateCommand, ChangesTheGivenPartsAndRefusesBadArguments) {
+  const std::string photo = test::TestRoot() + "/photo.jpg";
+  const std::string other = test::TestRoot() + "/other.jpg";
+  WriteAll(photo, DatedJpeg(false));
+  WriteAll(other, DatedJpeg(true));
+  const std::string plb = test::BinaryDir() + "/bin/plb set-date ";
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    const char* photoDate;  // DateTimeOriginal of photo.jpg afterwards
+  } cases[] = {
+      {"--date 2009:13:01 '" + photo + "'", 2, "2008:01:31 14:35:10"},
+      {"--time 25:00:00 '" + photo + "'", 2, "2008:01:31 14:35:10"},
+      {"--date 2009-02-10 '" + photo + "'", 2, "2008:01:31 14:35:10"},
+      {"'" + photo + "'", 2, "2008:01:31 14:35:10"},
+      {"--date 2009:02:10", 2, "2008:01:31 14:35:10"},
+      {"--date 2009:02:10 '" + photo + "'", 0, "2009:02:10 14:35:10"},
+      {"--time 06:07:08 '" + photo + "'", 0, "2009:02:10 06:07:08"},
+      {"--time 06:07:08 '" + photo + "' '" + test::TestRoot() + "/missing.jpg'", 1, "2009:02:10 06:07:08"},
+  };
+  for (const Case& c : cases) {
+    const int status = std::system((plb + c.arguments + " >/dev/null 2>&1").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), c.exitCode) << c.arguments;
+    uint32_t flags = kJpegInfoExif;
+    TJpegInfoExRec info;
+    ReadJpegInfoFromFile(photo, flags, info);
+    EXPECT_EQ(FormatExifDateTime(info.shooting_date), c.photoDate) << c.arguments;
+  }
+  const std::string report = RunCommand(plb + "--date 2008:01:31 '" + other + "'");
+  EXPECT_EQ(report, other + ": unchanged, already 2008:01:31 14:35:10\n");
 }
 
 // --- Real camera files ---

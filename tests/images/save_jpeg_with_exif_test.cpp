@@ -413,6 +413,28 @@ TEST(SaveJpegWithExif, DamagedSourceBlocksNeverBreakTheSave) {
   }
 }
 
+TEST(TIFDItem, DirectorySizeIsWhatWriteDirectoryWrites) {
+  for (bool big : {false, true}) {
+    for (size_t n : {0, 1, 3, 5, 8}) {
+      TIFDItem dir(big);
+      for (size_t i = 0; i < n; ++i) {
+        // Inline values, odd and even external blocks, in no particular tag order.
+        const Bytes value(i * 3 + (i % 2), static_cast<uint8_t>('a' + i));
+        if (!value.empty()) dir.SetBytes(static_cast<uint16_t>(0x9000 - i * 7), 7, value);
+      }
+      dir.SetRational(0x011A, 72, 1);
+      TMemoryStream stream;
+      stream.Storage().assign(10, 0);  // a base ahead of the directory, as in a real block
+      stream.Seek(0, TSeekOrigin::soEnd);
+      dir.WriteDirectory(stream, 2, 0);
+      EXPECT_EQ(stream.Size() - 10, dir.DirectorySize()) << n << (big ? " MM" : " II");
+      for (size_t i = 1; i < dir.Count(); ++i) {
+        EXPECT_LT(dir.Entries()[i - 1]->Tag(), dir.Entries()[i]->Tag()) << "sorted by tag";
+      }
+    }
+  }
+}
+
 TEST(FindJpegInsertPoint, SkipsApplicationSegmentsAndStopsAtTheEnd) {
   struct Case {
     const char* name;
