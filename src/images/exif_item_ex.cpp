@@ -476,7 +476,11 @@ void RotateSubjectArea(TSubjectAreaRec& area, int rotation, bool flipV, bool fli
   }
   if (flipV) y = nh - y;
   if (flipH) x = nw - x;
-  if (area.kind == 2 && (rotation == 1 || rotation == 3)) std::swap(area.width, area.height);
+  if (area.kind == 2 && (rotation == 1 || rotation == 3)) {
+    const uint16_t width = area.width;  // packed fields: no references into them
+    area.width = area.height;
+    area.height = width;
+  }
   area.refWidth = nw;
   area.refHeight = nh;
   area.x = static_cast<uint16_t>(std::clamp(x, 0, 0xFFFF));

@@ -178,12 +178,12 @@ TEST(SaveJpegWithExif, TurnsTheSubjectAreaAndMakesAnUprightThumbnail) {
     EXPECT_EQ(saved.BigEndian(), big);
     EXPECT_EQ(saved.Dir(TExifItemEx::kIfd0).Find(0x0112)->IntegerAt(0), 1u);
     const TSubjectAreaRec area = saved.GetSubjectArea();
-    ASSERT_EQ(area.kind, 0);
+    ASSERT_EQ(int{area.kind}, 0);
     // (H − y, x) = (430, 100) in 480 × 640, scaled to 240 × 320.
-    EXPECT_EQ(area.x, 215);
-    EXPECT_EQ(area.y, 50);
-    EXPECT_EQ(area.refWidth, 240);
-    EXPECT_EQ(area.refHeight, 320);
+    EXPECT_EQ(int{area.x}, 215);
+    EXPECT_EQ(int{area.y}, 50);
+    EXPECT_EQ(int32_t{area.refWidth}, 240);
+    EXPECT_EQ(int32_t{area.refHeight}, 320);
     Bitmap thumbnail;
     DecodeJpeg(saved.Thumbnail(), thumbnail, dsFull);
     EXPECT_EQ(thumbnail.Width(), 120);
