@@ -63,35 +63,62 @@ TDateTime ParseTimeOption(const std::string& text) {
   return time;
 }
 
-// Prints what happened to one file; false when its date could not be changed.
-bool ChangeOne(const std::string& path, TDateTime target, uint8_t flags) {
+// What happened to one file, for either output form.
+struct Outcome {
+  std::string path;
+  std::string how;  // "exif", "mtime", "unchanged" or "failed"
+  TDateTime oldDate = 0;
+  TDateTime newDate = 0;
+  std::string reason;
+};
+
+Outcome ChangeOne(const std::string& path, TDateTime target, uint8_t flags) {
+  Outcome o{path, "failed", 0, 0, ""};
   try {
     const bool isJpeg = StartsLikeJpeg(path);
-    const TDateTime oldDate = CurrentShootingDate(path, isJpeg);
-    const TDateTime newDate = CombineShootingDate(oldDate, target, flags);
-    const TFileDateChange change = ChangeFileShootingDate(path, isJpeg, oldDate, newDate);
-    switch (change.how) {
-      case TFileDateChange::kUnchanged:
-        std::printf("%s: unchanged, already %s\n", path.c_str(), FormatExifDateTime(oldDate).c_str());
-        break;
-      case TFileDateChange::kExifField:
-        std::printf("%s: EXIF DateTimeOriginal %s -> %s\n", path.c_str(), FormatExifDateTime(oldDate).c_str(),
-                    FormatExifDateTime(change.date).c_str());
-        break;
-      case TFileDateChange::kModificationTime:
-        std::printf("%s: modification time %s -> %s (%s)\n", path.c_str(), FormatExifDateTime(oldDate).c_str(),
-                    FormatExifDateTime(change.date).c_str(), DatePatchResultText(change.patch));
-        break;
+    o.oldDate = CurrentShootingDate(path, isJpeg);
+    const TFileDateChange change =
+        ChangeFileShootingDate(path, isJpeg, o.oldDate, CombineShootingDate(o.oldDate, target, flags));
+    o.newDate = change.date;
+    if (change.how == TFileDateChange::kUnchanged) o.how = "unchanged";
+    if (change.how == TFileDateChange::kExifField) o.how = "exif";
+    if (change.how == TFileDateChange::kModificationTime) {
+      o.how = "mtime";
+      o.reason = DatePatchResultText(change.patch);
     }
-    return true;
   } catch (const std::exception& e) {
-    std::printf("%s: failed: %s\n", path.c_str(), MessageOf(e).c_str());
-    return false;
+    o.reason = MessageOf(e);
   }
+  return o;
+}
+
+std::string DateText(TDateTime date) {
+  return date == 0 ? "" : FormatExifDateTime(date);
+}
+
+void PrintText(const Outcome& o) {
+  const char* path = o.path.c_str();
+  if (o.how == "unchanged") {
+    std::printf("%s: unchanged, already %s\n", path, DateText(o.oldDate).c_str());
+  } else if (o.how == "exif") {
+    std::printf("%s: EXIF DateTimeOriginal %s -> %s\n", path, DateText(o.oldDate).c_str(), DateText(o.newDate).c_str());
+  } else if (o.how == "mtime") {
+    std::printf("%s: modification time %s -> %s (%s)\n", path, DateText(o.oldDate).c_str(), DateText(o.newDate).c_str(),
+                o.reason.c_str());
+  } else {
+    std::printf("%s: failed: %s\n", path, o.reason.c_str());
+  }
+}
+
+void PrintJson(const Outcome& o) {
+  std::printf("{\"file\":\"%s\",\"changed\":\"%s\",\"old\":\"%s\",\"new\":\"%s\",\"reason\":\"%s\"}\n",
+              JsonEscape(o.path).c_str(), o.how.c_str(), DateText(o.oldDate).c_str(), DateText(o.newDate).c_str(),
+              JsonEscape(o.reason).c_str());
 }
 
 int RunSetDate(const Args& arguments) {
   Args args = arguments;
+  const bool json = TakeFlag(args, "--json");
   std::string dateText, timeText;
   const bool hasDate = TakeOption(args, "--date", dateText);
   const bool hasTime = TakeOption(args, "--time", timeText);
@@ -104,12 +131,16 @@ int RunSetDate(const Args& arguments) {
   const TDateTime time = hasTime ? ParseTimeOption(timeText) : 0;
   const uint8_t flags = (hasDate ? kChangeDate : 0) | (hasTime ? kChangeTime : 0);
   bool allDone = true;
-  for (const std::string& path : args) allDone = ChangeOne(path, date + time, flags) && allDone;
+  for (const std::string& path : args) {
+    const Outcome outcome = ChangeOne(path, date + time, flags);
+    json ? PrintJson(outcome) : PrintText(outcome);
+    allDone = allDone && outcome.how != "failed";
+  }
   return allDone ? 0 : 1;
 }
 
 }  // namespace
 
-PLB_SUBCOMMAND("set-date", "FILE... [--date yyyy:mm:dd] [--time hh:nn:ss]", RunSetDate);
+PLB_SUBCOMMAND("set-date", "FILE... [--date yyyy:mm:dd] [--time hh:nn:ss] [--json]", RunSetDate);
 
 }  // namespace plb::cli

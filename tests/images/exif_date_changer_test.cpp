@@ -355,6 +355,10 @@ TEST(SetDateCommand, ChangesTheGivenPartsAndRefusesBadArguments) {
   }
   const std::string report = RunCommand(plb + "--date 2008:01:31 '" + other + "'");
   EXPECT_EQ(report, other + ": unchanged, already 2008:01:31 14:35:10\n");
+  EXPECT_EQ(RunCommand(plb + "--json --date 2010:01:02 '" + other + "'"),
+            "{\"file\":\"" + other +
+                "\",\"changed\":\"exif\",\"old\":\"2008:01:31 14:35:10\",\"new\":\"2010:01:02 "
+                "14:35:10\",\"reason\":\"\"}\n");
 }
 
 // --- Real camera files ---
