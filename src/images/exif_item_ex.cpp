@@ -59,6 +59,10 @@ uint32_t FirstValue(const TTiffRecItem& entry) {
   return entry.IntegerAt(0);
 }
 
+bool IsPointer(const TTiffRecItem& entry) {
+  return (entry.Type() == 4 || entry.Type() == 13) && entry.Count() == 1;
+}
+
 }  // namespace
 
 uint32_t TiffTypeSize(uint16_t type) {
@@ -249,14 +253,15 @@ void TIFDItem::ReadDirectory(TiffReader& reader, int64_t position) {
       case kTagJpegLength:
         dataLength = FirstValue(*entry);
         break;
+      // Only pointers typed as pointers lead to directories; other readers skip the rest too.
       case kTagExifPointer:
-        exifPointer = entry->Value();
+        if (IsPointer(*entry)) exifPointer = entry->Value();
         break;
       case kTagGpsPointer:
-        gpsPointer = entry->Value();
+        if (IsPointer(*entry)) gpsPointer = entry->Value();
         break;
       case kTagInteropPointer:
-        interopPointer = entry->Value();
+        if (IsPointer(*entry)) interopPointer = entry->Value();
         break;
       case kTagMakerNote:
         if (entry->DataSize() > 0) makerEntry_ = entry.get();
@@ -658,11 +663,55 @@ void TExifItemEx::BuildExifBlock(TStream& stream, bool mayDropThumbnail) {
   TIFDItem& exif = Dir(kExif);
   if (!exif.Find(0x9000)) exif.SetBytes(0x9000, 7, std::span(reinterpret_cast<const uint8_t*>("0221"), 4));
   if (!exif.Find(0xA000)) exif.SetBytes(0xA000, 7, std::span(reinterpret_cast<const uint8_t*>("0100"), 4));
+  // A directory that SetMainImage filled for a source without one must be reachable.
+  if (!exif.Empty()) Dir(kIfd0).FindOrCreate(kTagExifPointer, 4, 1);
   if (!Dir(kGps).Empty()) {
     Dir(kIfd0).FindOrCreate(kTagGpsPointer, 4, 1);
     const uint8_t version[4] = {2, 2, 0, 0};
     Dir(kGps).SetBytes(0x0000, 1, version);
   }
+  const auto setPointer = [&](Directory d, uint16_t tag, int64_t value) {
+    if (TTiffRecItem* e = Dir(d).Find(tag)) e->SetInteger(static_cast<uint32_t>(value));
+  };
+  // A pointer to a directory that has no entries (left unreadable or dropped) would point at the
+  // next one; it goes instead.
+  const auto pointTo = [&](Directory d, uint16_t tag, Directory target, const int64_t* at) {
+    if (Dir(target).Empty()) {
+      Dir(d).Remove(tag);
+    } else {
+      setPointer(d, tag, at[target]);
+    }
+  };
+  const auto shiftArray = [&](Directory d, uint16_t tag, int64_t first) {
+    TTiffRecItem* e = Dir(d).Find(tag);
+    if (!e || (e->Type() != 3 && e->Type() != 4)) return;
+    const int64_t delta = first - int64_t{e->IntegerAt(0)};
+    std::vector<uint32_t> values;
+    for (uint32_t i = 0; i < e->Count(); ++i) values.push_back(static_cast<uint32_t>(e->IntegerAt(i) + delta));
+    TTiffRecItem shifted(bigEndian_, tag, 4, 1);
+    std::vector<uint8_t> bytes;
+    for (uint32_t v : values) {
+      shifted.SetInteger(v);
+      bytes.insert(bytes.end(), shifted.Raw() + 8, shifted.Raw() + 12);
+    }
+    e->SetValueBytes(4, static_cast<uint32_t>(values.size()), bytes);
+  };
+  // The pointers, first with placeholder values so that their sizes are final before the layout
+  // (a pointer may have been stored with another type, strip offsets as SHORT values).
+  const auto fixPointers = [&](int64_t blockEnd, int64_t thumbAt, const int64_t* at) {
+    shiftArray(kIfd0, kTagStripOffsets, blockEnd);
+    pointTo(kIfd0, kTagExifPointer, kExif, at);
+    pointTo(kIfd0, kTagGpsPointer, kGps, at);
+    pointTo(kExif, kTagInteropPointer, kInterop, at);
+    pointTo(kIfd1, kTagExifPointer, kIfd1Exif, at);
+    pointTo(kIfd1, kTagGpsPointer, kIfd1Gps, at);
+    shiftArray(kIfd1, kTagStripOffsets, thumbAt);
+    setPointer(kIfd1, kTagJpegOffset, thumbAt);
+    setPointer(kIfd1, kTagJpegLength, static_cast<int64_t>(thumbnail_.size()));
+    pointTo(kIfd1Exif, kTagInteropPointer, kIfd1Interop, at);
+  };
+  const int64_t placeholders[kDirectoryCount] = {};
+  fixPointers(0, 0, placeholders);
   // Offsets from the TIFF header. The thumbnail is padded to an even length so that every
   // directory starts on an even offset, as the directories' own padding assumes.
   int64_t offsets[kDirectoryCount] = {};
@@ -689,33 +738,7 @@ void TExifItemEx::BuildExifBlock(TStream& stream, bool mayDropThumbnail) {
     layOut();
     if (end + 8 > kMaxApp1Payload) throw EExifWriteError("the EXIF block does not fit into APP1");
   }
-  const auto setPointer = [&](Directory d, uint16_t tag, int64_t value) {
-    if (TTiffRecItem* e = Dir(d).Find(tag)) e->SetInteger(static_cast<uint32_t>(value));
-  };
-  const auto shiftArray = [&](Directory d, uint16_t tag, int64_t first) {
-    TTiffRecItem* e = Dir(d).Find(tag);
-    if (!e || (e->Type() != 3 && e->Type() != 4)) return;
-    const int64_t delta = first - int64_t{e->IntegerAt(0)};
-    std::vector<uint32_t> values;
-    for (uint32_t i = 0; i < e->Count(); ++i) values.push_back(static_cast<uint32_t>(e->IntegerAt(i) + delta));
-    TTiffRecItem shifted(bigEndian_, tag, 4, 1);
-    std::vector<uint8_t> bytes;
-    for (uint32_t v : values) {
-      shifted.SetInteger(v);
-      bytes.insert(bytes.end(), shifted.Raw() + 8, shifted.Raw() + 12);
-    }
-    e->SetValueBytes(4, static_cast<uint32_t>(values.size()), bytes);
-  };
-  shiftArray(kIfd0, kTagStripOffsets, end);
-  setPointer(kIfd0, kTagExifPointer, offsets[kExif]);
-  setPointer(kIfd0, kTagGpsPointer, offsets[kGps]);
-  setPointer(kExif, kTagInteropPointer, offsets[kInterop]);
-  setPointer(kIfd1, kTagExifPointer, offsets[kIfd1Exif]);
-  setPointer(kIfd1, kTagGpsPointer, offsets[kIfd1Gps]);
-  shiftArray(kIfd1, kTagStripOffsets, thumbnailOffset);
-  setPointer(kIfd1, kTagJpegOffset, thumbnailOffset);
-  setPointer(kIfd1, kTagJpegLength, static_cast<int64_t>(thumbnail_.size()));
-  setPointer(kIfd1Exif, kTagInteropPointer, offsets[kIfd1Interop]);
+  fixPointers(end, thumbnailOffset, offsets);
 
   const uint16_t length = static_cast<uint16_t>(end + 8);
   const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0};

