@@ -225,8 +225,11 @@ bool TCatalogItem::MoveToFolder(TFolder* folder, bool resetPosition) {
 }
 
 void TCatalogItem::ResetCacheState() {
-  for (auto& f : block_.cacheFlags) f = 0;
-  for (auto& s : block_.cacheSlots) s = -1;
+  // The block is packed: its fields are set by index, never through references.
+  for (int i = 0; i < 5; ++i) {
+    block_.cacheFlags[i] = 0;
+    block_.cacheSlots[i] = -1;
+  }
   for (auto& table : cacheTables_) {
     for (auto& s : table) s = -1;
   }

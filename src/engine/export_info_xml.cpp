@@ -30,13 +30,13 @@ bool ParseBool(const char* text) {
   return t == "true" || t == "1" || t == "-1";
 }
 
-// An integer attribute within [lo, hi]; the attribute is ignored when absent or out of range.
-template <class T>
-void TakeInt(const pugi::xml_node& node, const char* name, T& target, long long lo, long long hi) {
+// An integer attribute within [lo, hi], or fallback when it is absent or out of range. Answered by
+// value: the targets are fields of packed records, which cannot be bound to references.
+long long IntOr(const pugi::xml_node& node, const char* name, long long fallback, long long lo, long long hi) {
   pugi::xml_attribute a = node.attribute(name);
-  if (!a) return;
+  if (!a) return fallback;
   const long long v = a.as_llong(LLONG_MIN);
-  if (v >= lo && v <= hi) target = static_cast<T>(v);
+  return (v >= lo && v <= hi) ? v : fallback;
 }
 
 template <class F>
@@ -83,15 +83,15 @@ void SetNodeDataToCatalogItem(pugi::xml_node* file, TCatalogItem* item) {
       TColorAdjustment color;
       color.enabled = ParseBool(effect.text().get()) ? 1 : 0;
       if (color.enabled) {
-        TakeInt(effect, "meido", color.meido, INT32_MIN, INT32_MAX);
-        TakeInt(effect, "cont", color.cont, INT32_MIN, INT32_MAX);
-        TakeInt(effect, "gamma", color.gamma, INT32_MIN, INT32_MAX);
-        TakeInt(effect, "red", color.red, INT32_MIN, INT32_MAX);
-        TakeInt(effect, "green", color.green, INT32_MIN, INT32_MAX);
-        TakeInt(effect, "blue", color.blue, INT32_MIN, INT32_MAX);
-        TakeInt(effect, "filter1", color.filter1, 0, 255);
-        TakeInt(effect, "filter2", color.filter2, 0, 255);
-        TakeInt(effect, "filter3", color.filter3, 0, 255);
+        color.meido = static_cast<int32_t>(IntOr(effect, "meido", color.meido, INT32_MIN, INT32_MAX));
+        color.cont = static_cast<int32_t>(IntOr(effect, "cont", color.cont, INT32_MIN, INT32_MAX));
+        color.gamma = static_cast<int32_t>(IntOr(effect, "gamma", color.gamma, INT32_MIN, INT32_MAX));
+        color.red = static_cast<int32_t>(IntOr(effect, "red", color.red, INT32_MIN, INT32_MAX));
+        color.green = static_cast<int32_t>(IntOr(effect, "green", color.green, INT32_MIN, INT32_MAX));
+        color.blue = static_cast<int32_t>(IntOr(effect, "blue", color.blue, INT32_MIN, INT32_MAX));
+        color.filter1 = static_cast<uint8_t>(IntOr(effect, "filter1", color.filter1, 0, 255));
+        color.filter2 = static_cast<uint8_t>(IntOr(effect, "filter2", color.filter2, 0, 255));
+        color.filter3 = static_cast<uint8_t>(IntOr(effect, "filter3", color.filter3, 0, 255));
       }
       item->SetColor(color);
     }
@@ -99,12 +99,12 @@ void SetNodeDataToCatalogItem(pugi::xml_node* file, TCatalogItem* item) {
       const bool on = ParseBool(trim.text().get());
       TTrimRect rect;
       uint16_t ax = 0, ay = 0;
-      TakeInt(trim, "ax", ax, 0, 65535);
-      TakeInt(trim, "ay", ay, 0, 65535);
-      TakeInt(trim, "left", rect.left, 0, INT32_MAX);
-      TakeInt(trim, "top", rect.top, 0, INT32_MAX);
-      TakeInt(trim, "right", rect.right, 0, INT32_MAX);
-      TakeInt(trim, "bottom", rect.bottom, 0, INT32_MAX);
+      ax = static_cast<uint16_t>(IntOr(trim, "ax", ax, 0, 65535));
+      ay = static_cast<uint16_t>(IntOr(trim, "ay", ay, 0, 65535));
+      rect.left = static_cast<int32_t>(IntOr(trim, "left", rect.left, 0, INT32_MAX));
+      rect.top = static_cast<int32_t>(IntOr(trim, "top", rect.top, 0, INT32_MAX));
+      rect.right = static_cast<int32_t>(IntOr(trim, "right", rect.right, 0, INT32_MAX));
+      rect.bottom = static_cast<int32_t>(IntOr(trim, "bottom", rect.bottom, 0, INT32_MAX));
       item->SetTrimming(on, rect, ax, ay);
     }
   });

@@ -107,13 +107,13 @@ void FillItem(TCatalogItem& item) {
 TEST(CatalogItem, NewItemHasTheDocumentedDefaults) {
   TCatalogItem item;
   const TCatalogItemBlock b = item.Block();
-  EXPECT_EQ(b.spareValue, -1);
-  EXPECT_EQ(b.color.gamma, 100);
-  EXPECT_EQ(b.position, -1);
-  EXPECT_EQ(b.flags, 20);
-  EXPECT_EQ(b.orientation, 1);
-  EXPECT_EQ(b.thumbnailIndex, -1);
-  EXPECT_EQ(b.previewIndex, -1);
+  EXPECT_EQ(+b.spareValue, -1);
+  EXPECT_EQ(+b.color.gamma, 100);
+  EXPECT_EQ(+b.position, -1);
+  EXPECT_EQ(+b.flags, 20);
+  EXPECT_EQ(+b.orientation, 1);
+  EXPECT_EQ(+b.thumbnailIndex, -1);
+  EXPECT_EQ(+b.previewIndex, -1);
   EXPECT_EQ(item.Sequence(), 0xFFFF);
   EXPECT_EQ(item.State(), cisNew);
 }
@@ -196,7 +196,7 @@ TEST(CatalogItem, BlockSizesAndVersionsOfTheCurrentForm) {
     bytes[6 + 139] = 0;
     Load(item, bytes);
     EXPECT_EQ(item.RemoteRef(), "");
-    EXPECT_EQ(item.Block().orientationFixed, 1);
+    EXPECT_EQ(+item.Block().orientationFixed, 1);
   }
 }
 
@@ -242,22 +242,22 @@ TEST(CatalogItem, EarlierLayoutsDecodeToTheirFields) {
     Load(item, bytes);
     const TCatalogItemBlock b = item.Block();
     EXPECT_EQ(item.FileName(), "old.cr2");
-    EXPECT_EQ(b.recordNumber, 5);
-    EXPECT_EQ(b.kind, fkRaw);
-    EXPECT_EQ(b.width, 640);
-    EXPECT_EQ(b.fileDate, 40000.5);
+    EXPECT_EQ(+b.recordNumber, 5);
+    EXPECT_EQ(+b.kind, fkRaw);
+    EXPECT_EQ(+b.width, 640);
+    EXPECT_EQ(+b.fileDate, 40000.5);
     EXPECT_TRUE(item.Mark());
-    EXPECT_EQ(b.color.gamma, 90);
-    EXPECT_EQ(b.color.filter3, 9);
-    EXPECT_EQ(b.orientation, 6);
-    EXPECT_EQ(b.orientationFixed, 1);
-    EXPECT_EQ(b.cacheFlags[4], 5);
-    EXPECT_EQ(b.cacheSlots[4], 104);
-    EXPECT_EQ(b.counter, 4);
-    EXPECT_EQ(b.exifState, 2);
+    EXPECT_EQ(+b.color.gamma, 90);
+    EXPECT_EQ(+b.color.filter3, 9);
+    EXPECT_EQ(+b.orientation, 6);
+    EXPECT_EQ(+b.orientationFixed, 1);
+    EXPECT_EQ(+b.cacheFlags[4], 5);
+    EXPECT_EQ(+b.cacheSlots[4], 104);
+    EXPECT_EQ(+b.counter, 4);
+    EXPECT_EQ(+b.exifState, 2);
     EXPECT_TRUE(b.flags & cifExternalPlayer);
     EXPECT_EQ(item.Comment(), "C");
-    EXPECT_EQ(b.position, 9);
+    EXPECT_EQ(+b.position, 9);
   }
   {
     SCOPED_TRACE("version 26: EXIF text, reserved 218, no stored player flag, no titles");
@@ -278,8 +278,8 @@ TEST(CatalogItem, EarlierLayoutsDecodeToTheirFields) {
     Load(item, bytes);
     const TCatalogItemBlock b = item.Block();
     EXPECT_EQ(item.FileName(), "p.jpg");
-    EXPECT_EQ(b.orientation, 1) << "both flips, rotation 2";
-    EXPECT_EQ(b.exifState, 0) << "only a JPEG item takes the EXIF text as EXIF data";
+    EXPECT_EQ(+b.orientation, 1) << "both flips, rotation 2";
+    EXPECT_EQ(+b.exifState, 0) << "only a JPEG item takes the EXIF text as EXIF data";
     EXPECT_TRUE(b.flags & cifExternalPlayer);
     EXPECT_EQ(item.Comment(), "comment");
   }
@@ -307,12 +307,12 @@ TEST(CatalogItem, EarlierLayoutsDecodeToTheirFields) {
       TCatalogItem item;
       Load(item, bytes);
       const TCatalogItemBlock b = item.Block();
-      EXPECT_EQ(b.kind, fkJpeg);
-      EXPECT_EQ(b.pixelFormat, 6);
-      EXPECT_EQ(b.width, 320);
-      EXPECT_EQ(b.color.filter1, 0);
-      EXPECT_EQ(b.orientation, version >= 14 ? 7 : 8) << "rotation 7 counts as 3";
-      EXPECT_EQ(b.counter, 0);
+      EXPECT_EQ(+b.kind, fkJpeg);
+      EXPECT_EQ(+b.pixelFormat, 6);
+      EXPECT_EQ(+b.width, 320);
+      EXPECT_EQ(+b.color.filter1, 0);
+      EXPECT_EQ(+b.orientation, version >= 14 ? 7 : 8) << "rotation 7 counts as 3";
+      EXPECT_EQ(+b.counter, 0);
       EXPECT_TRUE(b.flags & cifExternalPlayer);
       EXPECT_EQ(item.Comment(), "legacy");
     }
@@ -335,7 +335,7 @@ TEST(CatalogItem, DamagedRecordsFailWithReadErrorAndLeaveTheItemAlone) {
     RecordReader r(damaged);
     EXPECT_THROW(item.LoadFromStream(r), EReadError);
     EXPECT_EQ(item.FileName(), "keep.jpg");
-    EXPECT_EQ(item.Block().recordNumber, 0);
+    EXPECT_EQ(+item.Block().recordNumber, 0);
   }
 }
 
@@ -356,23 +356,23 @@ TEST(CatalogItem, ScanKeepsDerivedDataWhileSizeAndTimeStay) {
 
   item.UpdateFromEntry(entry, fkJpeg, true);
   b = item.Block();
-  EXPECT_EQ(b.width, 4000);
-  EXPECT_EQ(b.exifState, 1);
-  EXPECT_EQ(b.cacheSlots[0], 42);
-  EXPECT_EQ(b.previewIndex, 5);
-  EXPECT_EQ(b.orientation, 6);
+  EXPECT_EQ(+b.width, 4000);
+  EXPECT_EQ(+b.exifState, 1);
+  EXPECT_EQ(+b.cacheSlots[0], 42);
+  EXPECT_EQ(+b.previewIndex, 5);
+  EXPECT_EQ(+b.orientation, 6);
   EXPECT_EQ(item.State(), cisPresent);
 
   for (const TItemDirEntry& changed :
        {TItemDirEntry{"a.jpg", 1001, 45000.5, true}, TItemDirEntry{"a.jpg", 1000, 45001.0, true}}) {
     item.UpdateFromEntry(changed, fkJpeg, true);
     b = item.Block();
-    EXPECT_EQ(b.width, 0);
-    EXPECT_EQ(b.height, 0);
-    EXPECT_EQ(b.exifState, 0);
-    EXPECT_EQ(b.orientation, 1) << "not fixed: back to 1";
-    EXPECT_EQ(b.cacheSlots[0], -1);
-    EXPECT_EQ(b.previewIndex, -1);
+    EXPECT_EQ(+b.width, 0);
+    EXPECT_EQ(+b.height, 0);
+    EXPECT_EQ(+b.exifState, 0);
+    EXPECT_EQ(+b.orientation, 1) << "not fixed: back to 1";
+    EXPECT_EQ(+b.cacheSlots[0], -1);
+    EXPECT_EQ(+b.previewIndex, -1);
     EXPECT_EQ(b.flags & (cifChanged | cifPreviewReset | cifMusicChanged),
               cifChanged | cifPreviewReset | cifMusicChanged);
     EXPECT_TRUE(b.flags & cifReadOnly);
@@ -406,12 +406,12 @@ TEST(CatalogItem, OrientationTablesAndDisplayedSize) {
 
   TCatalogItem item;
   item.ApplyImageInfo({6, 4000, 3000, true, 6, 0}, false);
-  EXPECT_EQ(item.Block().orientationFixed, 0);
+  EXPECT_EQ(+item.Block().orientationFixed, 0);
   EXPECT_EQ(item.DisplayWidth(), 3000);
   EXPECT_EQ(item.DisplayHeight(), 4000);
   item.RotateRight();
   EXPECT_EQ(item.Orientation(), 3);
-  EXPECT_EQ(item.Block().orientationFixed, 1);
+  EXPECT_EQ(+item.Block().orientationFixed, 1);
   item.SetOrientation(9);
   item.SetOrientation(0);
   EXPECT_EQ(item.Orientation(), 3);
@@ -486,10 +486,10 @@ TEST(CatalogItem, CopyAttributesTakesTheEditsButNotTheThumbnail) {
   EXPECT_EQ(to.FileName(), "copy.jpg");
   EXPECT_EQ(to.Comment(), from.Comment());
   EXPECT_EQ(to.Title(), "title");
-  EXPECT_EQ(b.thumbnailIndex, 55);
+  EXPECT_EQ(+b.thumbnailIndex, 55);
   EXPECT_EQ(b.color, from.Block().color);
-  EXPECT_EQ(b.previewIndex, -1);
-  EXPECT_EQ(b.cacheSlots[0], -1);
+  EXPECT_EQ(+b.previewIndex, -1);
+  EXPECT_EQ(+b.cacheSlots[0], -1);
   EXPECT_EQ(b.flags & (cifChanged | cifPreviewReset), cifChanged | cifPreviewReset);
   ASSERT_EQ(calendar.changes.size(), 1u);
   EXPECT_EQ(calendar.changes[0].oldDate, 0.0);

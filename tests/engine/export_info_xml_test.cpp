@@ -85,7 +85,7 @@ TEST(ExportInfoXml, EditsAndTagsTravelThroughTheFile) {
   EXPECT_EQ(copy.Comment(), "海 & <空>");
   EXPECT_EQ(copy.Color(), source.Color());
   EXPECT_EQ(copy.TrimRect(), source.TrimRect());
-  EXPECT_EQ(copy.Block().aspectX, 3);
+  EXPECT_EQ(+copy.Block().aspectX, 3);
   EXPECT_FALSE(other.Mark());
 
   std::vector<TRelatedFolderRecord> records;

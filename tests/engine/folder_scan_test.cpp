@@ -300,16 +300,16 @@ TEST_F(FolderScan, SideCarEditsReachNewItems) {
   EXPECT_EQ(a->Orientation(), 6);
   EXPECT_EQ(a->Comment(), "海");
   const TColorAdjustment color = a->Color();
-  EXPECT_EQ(color.enabled, 1);
-  EXPECT_EQ(color.meido, 5);
-  EXPECT_EQ(color.gamma, 80);
-  EXPECT_EQ(color.filter2, 3);
+  EXPECT_EQ(+color.enabled, 1);
+  EXPECT_EQ(+color.meido, 5);
+  EXPECT_EQ(+color.gamma, 80);
+  EXPECT_EQ(+color.filter2, 3);
   EXPECT_TRUE(a->Block().trimmingOn);
   EXPECT_EQ(a->TrimRect(), (TTrimRect{1, 2, 30, 20}));
   TCatalogItem* b = folder->FindItem("b.jpg");
   EXPECT_EQ(b->Orientation(), 1) << "an orientation outside 1 to 8 is ignored";
-  EXPECT_EQ(b->Color().meido, 0) << "switched off: the adjustment stays at its defaults";
-  EXPECT_EQ(b->Color().gamma, 100);
+  EXPECT_EQ(+b->Color().meido, 0) << "switched off: the adjustment stays at its defaults";
+  EXPECT_EQ(+b->Color().gamma, 100);
   // Edits made since stay: the file applies to new items only.
   a->SetComment("edited");
   folder->SearchFilesEx(nullptr);
