@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "host/format.h"
+#include "host/log_file.h"
 
 namespace plb {
 namespace {
@@ -22,8 +23,9 @@ TBufferedStream::TBufferedStream(TStream& inner, int bufferSize) : inner_(inner)
 TBufferedStream::~TBufferedStream() {
   try {
     Flush();
-  } catch (...) {
-    // Nothing to report to from a destructor; writers that care have flushed already.
+  } catch (const std::exception& e) {
+    // A destructor cannot report; writers that care have called Flush() already.
+    LogException("TBufferedStream.Destroy", e);
   }
 }
 

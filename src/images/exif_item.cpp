@@ -248,11 +248,7 @@ std::string OneLine(std::string text) {
 bool TExifItem::LoadFromFile(const std::string& fileName, bool isJpeg) {
   present_.reset();
   try {
-    std::string ext;
-    const size_t dot = fileName.find_last_of('.');
-    if (dot != std::string::npos && fileName.find('/', dot) == std::string::npos) ext = fileName.substr(dot);
-    for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-    if (!isJpeg && ext != ".RAF") {
+    if (!isJpeg && UpperFileExtension(fileName) != ".RAF") {
       TFileStream file(fileName, TFileStream::Mode::kRead);
       TBufferedStream buffered(file, TBufferedStream::kDefaultSize);
       if (FindTiffHeader(buffered) < 0) return false;

@@ -138,13 +138,18 @@ std::string FormatExifDateTime(TDateTime value) {
   return FormatDateTime("yyyy:mm:dd hh:nn:ss", value);
 }
 
-bool IsExifExtension(std::string_view fileName) {
+std::string UpperFileExtension(std::string_view fileName) {
   const size_t slash = fileName.find_last_of('/');
   const size_t dot = fileName.find_last_of('.');
-  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return false;
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return "";
   std::string ext(fileName.substr(dot));
-  if (ext.size() < 2) return false;
   for (char& c : ext) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return ext;
+}
+
+bool IsExifExtension(std::string_view fileName) {
+  const std::string ext = UpperFileExtension(fileName);
+  if (ext.size() < 2) return false;
   static constexpr std::string_view kList =
       ".JPEG;.JPE;.JPG;.THM;.TIF;.TIFF;.NSK;.NEF;.CR2;.CRW;.ORF;.PEF;.SRF;.ERF;.DNG;.RAF";
   return kList.find(ext) != std::string_view::npos;

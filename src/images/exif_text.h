@@ -17,6 +17,9 @@ TDateTime ParseExifDateTime(std::string_view text);
 // date-time → "yyyy:mm:dd hh:nn:ss".
 std::string FormatExifDateTime(TDateTime value);
 
+// The file name's extension, dot included, in upper case; "" when it has none.
+std::string UpperFileExtension(std::string_view fileName);
+
 // True when the file name's extension (dot included, any letter case) belongs to the formats that
 // carry EXIF: JPEG, THM, TIFF and the camera RAW formats.
 bool IsExifExtension(std::string_view fileName);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "host/log_file.h"
 #include "platform/checked.h"
 
 namespace plb {

@@ -13,7 +13,6 @@ namespace plb {
 
 PLB_DECLARE_ERROR(EStreamError, Error);
 PLB_DECLARE_ERROR(EFOpenError, EStreamError);
-PLB_DECLARE_ERROR(EFCreateError, EStreamError);
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
 
@@ -64,8 +63,9 @@ class TMemoryStream : public TStream {
 };
 
 // A stream over a file. The read-only form lets other readers and writers open the file too
-// (Linux has no deny-write sharing). Opened for creation, the file is truncated; writes that
-// replace a file's content go through WriteFileAtomically instead.
+// (Linux has no deny-write sharing). Opened for creation, the file is truncated (EFCreateError of
+// host/log_file.h when it cannot be); writes that replace a file's content go through
+// WriteFileAtomically instead.
 class TFileStream : public TStream {
  public:
   enum class Mode { kRead, kReadWrite, kCreate };
