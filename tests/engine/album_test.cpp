@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
@@ -220,6 +221,25 @@ TEST_F(AlbumFixture, NewTraysAreNumberedUnderTheTrayRoot) {
   EXPECT_EQ(first->SourceText(), "作業用トレイ");
   EXPECT_EQ(first->Parent(), list.Root(atTray));
   EXPECT_THROW(list.CreateAlbum(nullptr, atAlbum, "", "x"), EAlbumListError);
+}
+
+TEST_F(AlbumFixture, TheTraysOrderReachesItsItemsWhenListed) {
+  TAlbum* tray = CreateNewTrayAlbum(list);
+  std::vector<std::unique_ptr<TCatalogItem>> items;
+  const int16_t order[] = {2, 0, -1, 1};
+  for (int16_t position : order) {
+    items.push_back(NewItem());
+    TAlbumItem* entry = tray->AddItem(items.back().get(), 0);
+    std::lock_guard guard(tray->Lock());
+    entry->OrderNumber = position;
+  }
+  std::vector<TCatalogItem*> listed;
+  tray->GetItems(listed);
+  ASSERT_EQ(listed.size(), 4u);
+  std::stable_sort(listed.begin(), listed.end(),
+                   [](TCatalogItem* x, TCatalogItem* y) { return x->Sequence() < y->Sequence(); });
+  EXPECT_EQ(listed, (std::vector<TCatalogItem*>{items[1].get(), items[3].get(), items[0].get(), items[2].get()}))
+      << "a new entry (-1) comes last";
 }
 
 TEST(AlbumListTest, AlbumEventsReachTheListenersOnTheUiThread) {
