@@ -147,7 +147,8 @@ TEST(AlbumRecordTest, TheAlbumBlockRoundTripsByteForByte) {
   const TAlbumItem* e = loaded->FindEntry(items[2].get());
   ASSERT_NE(e, nullptr);
   EXPECT_EQ(e->ResourceUuid, "uuid-2");
-  EXPECT_EQ(e->ColorAdjustment.gamma, 122);
+  const int32_t gamma = e->ColorAdjustment.gamma;  // a packed field: no reference to it
+  EXPECT_EQ(gamma, 122);
   EXPECT_EQ(e->Comment, "写真 2");
   EXPECT_EQ(items[1]->Tags().size(), 4u) << "both lists and both albums of each hold it";
 }
