@@ -54,6 +54,10 @@ TCalendarMaster::~TCalendarMaster() {
 
 void TCalendarMaster::QueueDateChange(TCatalogItem* item, double oldDate, double newDate) {
   if (!item || item->Kind() == kSoundKind) return;
+  Enqueue(item, oldDate, newDate);
+}
+
+void TCalendarMaster::Enqueue(TCatalogItem* item, double oldDate, double newDate) {
   std::lock_guard guard(dateLock_);
   dates_.push_back(TDateChange{item, oldDate, newDate});
   changing_->Set();
@@ -196,10 +200,12 @@ TCalendarMaster* CurrentCalendarMaster() {
 }
 
 void QueueDateChange(TCatalogItem* item, double newDate, double oldDate) {
-  if (!item) return;
+  // The kind is read before the master's lock: items call in with and without their own lock
+  // held, so no item lock may be taken under it.
+  if (!item || item->Kind() == kSoundKind) return;
   Shared& shared = TheShared();
   std::lock_guard guard(shared.masterLock);
-  if (shared.master) shared.master->QueueDateChange(item, oldDate, newDate);
+  if (shared.master) shared.master->Enqueue(item, oldDate, newDate);
 }
 
 }  // namespace plb

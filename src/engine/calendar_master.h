@@ -37,6 +37,8 @@ class TCalendarMaster : public ICalendarLink {
   TCalendarMaster& operator=(const TCalendarMaster&) = delete;
 
   void QueueDateChange(TCatalogItem* item, double oldDate, double newDate) override;
+  // Queues without looking at the item (no item lock is taken).
+  void Enqueue(TCatalogItem* item, double oldDate, double newDate);
   // The queue, emptied; taking an empty queue resets the named event.
   std::vector<TDateChange> TakeAllDateChanges();
   void PostEvent(TCustomFolder* node, TFolderUpdatedType kind);
