@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "engine/ostra_engine.h"
+#include "host/engine_error.h"
 #include "host/file_functions.h"
 #include "host/log_file.h"
 #include "host/plumora_config_item.h"
@@ -86,6 +87,11 @@ int RunPlumoraBrowser(int argc, char** argv) {
   hooks.start_engine = [&engine](TStopStack& stop) {
     engine.Start();
     stop.Arm("stop the engine", [&engine] { engine.Stop(); });
+    try {
+      engine.StartWatchers();
+    } catch (const EOstraEngineError&) {
+      // Logged where it was raised; the start goes on with what exists.
+    }
   };
   hooks.run_main_window = [&context] { RunMainWindow(context); };
 
