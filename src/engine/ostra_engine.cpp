@@ -54,6 +54,8 @@ std::recursive_mutex& TOstraEngine::EngineLock() {
   return lock;
 }
 
+TOstraEngine::TOstraEngine() = default;
+
 TOstraEngine::~TOstraEngine() {
   try {
     StopWatchers();

@@ -22,7 +22,7 @@ class TOstraEngine {
   // The process-wide lock of engine start, load, watcher start, watcher stop, save and free.
   static std::recursive_mutex& EngineLock();
 
-  TOstraEngine() = default;
+  TOstraEngine();
   TOstraEngine(const TOstraEngine&) = delete;
   TOstraEngine& operator=(const TOstraEngine&) = delete;
   ~TOstraEngine();

@@ -50,8 +50,6 @@ void OpenStartErrorHelpPage() {
 
 // Runs the main window until it has closed.
 void RunMainWindow(const StartContext& context) {
-  QtUiDispatcher dispatcher;
-  platform::ScopedUiDispatcher installed(dispatcher);
   TPlumoraMain2 window(QString::fromStdString(context.window_title));
   UnixSignalWatcher signal_watcher;
   QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });
@@ -72,6 +70,10 @@ int RunPlumoraBrowser(int argc, char** argv) {
   QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(true);
+  // Installed for the whole run: the engine's watcher threads deliver through it from their start
+  // to their stop, which comes after the main window has closed.
+  QtUiDispatcher dispatcher;
+  platform::ScopedUiDispatcher installed(dispatcher);
 
   const StartContext context = MakeStartContext(argc, argv);
   TOstraEngine engine;
