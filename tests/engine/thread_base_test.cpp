@@ -239,6 +239,9 @@ TEST(ThreadMasterTest, TwoWorkersHalfWayShowFiftyPercentAndTheBarGoesWhenBothEnd
   for (size_t i = 1; i < shown.size(); ++i) EXPECT_NE(shown[i], shown[i - 1]) << "a repeated report";
   master.Shutdown();
   EXPECT_TRUE(a.IsTerminated() && b.IsTerminated());
+  // The workers end before the master does.
+  master.UnregisterThread(&a);
+  master.UnregisterThread(&b);
 }
 
 TEST(ThreadMasterTest, RestartsAndUnregisteredWorkersLeaveNoWorkBehind) {
@@ -261,6 +264,7 @@ TEST(ThreadMasterTest, RestartsAndUnregisteredWorkersLeaveNoWorkBehind) {
   EXPECT_EQ(master.DoneWork(), 0);
   EXPECT_EQ(master.RunningCount(), 0);
   EXPECT_FALSE(master.PollProgress().active);
+  master.UnregisterThread(&a);  // a ends before the master does
 }
 
 }  // namespace

@@ -94,7 +94,7 @@ TEST_F(StaleProcesses, OnlyOlderProcessesOfTheSameProgramAndUserAreEnded) {
   other_user.uid = ::getuid() + 1;
   EXPECT_TRUE(FindStaleProcesses(other_user).empty());
   SweepIdentity other_program = me;
-  other_program.executable = SleepProgram();
+  other_program.executable = TestRoot() + "/bin/another-program";
   EXPECT_TRUE(FindStaleProcesses(other_program).empty());
 
   EXPECT_EQ(FindStaleProcesses(me), std::vector<pid_t>{older});
