@@ -8,26 +8,14 @@
 #include <string>
 
 #include "platform/settings_store.h"
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 namespace plb {
 namespace {
 
-struct PlbRun {
-  int status;
-  std::string out;
-};
-
-PlbRun RunPlb(const std::string& args) {
-  const std::string command = test::BinaryDir() + "/bin/plb " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
-}
+using PlbRun = test::CommandRun;
+using test::RunPlb;
 
 TEST(ConfigCommand, ListsEveryValueWithItsSource) {
   Registry reg(Hive::kCurrentUser);

@@ -7,25 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 namespace plb {
 namespace {
 
-struct ExifRun {
-  int status;
-  std::string out;
-};
+using ExifRun = test::CommandRun;
 
+// Standard output only: the JSON lines, without the error lines.
 ExifRun RunPlbExif(const std::string& args) {
-  const std::string command = test::BinaryDir() + "/bin/plb exif " + args + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  return test::RunCommand(test::BinaryDir() + "/bin/plb exif " + args + " 2>/dev/null");
 }
 
 std::vector<nlohmann::json> JsonLines(const std::string& out) {
