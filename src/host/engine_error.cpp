@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "host/error_forms.h"
 #include "host/format.h"
 #include "host/log_file.h"
 
@@ -40,6 +41,18 @@ void RaiseEngineSetupDataError(const std::exception& e, std::string_view label) 
 void RaiseEngineError(std::string_view text) {
   WriteLog(text);
   throw EOstraEngineError(std::string(text));
+}
+
+void RaiseEngineRefusal(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  const auto last = text.find_last_not_of(" \t\r\n");
+  const std::string_view trimmed = first == std::string_view::npos ? "" : text.substr(first, last - first + 1);
+  WriteLog("EOstraEngineError\r\n" + std::string(trimmed));
+  throw EOstraEngineError(std::string(text));
+}
+
+void RaiseEngineOperationError(const std::exception& e, std::string_view label) {
+  RaiseEngineRefusal(ErrorOccurredText(label, e));
 }
 
 }  // namespace plb

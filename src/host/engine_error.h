@@ -27,5 +27,11 @@ PLB_DECLARE_ERROR(EOstraEngineStartLogError, EOstraEngineInitializeError);
 [[noreturn]] void RaiseEngineSetupDataError(const std::exception& e, std::string_view label);
 // The text itself, logged unchanged, as EOstraEngineError.
 [[noreturn]] void RaiseEngineError(std::string_view text);
+// A refusal of an engine operation: the line "EOstraEngineError" and the trimmed text are logged,
+// the text is raised as EOstraEngineError.
+[[noreturn]] void RaiseEngineRefusal(std::string_view text);
+// "%s でエラーが発生しました。\r\n\r\n%s\r\n%s\r\n" (label, class name, message), logged as a
+// refusal and raised as EOstraEngineError: how an engine operation passes on what failed inside it.
+[[noreturn]] void RaiseEngineOperationError(const std::exception& e, std::string_view label);
 
 }  // namespace plb
