@@ -8,8 +8,11 @@
 #include "engine/album_list.h"
 #include "engine/calendar_master.h"
 #include "engine/catalog_updater.h"
+#include "engine/engine_data_files.h"
 #include "engine/ext_items.h"
+#include "engine/flash_hint_items.h"
 #include "engine/folder_master.h"
+#include "engine/folder_tree_list.h"
 #include "engine/folder_update_master.h"
 #include "engine/history_list.h"
 #include "engine/thread_master.h"
@@ -73,13 +76,35 @@ void TOstraEngine::Start() {
     StartStep("OstraConfigItem", [this] { CreateConfiguration(); });
     StartStep("InitSupportExt", [this] { InitSupportExt(); });
     StartStep("OstraDataFolder", [this] { CreateDataFolder(); });
+    StartStep("OstraFolders", [this] { folders_ = std::make_unique<TFolderTreeListEyeFi>(); });
     StartStep("OstraAlbums", [this] { albums_ = std::make_unique<TAlbumList>(); });
     StartStep("OstraCalendars", [this] { calendar_ = AcquireCalendarRoot(nullptr, nullptr, 0); });
     StartStep("OstraHistorys", [this] { history_ = std::make_unique<THistoryList>(kEngineHistoryCapacity); });
     StartStep("OstraImageCache", [this] { OpenImageCache(); });
+    StartStep("InitOstraHintItems", [this] { hints_ = std::make_unique<TFlashHintItems>(); });
   } catch (const std::exception& e) {
     RaiseEngineInitializeError(e, "OstraEngine");
   }
+  try {
+    LoadData();
+  } catch (const EOstraEngineError& e) {
+    // Logged where it was raised; the engine goes on with what was read.
+    loadError_ = e.what();
+  }
+}
+
+void TOstraEngine::LoadData() {
+  TEngineDataParts parts;
+  parts.folder = config_->DataFolder();
+  parts.folders = folders_.get();
+  parts.albums = albums_.get();
+  parts.calendar = calendar_;
+  parts.history = history_.get();
+  parts.cache = imageCache_.get();
+  parts.hints = hints_.get();
+  parts.saveConfiguration = [this] { config_->SaveToRegistry(); };
+  dataFiles_ = std::make_unique<TEngineDataFiles>(std::move(parts));
+  dataFiles_->LoadAll();
 }
 
 void TOstraEngine::CreateConfiguration() {
@@ -102,6 +127,12 @@ void TOstraEngine::CreateDataFolder() {
   if (!std::filesystem::is_directory(folder)) {
     throw EOstraEngineError("データフォルダの作成に失敗しました。\r\n( " + folder + " )");
   }
+  // Two engines on one data folder would each save over the other's changes.
+  auto lock = std::make_unique<platform::LockFile>(folder + "/OstraEngine.lock");
+  if (lock->TryAcquire() != platform::LockResult::kAcquired) {
+    throw EOstraEngineError("The data folder is in use by another process.\r\n( " + folder + " )");
+  }
+  dataLock_ = std::move(lock);
 }
 
 void TOstraEngine::OpenImageCache() {
@@ -117,6 +148,7 @@ void TOstraEngine::StartWatchers() {
   WatcherStep("OstraFolderUpdateMaster", [this] {
     if (!folderEvents_) folderEvents_ = std::make_unique<TFolderMaster>(kFolderMasterName);
     folderUpdates_ = std::make_unique<TFolderUpdateMaster>();
+    if (folders_) folders_->SetUpdateHandler(folderUpdates_->Handler());
   });
   WatcherStep("OstraAlbumUpdateMaster", [this] {
     albumUpdates_ = std::make_unique<TFolderUpdateMaster>();
@@ -134,6 +166,7 @@ void TOstraEngine::StopWatchers() {
   std::lock_guard guard(EngineLock());
   try {
     ReleaseStep("FFolderUpdateMaster", [this] {
+      if (folders_) folders_->SetUpdateHandler(nullptr);
       folderEvents_.reset();
       folderUpdates_.reset();
     });
@@ -155,7 +188,7 @@ void TOstraEngine::StopWatchers() {
   }
 }
 
-void TOstraEngine::Stop() {
+void TOstraEngine::Stop(bool save) {
   std::exception_ptr first_failure;
   auto run = [&first_failure](const std::function<void()>& part) {
     try {
@@ -165,10 +198,12 @@ void TOstraEngine::Stop() {
     }
   };
   run([this] { StopWatchers(); });
-  run([this] {
-    std::lock_guard guard(EngineLock());
-    SaveData();
-  });
+  if (save) {
+    run([this] {
+      std::lock_guard guard(EngineLock());
+      SaveData();
+    });
+  }
   run([this] {
     std::lock_guard guard(EngineLock());
     Free();
@@ -177,22 +212,25 @@ void TOstraEngine::Stop() {
 }
 
 void TOstraEngine::SaveData() {
-  if (!config_) return;
+  if (!dataFiles_) return;
   try {
-    // The index lists only the items the data files were written with; none are written yet.
-    if (imageCache_) imageCache_->Flush({});
-    config_->SaveToRegistry();
+    dataFiles_->SaveAll();
   } catch (const std::exception& e) {
     RaiseEngineSaveDataError(e, "OstraEngine");
   }
 }
 
 void TOstraEngine::Free() {
+  dataFiles_.reset();
+  hints_.reset();
   imageCache_.reset();
   history_.reset();
   ReleaseCalendarRoot(calendar_);
+  calendar_ = nullptr;
   albums_.reset();
+  folders_.reset();
   config_.reset();
+  dataLock_.reset();
 }
 
 }  // namespace plb

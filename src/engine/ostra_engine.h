@@ -4,14 +4,19 @@
 // and free from overlapping. The engine owns the model; views only hold references.
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "engine/image_cache_interface.h"
 #include "host/plumora_config_item.h"
+#include "platform/instance_lock.h"
 
 namespace plb {
 
 class TAlbumList;
 class TCalendarRoot;
+class TEngineDataFiles;
+class TFlashHintItems;
+class TFolderTreeListEyeFi;
 class TFolderMaster;
 class TFolderUpdateMaster;
 class THistoryList;
@@ -28,7 +33,10 @@ class TOstraEngine {
   ~TOstraEngine();
 
   // Creates every component, each under its label; a failing component is logged and raised as
-  // an engine start error with its label, wrapped once more with "OstraEngine".
+  // an engine start error with its label, wrapped once more with "OstraEngine". Then loads the
+  // engine data: a load failure is logged, kept in LoadError() and the engine goes on with what
+  // was read. While started, the engine holds the data folder's lock: a second engine on the same
+  // data folder (another process) fails at "OstraDataFolder".
   void Start();
 
   // Starts the event masters, the thread registry and the catalog-update bus, each under its
@@ -36,10 +44,15 @@ class TOstraEngine {
   void StartWatchers();
 
   // Stops the watchers, saves the engine data and frees the model. Every part runs even when an
-  // earlier one failed; the first failure is raised at the end.
-  void Stop();
+  // earlier one failed; the first failure is raised at the end. save false leaves the data files
+  // as they are (a reader that changed nothing keeps the user's ".bak" copies).
+  void Stop(bool save = true);
 
   bool Started() const { return config_ != nullptr; }
+  // The message of the last load failure; empty when everything was read.
+  const std::string& LoadError() const { return loadError_; }
+  TFolderTreeListEyeFi* Folders() const { return folders_.get(); }
+  TFlashHintItems* Hints() const { return hints_.get(); }
   TPlumoraConfigItem& Config() { return *config_; }
   TAlbumList* Albums() const { return albums_.get(); }
   TCalendarRoot* Calendar() const { return calendar_; }
@@ -56,11 +69,17 @@ class TOstraEngine {
   void InitSupportExt();
   void CreateDataFolder();
   void OpenImageCache();
+  void LoadData();
   void SaveData();
   void StopWatchers();
   void Free();
 
   std::unique_ptr<TPlumoraConfigItem> config_;
+  std::unique_ptr<platform::LockFile> dataLock_;
+  std::unique_ptr<TFolderTreeListEyeFi> folders_;
+  std::unique_ptr<TFlashHintItems> hints_;
+  std::string loadError_;
+  std::unique_ptr<TEngineDataFiles> dataFiles_;  // from the load to the save of one run
   std::unique_ptr<TAlbumList> albums_;
   TCalendarRoot* calendar_ = nullptr;  // the shared root, released at free
   std::unique_ptr<THistoryList> history_;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <utility>
 
 #include "platform/error.h"
 
@@ -98,6 +99,71 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
   if (rename(temp.Path().c_str(), path.c_str()) != 0) Fail(path, "rename", errno);
   temp.Release();
   SyncFolder(FolderOf(path), path);
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string path, std::string staging, mode_t mode)
+    : path_(std::move(path)), staging_(std::move(staging)) {
+  if (path_.empty()) throw EWriteError("Cannot write a file without a name");
+  struct stat old {};
+  const bool exists = stat(path_.c_str(), &old) == 0;
+  if (exists && !S_ISREG(old.st_mode)) Fail(path_, "not a regular file", EISDIR);
+  const mode_t create_mode = exists ? (old.st_mode & 07777) : mode;
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+  if (staging_.empty()) {
+    staging_ = TemporaryNameBeside(path_);
+    flags |= O_EXCL;
+  } else {
+    // A staged file a killed writer left behind is simply started again.
+    flags |= O_TRUNC;
+  }
+  fd_ = open(staging_.c_str(), flags, create_mode);
+  if (fd_ < 0) Fail(path_, "create temporary file", errno);
+  if (exists && fchmod(fd_, old.st_mode & 07777) != 0) {
+    const int error = errno;
+    close(fd_);
+    fd_ = -1;
+    unlink(staging_.c_str());
+    Fail(path_, "set permissions", error);
+  }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) close(fd_);
+  if (!committed_) unlink(staging_.c_str());
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) {
+  if (fd_ < 0) Fail(path_, "write after finish", EBADF);
+  WriteAll(fd_, bytes, path_);
+}
+
+void AtomicFileWriter::WriteAt(uint64_t offset, std::string_view bytes) {
+  if (fd_ < 0) Fail(path_, "write after finish", EBADF);
+  while (!bytes.empty()) {
+    const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      Fail(path_, "write", errno);
+    }
+    bytes.remove_prefix(static_cast<size_t>(written));
+    offset += static_cast<uint64_t>(written);
+  }
+}
+
+void AtomicFileWriter::Finish() {
+  if (finished_) return;
+  if (fsync(fd_) != 0) Fail(path_, "sync", errno);
+  const int result = close(fd_);
+  fd_ = -1;
+  if (result != 0) Fail(path_, "close", errno);
+  finished_ = true;
+}
+
+void AtomicFileWriter::Commit() {
+  Finish();
+  if (rename(staging_.c_str(), path_.c_str()) != 0) Fail(path_, "rename", errno);
+  committed_ = true;
+  SyncFolder(FolderOf(path_), path_);
 }
 
 }  // namespace plb
