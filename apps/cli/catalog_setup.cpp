@@ -4,15 +4,23 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <exception>
+#include <memory>
+#include <thread>
 
+#include "engine/calendar_master.h"
+#include "engine/catalog_item.h"
 #include "engine/ext_items.h"
+#include "engine/folder.h"
 #include "engine/folder_tree_list.h"
 #include "host/plumora_config_item.h"
 #include "host/product_values.h"
 #include "platform/error.h"
 #include "platform/mime_apps.h"
+#include "platform/named_event.h"
 
 namespace plb::cli {
 
@@ -36,6 +44,34 @@ TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path) {
   struct stat st {};
   if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
   return trees.FolderOf(resolved);
+}
+
+void CollectItems(TCustomFolder* folder, std::vector<TCatalogItem*>& out) {
+  folder->GetItems(out);
+  std::vector<TCustomFolder*> children;
+  folder->GetChildFolders(children);
+  for (TCustomFolder* child : children) CollectItems(child, out);
+}
+
+void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads) {
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back([&] {
+      for (size_t i; (i = next++) < items.size();) {
+        TCatalogItem* item = items[i];
+        item->ReadDimensions();
+        if (!(item->ShootingDate() > 0)) item->SetShootingDate(item->FileDate());
+        item->SetDateKnown(true);
+      }
+    });
+  }
+  for (auto& w : workers) w.join();
+}
+
+void WaitUntilPlaced() {
+  std::shared_ptr<platform::NamedEvent> changing = platform::OpenNamedEvent(kExifDateChangingEventName);
+  while (changing->IsSet()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 }  // namespace plb::cli

@@ -2,8 +2,11 @@
 // What the catalog commands (scan, ls) share: the file kinds as the engine start sets them up,
 // and the catalog folder of a path given on the command line.
 #include <string>
+#include <vector>
 
 namespace plb {
+class TCatalogItem;
+class TCustomFolder;
 class TFolder;
 class TFolderTreeList;
 }  // namespace plb
@@ -16,5 +19,16 @@ void SetUpFileKinds();
 // The folder of an existing directory (symbolic links resolved), made with its tree; null when
 // the path is no directory or lies on no volume.
 TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path);
+
+// The items of a folder and of every folder below it.
+void CollectItems(TCustomFolder* folder, std::vector<TCatalogItem*>& out);
+
+// What the background updater does for a new file, on several threads: its header and EXIF date,
+// the file's date where there is none; then the date counts as known and the item queues its
+// place in the calendar.
+void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads);
+
+// Waits until the calendar watcher has placed every queued item.
+void WaitUntilPlaced();
 
 }  // namespace plb::cli

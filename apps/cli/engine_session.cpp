@@ -1,0 +1,132 @@
+#include "engine_session.h"
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "catalog_setup.h"
+#include "engine/folder_tree_list.h"
+#include "host/log_file.h"
+#include "images/engine_image_cache.h"
+#include "images/image_load.h"
+#include "platform/error.h"
+
+namespace plb::cli {
+namespace {
+
+sigset_t StopSignals() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  return set;
+}
+
+// Held back in this thread and in every thread started after it (the engine's).
+void HoldStopSignals() {
+  const sigset_t set = StopSignals();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+// A signal that arrived meanwhile is delivered now and ends the process.
+void ReleaseStopSignals() {
+  const sigset_t set = StopSignals();
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void OpenLogIn(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  try {
+    // One file for every command run, so the application's own logs are not pushed out.
+    OpenLog(folder, "plb.log");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "plb: no log (%s: %s)\n", ClassNameOf(e).c_str(), MessageOf(e).c_str());
+  }
+}
+
+}  // namespace
+
+EngineSession::EngineSession(std::string command, bool watchers) : command_(std::move(command)) {
+  HoldStopSignals();
+  installed_ = std::make_unique<platform::ScopedUiDispatcher>(dispatcher_);
+  InstallEngineImageCache();
+  InstallCatalogImageReader();
+  try {
+    {
+      TPlumoraConfigItem config;
+      config.LoadFromRegistry();
+      OpenLogIn(config.LogFolder());
+    }
+    engine_.Start();
+    if (!engine_.LoadError().empty()) {
+      std::fprintf(stderr, "plb %s: the catalog was read only in part (see the log):\n%s\n", command_.c_str(),
+                   engine_.LoadError().c_str());
+    }
+    if (watchers) {
+      try {
+        engine_.StartWatchers();
+      } catch (const std::exception&) {
+        // Logged where it was raised; the session goes on with what exists.
+      }
+    }
+  } catch (...) {
+    closed_ = true;
+    CloseLog();
+    installed_.reset();
+    ReleaseStopSignals();
+    throw;
+  }
+}
+
+EngineSession::~EngineSession() {
+  if (closed_) return;
+  try {
+    Close();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "plb %s: the catalog was not saved: %s: %s\n", command_.c_str(), ClassNameOf(e).c_str(),
+                 MessageOf(e).c_str());
+  }
+}
+
+void EngineSession::Pump(int timeout_ms) {
+  dispatcher_.PumpFor(timeout_ms);
+}
+
+bool EngineSession::Interrupted() const {
+  sigset_t pending;
+  sigemptyset(&pending);
+  sigpending(&pending);
+  return sigismember(&pending, SIGINT) == 1 || sigismember(&pending, SIGTERM) == 1;
+}
+
+void EngineSession::Close() {
+  if (closed_) return;
+  closed_ = true;
+  std::exception_ptr failure;
+  try {
+    engine_.Stop(!readOnly_);
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  CloseLog();
+  installed_.reset();
+  ReleaseStopSignals();
+  if (failure) std::rethrow_exception(failure);
+}
+
+TFolder* RequireCatalogFolder(EngineSession& session, const std::string& path) {
+  TFolder* folder = CatalogFolderOf(session.Folders(), path);
+  if (!folder) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(path, ec)) throw Error(path + ": no such folder");
+    throw Error(path + ": not on a volume the catalog knows");
+  }
+  return folder;
+}
+
+}  // namespace plb::cli
