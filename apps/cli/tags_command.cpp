@@ -1,0 +1,49 @@
+// plb tags: every tag with the photos under it; with --json one object per tag.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/album.h"
+#include "engine/album_list.h"
+#include "engine/catalog_item.h"
+#include "engine_session.h"
+#include "subcommand.h"
+
+namespace plb::cli {
+namespace {
+
+// A nested tag is named by its path below the tag root.
+void Print(TAlbum* tag, const std::string& prefix, bool json) {
+  for (TAlbum* child : tag->Children()) {
+    const std::string name = prefix.empty() ? child->Name() : prefix + "\\" + child->Name();
+    std::vector<TCatalogItem*> items;
+    child->GetItems(items);
+    if (json) {
+      std::string line = "{\"tag\":\"" + JsonEscape(name) + "\",\"items\":[";
+      for (size_t i = 0; i < items.size(); ++i) {
+        line += (i ? ",\"" : "\"") + JsonEscape(items[i]->FullPath()) + "\"";
+      }
+      std::printf("%s]}\n", line.c_str());
+    } else {
+      std::printf("%s  %zu\n", name.c_str(), items.size());
+      for (TCatalogItem* item : items) std::printf("  %s\n", item->FullPath().c_str());
+    }
+    Print(child, name, json);
+  }
+}
+
+int RunTags(const Args& given) {
+  Args args = given;
+  const bool json = TakeFlag(args, "--json");
+  if (!args.empty()) throw UsageError{"unexpected argument " + args.front()};
+  EngineSession session("tags", false);
+  session.SetReadOnly();
+  Print(session.Engine().Albums()->Root(atTag), "", json);
+  session.Close();
+  return 0;
+}
+
+PLB_SUBCOMMAND("tags", "[--json]  (every tag with its photos)", RunTags);
+
+}  // namespace
+}  // namespace plb::cli
