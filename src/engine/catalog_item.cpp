@@ -58,6 +58,11 @@ void SetImageHeaderReader(TImageHeaderReader reader) {
   HeaderReader() = std::move(reader);
 }
 
+TImageHeaderReader CurrentImageHeaderReader() {
+  std::lock_guard guard(HooksLock());
+  return HeaderReader();
+}
+
 void SetExifTextsReader(TExifTextsReader reader) {
   std::lock_guard guard(HooksLock());
   ExifReader() = std::move(reader);

@@ -154,6 +154,8 @@ void SetCalendarLink(ICalendarLink* link);
 // Reads the image header of an item's file (installed by the images layer); false when it cannot.
 using TImageHeaderReader = std::function<bool(const TCatalogItem& item, const std::string& path, TItemImageInfo& out)>;
 void SetImageHeaderReader(TImageHeaderReader reader);
+// The installed reader; empty when none is.
+TImageHeaderReader CurrentImageHeaderReader();
 
 // Fills the EXIF lines of an item's file (installed by the images layer); false without EXIF.
 using TExifTextsReader = std::function<bool(const TCatalogItem& item, std::vector<std::string>& lines)>;
