@@ -2,10 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QLabel>
 #include <QScreen>
 
 #include "host/log_file.h"
+#include "shell/library_page.h"
 
 namespace plb::shell {
 namespace {
@@ -18,9 +18,8 @@ constexpr int kMinimumHeight = 750;
 TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent) : QMainWindow(parent) {
   setObjectName("TPlumoraMain2");
   setWindowTitle(title);
-  auto* placeholder = new QLabel(this);
-  placeholder->setObjectName("LibraryPage");
-  setCentralWidget(placeholder);
+  library_ = new TLibraryPage(this);
+  setCentralWidget(library_);
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
 }

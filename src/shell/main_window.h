@@ -7,6 +7,8 @@
 
 namespace plb::shell {
 
+class TLibraryPage;
+
 class TPlumoraMain2 : public QMainWindow {
   Q_OBJECT
  public:
@@ -19,6 +21,9 @@ class TPlumoraMain2 : public QMainWindow {
   const std::deque<std::string>& CommandQueue() const { return command_queue_; }
 
   bool Active() const { return active_; }
+
+  // The photo browser: folder, calendar and tag trees, the catalog grid and the viewer.
+  TLibraryPage* Library() const { return library_; }
 
   // Restores the window when minimised and brings it to the front (a second start asks this).
   void BringToFront();
@@ -33,6 +38,7 @@ class TPlumoraMain2 : public QMainWindow {
  private:
   void ApplyMinimumSize();
 
+  TLibraryPage* library_ = nullptr;
   std::deque<std::string> command_queue_;
   bool active_ = false;
 };

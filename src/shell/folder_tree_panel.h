@@ -1,0 +1,56 @@
+#pragma once
+// A tree panel over folder-like nodes: the file-system folders, the calendar or the tags. Nodes
+// are listed when their parent is opened, and folder-updated events refresh the nodes they name
+// (gathered for a moment, so a calendar that fills while photos are read costs a few refreshes).
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace plb {
+class TCustomFolder;
+}
+
+namespace plb::shell {
+
+class TFolderTreePanel : public QTreeWidget {
+  Q_OBJECT
+ public:
+  // roots answers the top-level nodes whenever the panel lists them again.
+  using TRootSource = std::function<std::vector<TCustomFolder*>()>;
+
+  TFolderTreePanel(const QString& objectName, TRootSource roots, QWidget* parent = nullptr);
+
+  // Lists the top level again (the engine's trees were loaded or a root was added).
+  void Reload();
+  // A folder-updated event of the panel's family.
+  void NodeEvent(TCustomFolder* node, uint8_t kind);
+  // Applies the gathered events now (the panel's timer calls this).
+  void ApplyPendingEvents();
+  // The tree item showing a node, or null when it is not listed.
+  QTreeWidgetItem* ItemOf(TCustomFolder* node) const;
+  // Lists the way down to a node and makes it current; false when it is not below the roots.
+  bool SelectNode(TCustomFolder* node);
+  static TCustomFolder* NodeOf(const QTreeWidgetItem* item);
+
+ signals:
+  void folderChosen(plb::TCustomFolder* node);
+
+ private:
+  QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, TCustomFolder* node);
+  void ListChildren(QTreeWidgetItem* item);
+  void RefreshChildren(QTreeWidgetItem* item);
+  void Forget(QTreeWidgetItem* item);
+  static QString NodeText(TCustomFolder* node);
+  static std::vector<TCustomFolder*> ChildrenOf(TCustomFolder* node);
+
+  TRootSource roots_;
+  std::unordered_map<TCustomFolder*, QTreeWidgetItem*> items_;
+  std::unordered_set<TCustomFolder*> dirty_;
+  bool reloadPending_ = false;
+  QTimer eventTimer_;
+};
+
+}  // namespace plb::shell

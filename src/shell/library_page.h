@@ -1,0 +1,77 @@
+#pragma once
+// The library page of the main window: the folder, calendar and tag trees on the left, the
+// catalog grid on the right and the single-photo viewer in its place when a photo is opened.
+#include <QSplitter>
+#include <vector>
+
+class QStackedWidget;
+class QTabWidget;
+
+namespace plb {
+class TAlbumList;
+class TCacheImageMaker;
+class TCalendarRoot;
+class TCatalogImageCacheMaster;
+class TCatalogItem;
+class TCustomFolder;
+class TFolderTreeList;
+class TFolderUpdateMaster;
+}  // namespace plb
+
+namespace plb::shell {
+
+class TFolderTreePanel;
+class TFrameCatalogDG;
+class TPhotoViewer;
+
+// What the page shows and listens to; every part may be null. None is owned.
+struct TLibrarySources {
+  TFolderTreeList* folders = nullptr;
+  TCalendarRoot* calendar = nullptr;
+  TAlbumList* albums = nullptr;
+  TFolderUpdateMaster* folderUpdates = nullptr;
+  TFolderUpdateMaster* albumUpdates = nullptr;
+  TFolderUpdateMaster* calendarUpdates = nullptr;
+  TCacheImageMaker* maker = nullptr;
+  TCatalogImageCacheMaster* cache = nullptr;
+};
+
+class TLibraryPage : public QSplitter {
+  Q_OBJECT
+ public:
+  explicit TLibraryPage(QWidget* parent = nullptr);
+  ~TLibraryPage() override;
+
+  // Shows the sources in the panels and registers the listeners; Detach undoes it (before the
+  // engine stops).
+  void Attach(const TLibrarySources& sources);
+  void Detach();
+
+  TFrameCatalogDG* Catalog() const { return catalog_; }
+  TPhotoViewer* Viewer() const { return viewer_; }
+  TFolderTreePanel* FolderTree() const { return folderTree_; }
+  TFolderTreePanel* CalendarTree() const { return calendarTree_; }
+  TFolderTreePanel* TagTree() const { return tagTree_; }
+
+  // Selects the node in its panel and shows it in the grid.
+  void ShowFolder(TCustomFolder* folder);
+  void OpenViewer(TCatalogItem* item);
+  void CloseViewer();
+  bool ViewerShown() const;
+
+ private:
+  void Listen(TFolderUpdateMaster* master, TFolderTreePanel* panel, const char* code);
+  void Deliver(TFolderTreePanel* panel, TCustomFolder* node, uint8_t kind);
+
+  TLibrarySources sources_;
+  std::vector<std::pair<TFolderUpdateMaster*, const char*>> listening_;
+  QTabWidget* panels_ = nullptr;
+  TFolderTreePanel* folderTree_ = nullptr;
+  TFolderTreePanel* calendarTree_ = nullptr;
+  TFolderTreePanel* tagTree_ = nullptr;
+  QStackedWidget* views_ = nullptr;
+  TFrameCatalogDG* catalog_ = nullptr;
+  TPhotoViewer* viewer_ = nullptr;
+};
+
+}  // namespace plb::shell

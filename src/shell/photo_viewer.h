@@ -1,0 +1,65 @@
+#pragma once
+// The single-photo viewer of the library page: one photo fitted to the window or zoomed, with
+// next and previous through the list it was opened on.
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+#include <vector>
+
+namespace plb {
+class TCatalogItem;
+}
+
+namespace plb::shell {
+
+class TPhotoViewer : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TPhotoViewer(QWidget* parent = nullptr);
+
+  // Shows the item of list (the grid's shown items); an item outside the list is shown alone.
+  void ShowItem(TCatalogItem* item, const std::vector<TCatalogItem*>& list);
+  TCatalogItem* Item() const { return item_; }
+  void Next();
+  void Previous();
+  // Fit to the window (zoom follows the window) or a fixed zoom factor (1 = original size).
+  void FitToWindow();
+  void SetZoom(double zoom);
+  void ZoomIn() { SetZoom(Zoom() * 1.25); }
+  void ZoomOut() { SetZoom(Zoom() / 1.25); }
+  bool Fitted() const { return fit_; }
+  double Zoom() const;
+  // The picture as decoded (for tests): empty when the file gave none.
+  const QImage& Picture() const { return picture_; }
+  QString ErrorText() const { return error_; }
+
+ signals:
+  // Esc, F6 or a double click: back to the grid.
+  void closeRequested();
+  void currentItemChanged(plb::TCatalogItem* item);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  void Load();
+  void Step(int step);
+  QRect PictureRect() const;
+
+  TCatalogItem* item_ = nullptr;
+  std::vector<TCatalogItem*> list_;
+  QImage picture_;
+  QString error_;
+  bool fit_ = true;
+  double zoom_ = 1.0;
+  QPoint offset_;
+  QPoint dragFrom_;
+};
+
+}  // namespace plb::shell

@@ -1,0 +1,50 @@
+#pragma once
+// The one QApplication of a shell test program (offscreen), and event pumping with a deadline.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSet>
+#include <cstdlib>
+#include <functional>
+
+namespace plb::test {
+
+inline QApplication& QtApp() {
+  static int argc = 1;
+  static char name[] = "plb_shell_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+// Processes events until done() holds or the time is up; answers done().
+inline bool PumpUntil(const std::function<bool()>& done, int milliseconds = 20000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > milliseconds) return done();
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+inline void PumpFor(int milliseconds) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < milliseconds) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// A photograph has many colours; the placeholder, an empty cell or a flat fill has a few.
+inline int DistinctColours(const QImage& image, const QRect& area) {
+  QSet<QRgb> colours;
+  const QRect r = area.intersected(image.rect());
+  for (int y = r.top(); y <= r.bottom(); y += 2) {
+    for (int x = r.left(); x <= r.right(); x += 2) colours.insert(image.pixel(x, y));
+  }
+  return static_cast<int>(colours.size());
+}
+
+}  // namespace plb::test
