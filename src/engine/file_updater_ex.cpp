@@ -371,8 +371,13 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
 }
 
 void TFileUpdaterEx::UpdateFolderItems(TFolder* folder) {
+  std::vector<TCatalogItem*> known;
+  folder->GetItemsOf(kScanKinds, known);
   std::vector<TCatalogItem*> found;
   folder->SearchFiles(&table_, &found);
+  // Files deleted on disk left the calendar and their albums with the scan: changes as well.
+  const auto gone = std::count_if(known.begin(), known.end(), [](TCatalogItem* i) { return i->State() == cisDeleted; });
+  if (gone > 0) CountChange(static_cast<uint32_t>(gone));
   if (found.empty() || !CanContinue()) return;
   ProgressStart(static_cast<uint32_t>(found.size()));
   try {
