@@ -56,7 +56,7 @@ int RunUntag(const Args& args) {
   for (size_t i = 1; i < args.size(); ++i) {
     try {
       TCatalogItem* item = RequireCatalogItem(session, args[i]);
-      if (tag->RemoveItem(item) == 0) throw Error(args[i] + ": not tagged " + args[0]);
+      if (tag->RemoveItem(item) < 0) throw Error(args[i] + ": not tagged " + args[0]);
     } catch (const Error& e) {
       std::fprintf(stderr, "plb untag: %s\n", MessageOf(e).c_str());
       status = 1;

@@ -1,10 +1,9 @@
-// plb calendar on real folders: dates learned on several threads end up under their days.
+// plb calendar on the catalog in the data folder: folders registered with plb add show their
+// photos under their shooting days.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -12,6 +11,7 @@
 #include <sstream>
 #include <string>
 
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 namespace plb {
@@ -19,16 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Plb(const std::string& args, int& status) {
-  const std::string command = test::BinaryDir() + "/bin/plb " + args + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int raw = pclose(pipe);
-  status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return out;
+test::CommandRun Plb(const std::string& args) {
+  return test::RunCommand(test::BinaryDir() + "/bin/plb " + args + " 2>/dev/null");
 }
 
 // Day -> items, from the JSON lines.
@@ -38,6 +30,7 @@ std::map<std::string, int> Days(const std::string& text) {
   std::string line;
   while (std::getline(lines, line)) {
     const nlohmann::json row = nlohmann::json::parse(line);
+    EXPECT_EQ(row.size(), 2u) << line;
     days[row["day"].get<std::string>()] = row["items"].get<int>();
   }
   return days;
@@ -50,7 +43,7 @@ void Touch(const std::string& path, int64_t mtime) {
   ::utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-TEST(CalendarCommand, FilesWithoutExifGoUnderTheDayOfTheirFileDate) {
+TEST(CalendarCommand, RegisteredPhotosGoUnderTheirShootingOrFileDay) {
   const std::string root = test::TestRoot() + "/pics";
   // Noon UTC, so that the local day is the same in every time zone within eleven hours.
   const int64_t nov14 = 1699963200, nov15 = 1700049600, feb01 = 1612180800;
@@ -58,30 +51,45 @@ TEST(CalendarCommand, FilesWithoutExifGoUnderTheDayOfTheirFileDate) {
   Touch(root + "/b/x.jpg", nov15);
   Touch(root + "/b/deep/Y.JPG", feb01);
   Touch(root + "/b/song.mp3", feb01);  // sound files are not in the calendar
-  int status = -1;
-  const std::string out = Plb("calendar --json --threads 8 " + root, status);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(Days(out), (std::map<std::string, int>{{"2021-02-01", 1}, {"2023-11-14", 40}, {"2023-11-15", 1}}));
+  fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", root + "/Canon_40D.jpg");  // 2008-05-30
 
-  const std::string text = Plb("calendar " + root + "/b", status);
-  EXPECT_NE(text.find("2023年11月15日(水)  1"), std::string::npos) << text;
-  EXPECT_EQ(text.find("2023年11月14日"), std::string::npos) << text;
+  EXPECT_EQ(Plb("calendar --json").out, "") << "an empty catalog has no days";
+  ASSERT_EQ(Plb("add " + root + "/a").status, 0);
+  EXPECT_EQ(Days(Plb("calendar --json").out), (std::map<std::string, int>{{"2023-11-14", 40}}));
+  ASSERT_EQ(Plb("add " + root).status, 0);
+  const test::CommandRun json = Plb("calendar --json");
+  EXPECT_EQ(json.status, 0);
+  EXPECT_EQ(Days(json.out),
+            (std::map<std::string, int>{{"2008-05-30", 1}, {"2021-02-01", 1}, {"2023-11-14", 40}, {"2023-11-15", 1}}));
+
+  const std::string text = Plb("calendar").out;
+  EXPECT_NE(text.find("2023年  41\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("    2023年11月15日(水)  1\n"), std::string::npos) << text;
+
+  ASSERT_EQ(Plb("remove " + root).status, 0);
+  EXPECT_EQ(Plb("calendar --json").out, "");
 }
 
-TEST(CalendarCommand, PhotosGoUnderTheirExifShootingDay) {
-  const std::string samples = test::TestDataDir() + "/exif-samples/jpg";
-  const std::string root = test::TestRoot() + "/camera";
-  fs::create_directories(root);
-  fs::copy_file(samples + "/Canon_40D.jpg", root + "/Canon_40D.jpg");  // shot 2008:05:30 15:56:01
-  Touch(root + "/other.jpg", 1699963200);
-  int status = -1;
-  EXPECT_EQ(Days(Plb("calendar --json " + root, status)),
-            (std::map<std::string, int>{{"2008-05-30", 1}, {"2023-11-14", 1}}));
-  EXPECT_EQ(status, 0);
-  Plb("calendar " + test::TestRoot() + "/missing", status);
-  EXPECT_EQ(status, 1);
-  Plb("calendar --threads 0 " + root, status);
-  EXPECT_NE(status, 0);
+TEST(CalendarCommand, BadArgumentsAndFoldersAreRefused) {
+  const std::string folder = test::TestRoot() + "/there";
+  fs::create_directories(folder);
+  struct Case {
+    std::string args;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"calendar " + folder, 2, "unexpected argument"},
+      {"add", 2, "no folder given"},
+      {"add " + test::TestRoot() + "/missing", 1, "no such folder"},
+      {"remove " + folder, 1, "not a registered folder"},
+      {"remove", 2, "no folder given"},
+  };
+  for (const Case& c : cases) {
+    const test::CommandRun run = test::RunPlb(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+    EXPECT_NE(run.out.find(c.message), std::string::npos) << c.args << "\n" << run.out;
+  }
 }
 
 }  // namespace
