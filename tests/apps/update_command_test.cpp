@@ -1,0 +1,109 @@
+// plb update between the catalog commands: photos added, deleted and moved on disk reach the
+// catalog in the data folder, and nothing else does.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/run_command.h"
+#include "support/test_env.h"
+
+namespace plb {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Sample(const std::string& name) {
+  return test::TestDataDir() + "/exif-samples/jpg/" + name;
+}
+
+std::vector<nlohmann::json> Rows(const std::string& text) {
+  std::vector<nlohmann::json> rows;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::json::parse(line));
+  return rows;
+}
+
+// The calendar's days with their counts.
+std::map<std::string, int> Days() {
+  const test::CommandRun run = test::RunPlbStdout("calendar --json");
+  EXPECT_EQ(run.status, 0) << run.out;
+  std::map<std::string, int> days;
+  for (const auto& row : Rows(run.out)) days[row["day"]] = row["items"];
+  return days;
+}
+
+// The photos of a tag (none when the tag is not listed).
+std::vector<std::string> Tagged(const std::string& tag) {
+  const test::CommandRun run = test::RunPlbStdout("tags --json");
+  EXPECT_EQ(run.status, 0) << run.out;
+  for (const auto& row : Rows(run.out)) {
+    if (row["tag"] == tag) return row["items"].get<std::vector<std::string>>();
+  }
+  return {};
+}
+
+test::CommandRun Update() {
+  const test::CommandRun run = test::RunPlb("update");
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("plb update: "), std::string::npos) << run.out;
+  return run;
+}
+
+TEST(UpdateCommand, ChangesOnDiskReachTheCalendarAndTagsOnlyThroughAnUpdate) {
+  const std::string photos = fs::weakly_canonical(test::TestRoot() + "/photos").string();
+  fs::create_directories(photos + "/trip");
+  fs::copy_file(Sample("Canon_40D.jpg"), photos + "/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), photos + "/trip/pentax.jpg");
+  ASSERT_EQ(test::RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(test::RunPlb("tag trip " + photos + "/canon.jpg " + photos + "/trip/pentax.jpg").status, 0);
+  const std::map<std::string, int> registered{{"2008-05-30", 1}, {"2008-05-04", 1}};
+  EXPECT_EQ(Days(), registered);
+
+  // Nothing changed on disk: an update changes nothing either.
+  Update();
+  EXPECT_EQ(Days(), registered);
+
+  fs::copy_file(Sample("Nikon_D70.jpg"), photos + "/trip/nikon.jpg");
+  EXPECT_EQ(Days(), registered) << "the disk reaches the catalog only through an update";
+  Update();
+  EXPECT_EQ(Days(), (std::map<std::string, int>{{"2008-05-30", 1}, {"2008-05-04", 1}, {"2008-03-15", 1}}));
+
+  fs::remove(photos + "/canon.jpg");
+  Update();
+  EXPECT_EQ(Days(), (std::map<std::string, int>{{"2008-05-04", 1}, {"2008-03-15", 1}}));
+  EXPECT_EQ(Tagged("trip"), std::vector<std::string>{photos + "/trip/pentax.jpg"});
+
+  // A sub-folder deleted on disk takes its photos out of the calendar and the tag.
+  fs::remove_all(photos + "/trip");
+  Update();
+  EXPECT_TRUE(Days().empty());
+  EXPECT_TRUE(Tagged("trip").empty());
+}
+
+TEST(UpdateCommand, OnlyRegisteredFoldersAreUpdated) {
+  const std::string root = fs::weakly_canonical(test::TestRoot()).string();
+  fs::create_directories(root + "/registered");
+  fs::create_directories(root + "/elsewhere");
+  ASSERT_EQ(test::RunPlb("add " + root + "/registered").status, 0);
+  fs::copy_file(Sample("Canon_40D.jpg"), root + "/registered/a.jpg");
+  fs::copy_file(Sample("Nikon_D70.jpg"), root + "/elsewhere/b.jpg");
+  fs::create_directories(root + "/registered/.hidden");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), root + "/registered/.hidden/c.jpg");
+  Update();
+  EXPECT_EQ(Days(), (std::map<std::string, int>{{"2008-05-30", 1}}));
+
+  // The hidden-folder option brings the hidden folder's photos in.
+  const test::CommandRun hidden = test::RunPlb("update --hidden");
+  EXPECT_EQ(hidden.status, 0) << hidden.out;
+  EXPECT_EQ(Days(), (std::map<std::string, int>{{"2008-05-30", 1}, {"2008-05-04", 1}}));
+
+  EXPECT_EQ(test::RunPlb("update extra").status, 2);
+}
+
+}  // namespace
+}  // namespace plb
