@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "engine/history_list.h"
 #include "host/engine_error.h"
 #include "host/error_forms.h"
+#include "host/log_file.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
 
@@ -142,6 +144,9 @@ TEST_F(FolderOperations, ChecksRefuseWithTheirTexts) {
       {"no source", nullptr, a, true, "コピーもと が指定されていません。"},
       {"no target", a, nullptr, false, "移動さき が指定されていません。"},
   };
+  const std::string logFolder = test::TestRoot() + "/log";
+  fs::create_directories(logFolder);
+  OpenLog(logFolder, "ops.log");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const char* operation = c.copy ? "OstraEngineCopyFolder" : "OstraEngineMoveFolder";
@@ -154,8 +159,16 @@ TEST_F(FolderOperations, ChecksRefuseWithTheirTexts) {
               }),
               Wrapped(operation, "CheckCopyMoveToFolder", c.refusal));
   }
+  CloseLog();
+  // Each layer is in the log: the refusal, the check's wrapping and the operation's.
+  std::ifstream logFile(logFolder + "/ops.log", std::ios::binary);
+  const std::string log((std::istreambuf_iterator<char>(logFile)), std::istreambuf_iterator<char>());
+  for (const std::string& line : {"EOstraEngineError\r\n" + cannot(a, sub, "コピー"),
+                                  std::string("EOstraEngineError\r\nCheckCopyMoveToFolder でエラーが発生しました。"),
+                                  std::string("EOstraEngineError\r\nOstraEngineCopyFolder でエラーが発生しました。")}) {
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  }
   EXPECT_TRUE(fs::exists(vol_ + "/a/sub/x.jpg"));
-  EXPECT_EQ(fs::directory_iterator(vol_ + "/a/sub") != fs::directory_iterator(), true);
 
   childAlbum->SetInWork(true);
   EXPECT_EQ(ErrorText([&] { OstraEngineDeleteFolder(model_, childAlbum); }),
