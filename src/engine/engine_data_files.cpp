@@ -289,6 +289,7 @@ void TEngineDataFiles::SetAside(const std::string& path) {
 // A save killed between its renames left the later files staged; the tree file's header names
 // the save they belong to. Staged files of any other save are incomplete and go.
 void TEngineDataFiles::FinishInterruptedSave() {
+  RemoveAbandonedTemporaryFiles(parts_.folder);
   const std::string others[] = {AlbumFile(), HistoryFile()};
   if (Exists(Staged(TreeFile())) || !Exists(TreeFile())) {
     RemoveQuietly(Staged(TreeFile()));

@@ -1,11 +1,13 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -99,6 +101,17 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
   if (rename(temp.Path().c_str(), path.c_str()) != 0) Fail(path, "rename", errno);
   temp.Release();
   SyncFolder(FolderOf(path), path);
+}
+
+void RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const size_t mark = name.find(".tmp-");
+    if (name.empty() || name[0] != '.' || mark == std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::strtol(name.c_str() + mark + 5, nullptr, 10));
+    if (pid <= 0 || (kill(pid, 0) != 0 && errno == ESRCH)) unlink(it->path().c_str());
+  }
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string path, std::string staging, mode_t mode)

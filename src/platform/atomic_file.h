@@ -15,6 +15,10 @@ namespace plb {
 // EWriteError is raised with the path and the reason.
 void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644);
 
+// Removes the temporary files that writers of folder left behind when their process was killed
+// (those of living processes stay). Failures are ignored.
+void RemoveAbandonedTemporaryFiles(const std::string& folder);
+
 // The same for a file too large to hold in memory: written in pieces to a staging file beside
 // path, then Commit() renames it over path. Destroyed before Commit(), it removes the staging file
 // and path is left as it was. Errors are EWriteError with the path and the reason.
