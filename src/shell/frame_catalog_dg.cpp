@@ -44,6 +44,21 @@ bool IsAlbumKind(uint8_t kind) {
   return FolderClassOfKind(kind) == 2;
 }
 
+// Years, months and the calendar root hold no items of their own: they show their days'.
+bool IsCalendarGroup(uint8_t kind) {
+  return kind >= kKindCalendarMonth && kind <= kKindCalendarRoot;
+}
+
+void CollectItems(const TCustomFolder& folder, std::vector<TCatalogItem*>& out) {
+  if (!IsCalendarGroup(folder.Kind())) {
+    folder.GetItems(out);
+    return;
+  }
+  std::vector<TCustomFolder*> children;
+  folder.GetChildFolders(children);
+  for (const TCustomFolder* child : children) CollectItems(*child, out);
+}
+
 // The name a folder is shown by: the album's display name for an album.
 QString FolderDisplayName(const TCustomFolder& folder) {
   return Utf8(folder.GetName());
@@ -220,7 +235,7 @@ void TFrameCatalogDG::FillShown() {
   shown_.Clear();
   if (folder_) {
     std::vector<TCatalogItem*> items;
-    folder_->GetItems(items);
+    CollectItems(*folder_, items);
     for (TCatalogItem* item : items) shown_.Add(item);
     if (queryOn_) shown_.Filter(query_);
   }
@@ -316,6 +331,7 @@ void TFrameCatalogDG::SetThumbnailSize(int size) {
   if (size == thumbnailSize_) return;
   sizeTimer_.stop();
   if (maker_) maker_->Cancel();
+  lastRequestList_.clear();
   thumbnailSize_ = size;
   sizeChanging_ = true;
   RecomputeGeometry();
@@ -406,6 +422,12 @@ void TFrameCatalogDG::RequestThumbnails(bool force) {
   lastRequestFirst_ = firstCell;
   lastRequestCount_ = windowCells;
   if (!maker_ || requestWindow_.empty()) return;
+  // A layout that leaves the same cells on screen asks nothing new: a replacing request would
+  // only withdraw the work under way.
+  if (request.list == lastRequestList_ && geometry_.thumbnail == lastRequestSize_ && !thumbnailsDropped_) return;
+  lastRequestList_ = request.list;
+  lastRequestSize_ = geometry_.thumbnail;
+  thumbnailsDropped_ = false;
   const bool keepAll =
       cache_ && cache_->Kind() == 1 && cache_->WouldFit(static_cast<int64_t>(shownItems_.size()), geometry_.thumbnail);
   try {
@@ -665,7 +687,8 @@ void TFrameCatalogDG::FolderEvent(TCustomFolder* node, uint8_t kind) {
     ShowFolder(nullptr);
     return;
   }
-  const bool ours = node == folder_ || node->GetParent() == folder_ || folder_->GetParent() == node;
+  const bool ours = node == folder_ || node->GetParent() == folder_ || folder_->GetParent() == node ||
+                    (IsCalendarGroup(folder_->Kind()) && node->IsDescendantOf(folder_));
   if (ours && (kind == futContentsChanged || kind == futCountsChanged || kind == futCreated)) {
     refillPending_ = true;
     if (!updateTimer_.isActive()) updateTimer_.start();
@@ -675,7 +698,7 @@ void TFrameCatalogDG::FolderEvent(TCustomFolder* node, uint8_t kind) {
 bool TFrameCatalogDG::FolderHoldsItem(TCatalogItem* item) const {
   if (!folder_) return false;
   std::vector<TCatalogItem*> items;
-  folder_->GetItems(items);
+  CollectItems(*folder_, items);
   return std::find(items.begin(), items.end(), item) != items.end();
 }
 
@@ -736,7 +759,10 @@ void TFrameCatalogDG::ApplyQueuedChanges() {
       RedrawItem(item);
     }
   }
-  if (outcome.requestAgain) RequestThumbnails(true);
+  if (outcome.requestAgain) {
+    thumbnailsDropped_ = true;
+    RequestThumbnails(true);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

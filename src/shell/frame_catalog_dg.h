@@ -61,7 +61,10 @@ class TFrameCatalogDG : public QWidget {
   ~TFrameCatalogDG() override;
 
   // Not owned; either may be null (no thumbnails are asked for or drawn then).
-  void SetThumbnailMaker(TCacheImageMaker* maker) { maker_ = maker; }
+  void SetThumbnailMaker(TCacheImageMaker* maker) {
+    maker_ = maker;
+    lastRequestList_.clear();
+  }
   void SetImageCache(TCatalogImageCacheMaster* cache);
   // Registers the view's listener on the catalog-update bus (synchronised); false without a bus.
   bool ConnectCatalogUpdates();
@@ -181,6 +184,9 @@ class TFrameCatalogDG : public QWidget {
   std::vector<TCatalogItem*> requestWindow_;
   int lastRequestTopRow_ = -1;
   int lastRequestFirst_ = -1, lastRequestCount_ = -1;
+  std::vector<TCatalogItem*> lastRequestList_;
+  int lastRequestSize_ = 0;
+  bool thumbnailsDropped_ = false;
   bool pressOnSelected_ = false;
   TCatalogItem* pressedItem_ = nullptr;
   int fullRedraws_ = 0, cellRedraws_ = 0;

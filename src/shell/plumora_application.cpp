@@ -1,6 +1,7 @@
 #include "shell/plumora_application.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -14,12 +15,16 @@
 #include "host/program_file.h"
 #include "host/start_platform.h"
 #include "host/start_sequence.h"
+#include "images/engine_image_cache.h"
+#include "images/image_load.h"
 #include "platform/error.h"
 #include "platform/private_temp.h"
 #include "service/command_csv.h"
 #include "service/plumora_api_params.h"
 #include "service/service_errors.h"
 #include "shell/hand_off_listener.h"
+#include "shell/library_page.h"
+#include "shell/library_session.h"
 #include "shell/main_window.h"
 #include "shell/qt_start_ui.h"
 #include "shell/qt_ui_dispatcher.h"
@@ -49,8 +54,14 @@ void OpenStartErrorHelpPage() {
 }
 
 // Runs the main window until it has closed.
-void RunMainWindow(const StartContext& context) {
+void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
   TPlumoraMain2 window(QString::fromStdString(context.window_title));
+  std::unique_ptr<TLibrarySession> library;
+  if (engine.Started()) {
+    library = std::make_unique<TLibrarySession>(engine, *window.Library());
+    // The first idle turn: the first start's folders, the start folder and the updater.
+    QTimer::singleShot(0, library.get(), &TLibrarySession::Start);
+  }
   UnixSignalWatcher signal_watcher;
   QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });
   window.show();
@@ -62,6 +73,8 @@ void RunMainWindow(const StartContext& context) {
     LogFailure("HandOffListener.Listen", e);
   }
   QApplication::exec();
+  // The updater and the thumbnail workers end before the engine stops.
+  if (library) library->Stop();
 }
 
 }  // namespace
@@ -76,6 +89,8 @@ int RunPlumoraBrowser(int argc, char** argv) {
   platform::ScopedUiDispatcher installed(dispatcher);
 
   const StartContext context = MakeStartContext(argc, argv);
+  InstallEngineImageCache();
+  InstallCatalogImageReader();
   TOstraEngine engine;
   StartHooks hooks;
   hooks.forwarded_command_text = [](const std::vector<std::string>& args) { return CommandLineCSV(args); };
@@ -95,7 +110,7 @@ int RunPlumoraBrowser(int argc, char** argv) {
       // Logged where it was raised; the start goes on with what exists.
     }
   };
-  hooks.run_main_window = [&context] { RunMainWindow(context); };
+  hooks.run_main_window = [&context, &engine] { RunMainWindow(context, engine); };
 
   TStartPlatform platform;
   QtStartUi ui(OpenStartErrorHelpPage);

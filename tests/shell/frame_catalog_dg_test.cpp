@@ -163,7 +163,10 @@ TEST_F(FrameCatalogTest, ThumbnailsArriveAndAreDrawn) {
     }
     return true;
   };
-  ASSERT_TRUE(test::PumpUntil(cached));
+  ASSERT_TRUE(test::PumpUntil(cached)) << maker_->Statistics().thumbsMade << " " << maker_->Statistics().sourceMade
+                                       << " " << maker_->Statistics().failed << " " << maker_->ThumbsQueue().size()
+                                       << " " << maker_->SourcePrimary().size() << " "
+                                       << maker_->SourceSecondary().size();
   // The bus's thumbnail events reach the grid on its timer and repaint the cells.
   test::PumpFor(400);
   const QImage shot = frame_->Grid()->viewport()->grab().toImage();

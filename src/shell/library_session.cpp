@@ -1,0 +1,113 @@
+#include "shell/library_session.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QTimer>
+#include <exception>
+
+#include "engine/calendar.h"
+#include "engine/file_updater_ex.h"
+#include "engine/folder_tree_list.h"
+#include "engine/ostra_engine.h"
+#include "engine/thread_master.h"
+#include "host/log_file.h"
+#include "images/cache_image_maker.h"
+#include "images/engine_image_cache.h"
+#include "shell/first_start_steps.h"
+#include "shell/folder_tree_panel.h"
+#include "shell/frame_catalog_dg.h"
+#include "shell/library_page.h"
+
+namespace plb::shell {
+namespace {
+
+// The grid is refreshed at most this often while an updater pass brings photos in.
+constexpr int kRefreshDelay = 1000;
+
+}  // namespace
+
+TLibrarySession::TLibrarySession(TOstraEngine& engine, TLibraryPage& page) : engine_(engine), page_(page) {
+  TLibrarySources sources;
+  sources.folders = engine.Folders();
+  sources.calendar = engine.Calendar();
+  sources.albums = engine.Albums();
+  sources.folderUpdates = engine.FolderUpdates();
+  sources.albumUpdates = engine.AlbumUpdates();
+  sources.calendarUpdates = engine.CalendarUpdates();
+  sources.cache = CatalogCacheOf(engine.ImageCache());
+  const int size = engine.Config().ThumbnailSize();
+  if (sources.cache) {
+    maker_ = std::make_unique<TCacheImageMaker>(sources.cache, size, true);
+    maker_->Start();
+    sources.maker = maker_.get();
+  }
+  page.Attach(sources);
+  page.Catalog()->SetThumbnailSize(size);
+  page.Catalog()->SetGroupByDay(true);
+  page.Catalog()->SetSortOrder(skShootingDate, true);
+}
+
+TLibrarySession::~TLibrarySession() {
+  Stop();
+}
+
+void TLibrarySession::Start() {
+  TFolderTreeList* trees = engine_.Folders();
+  if (trees) {
+    try {
+      RunFirstStartSteps(engine_.Config(), *trees, engine_.Albums(), UserFirstStartFolders());
+    } catch (const std::exception& e) {
+      LogFailure("TPlumoraMain2.FirstStart", e);
+    }
+    page_.FolderTree()->Reload();
+  }
+  page_.ShowFolder(engine_.Calendar());
+  if (!trees) return;
+  QPointer<TLibrarySession> self(this);
+  try {
+    StartFileUpdater(
+        *trees, engine_.Config().NeedHiddenDirectory(), [](const std::vector<TFolder*>&) -> uint8_t { return 0; },
+        [self](TFileUpdaterEx*, uint8_t kind, uint32_t changes) {
+          if (self) self->UpdaterNotified(kind, changes);
+        },
+        engine_.ThreadMaster() ? engine_.ThreadMaster()->GetProgressHandler() : TProgressHandler());
+    updaterStarted_ = true;
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.StartFileUpdater", e);
+  }
+}
+
+void TLibrarySession::UpdaterNotified(uint8_t, uint32_t changes) {
+  if (changes == 0 || catalogDirty_) return;
+  catalogDirty_ = true;
+  QTimer::singleShot(kRefreshDelay, this, &TLibrarySession::RefreshCatalog);
+}
+
+void TLibrarySession::RefreshCatalog() {
+  catalogDirty_ = false;
+  if (stopped_) return;
+  TFrameCatalogDG* grid = page_.Catalog();
+  TCatalogItem* current = grid->CurrentItem();
+  grid->Refill();
+  grid->SelectItem(current ? current : grid->ShownItems().empty() ? nullptr : grid->ShownItems().front());
+  page_.FolderTree()->ApplyPendingEvents();
+  page_.CalendarTree()->ApplyPendingEvents();
+}
+
+void TLibrarySession::Stop() {
+  if (stopped_) return;
+  stopped_ = true;
+  if (updaterStarted_) {
+    try {
+      StopFileUpdater();
+    } catch (const std::exception& e) {
+      // Errors of stopping the updater at close are ignored.
+      LogFailure("TPlumoraMain2.StopFileUpdater", e);
+    }
+  }
+  engine_.Config().SetThumbnailSize2(static_cast<uint16_t>(page_.Catalog()->ThumbnailSize()));
+  page_.Detach();
+  if (maker_) maker_->Stop();
+}
+
+}  // namespace plb::shell

@@ -1,0 +1,44 @@
+#pragma once
+// The library page's run with the engine: the thumbnail maker over the engine's cache, the tree
+// panels and the grid on the engine's model, the first start's folders, and the background
+// updater that brings changes on disk into the catalog. Ended before the engine stops.
+#include <QObject>
+#include <memory>
+
+namespace plb {
+class TCacheImageMaker;
+class TOstraEngine;
+}  // namespace plb
+
+namespace plb::shell {
+
+class TLibraryPage;
+
+class TLibrarySession : public QObject {
+  Q_OBJECT
+ public:
+  TLibrarySession(TOstraEngine& engine, TLibraryPage& page);
+  ~TLibrarySession() override;
+
+  // The first idle turn's work: first-start steps, the start folder, the updater.
+  void Start();
+  // Stops the updater and the thumbnail maker and detaches the page; runs once.
+  void Stop();
+
+  TCacheImageMaker* Maker() const { return maker_.get(); }
+  // The updater reported changes: the next turn refreshes the grid and the panels.
+  bool CatalogDirty() const { return catalogDirty_; }
+
+ private:
+  void UpdaterNotified(uint8_t kind, uint32_t changes);
+  void RefreshCatalog();
+
+  TOstraEngine& engine_;
+  TLibraryPage& page_;
+  std::unique_ptr<TCacheImageMaker> maker_;
+  bool updaterStarted_ = false;
+  bool stopped_ = false;
+  bool catalogDirty_ = false;
+};
+
+}  // namespace plb::shell

@@ -1,0 +1,112 @@
+// The main window on a library made like the demo one: the user's pictures folder holds real
+// photos, the engine runs with its watchers, the first start registers the folder, the updater
+// brings the photos in, the calendar fills and the grid draws their thumbnails. The window is
+// saved as a PNG in the build tree for people to look at.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QScrollBar>
+#include <filesystem>
+
+#include "engine/calendar.h"
+#include "engine/catalog_item.h"
+#include "engine/ostra_engine.h"
+#include "images/engine_image_cache.h"
+#include "images/image_load.h"
+#include "platform/ui_dispatcher.h"
+#include "qt_test_app.h"
+#include "shell/folder_tree_panel.h"
+#include "shell/frame_catalog_dg.h"
+#include "shell/library_page.h"
+#include "shell/library_session.h"
+#include "shell/main_window.h"
+#include "shell/photo_viewer.h"
+#include "shell/qt_ui_dispatcher.h"
+#include "support/test_env.h"
+
+namespace plb::shell {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The sample photos of the test data, as a user's pictures folder.
+int MakePicturesFolder(const std::string& pictures) {
+  fs::create_directories(pictures);
+  int n = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(test::TestDataDir() + "/exif-samples/jpg")) {
+    if (!entry.is_regular_file() || entry.path().extension() != ".jpg") continue;
+    if (entry.path().parent_path().filename() == "invalid") continue;
+    fs::copy_file(entry.path(), pictures + "/" + entry.path().filename().string(), fs::copy_options::skip_existing);
+    ++n;
+  }
+  return n;
+}
+
+TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
+  test::QtApp();
+  QtUiDispatcher dispatcher;
+  platform::ScopedUiDispatcher installed(dispatcher);
+  const std::string home = getenv("HOME");
+  const int photos = MakePicturesFolder(home + "/Pictures");
+  ASSERT_GT(photos, 20);
+
+  InstallEngineImageCache();
+  InstallCatalogImageReader();
+  TOstraEngine engine;
+  engine.Start();
+  engine.StartWatchers();
+  {
+    TPlumoraMain2 window("Plumora Browser");
+    window.resize(1100, 760);
+    window.show();
+    TLibrarySession session(engine, *window.Library());
+    session.Start();
+    TFrameCatalogDG* grid = window.Library()->Catalog();
+    EXPECT_EQ(grid->CurrentFolder(), engine.Calendar());
+
+    // The calendar fills while the updater reads the photos' dates; the grid follows.
+    ASSERT_TRUE(test::PumpUntil([&] { return grid->ShownItems().size() >= 20u; }, 60000)) << grid->ShownItems().size();
+    EXPECT_GT(window.Library()->CalendarTree()->topLevelItemCount(), 0);
+    // Thumbnails arrive for what is on screen.
+    auto drawn = [&] {
+      const QImage shot = grid->Grid()->viewport()->grab().toImage();
+      int pictures = 0, cells = 0;
+      for (TCatalogItem* item : grid->RequestWindow()) {
+        const QRect cell = grid->ItemRect(item);
+        if (cell.isEmpty() || !grid->Grid()->viewport()->rect().contains(cell)) continue;
+        const TGridGeometry& g = grid->Geometry();
+        const QRect box(cell.left() + g.box.left, cell.top() + g.box.top, g.box.width, g.box.height);
+        ++cells;
+        if (test::DistinctColours(shot, box.adjusted(12, 12, -12, -12)) > 30) ++pictures;
+      }
+      return cells > 0 && pictures == cells;
+    };
+    const bool allDrawn = test::PumpUntil(drawn, 60000);
+    test::PumpFor(300);
+    const QString artifacts = QString::fromStdString(test::BinaryDir()) + "/test-artifacts";
+    QDir().mkpath(artifacts);
+    const QString png = artifacts + "/library_window.png";
+    ASSERT_TRUE(window.grab().save(png));
+    EXPECT_TRUE(allDrawn) << "see " << png.toStdString();
+
+    // The viewer opens on a photo and steps through the shown items.
+    TCatalogItem* first = grid->CurrentItem();
+    ASSERT_NE(first, nullptr);
+    window.Library()->OpenViewer(first);
+    EXPECT_TRUE(window.Library()->ViewerShown());
+    EXPECT_FALSE(window.Library()->Viewer()->Picture().isNull())
+        << window.Library()->Viewer()->ErrorText().toStdString();
+    window.Library()->Viewer()->Next();
+    EXPECT_NE(window.Library()->Viewer()->Item(), first);
+    window.Library()->Viewer()->Previous();
+    EXPECT_EQ(window.Library()->Viewer()->Item(), first);
+    window.Library()->CloseViewer();
+    EXPECT_FALSE(window.Library()->ViewerShown());
+    session.Stop();
+    window.close();
+  }
+  engine.Stop();
+}
+
+}  // namespace
+}  // namespace plb::shell
