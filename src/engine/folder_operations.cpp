@@ -342,6 +342,7 @@ TFolder* GetFolderByPath(TFolderTreeList& folders, const std::string& path) {
 void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target) {
   TFolder* copy = folders.FolderOf(DestinationOf(source, target));
   if (!copy) return;
+  copy->CheckDrive(false, false);  // a node the catalog kept from an earlier folder of that name is present again
   std::vector<TCatalogItem*> items;
   source->GetItems(items);
   if (!items.empty()) {
@@ -359,6 +360,7 @@ void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target) {
 void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target) {
   TFolder* moved = folders.FolderOf(DestinationOf(source, target));
   if (!moved) return;
+  moved->CheckDrive(false, false);  // a node the catalog kept from an earlier folder of that name is present again
   source->CheckDrive(true, true);
   std::vector<TCatalogItem*> items;
   source->GetItems(items);

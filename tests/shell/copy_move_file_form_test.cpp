@@ -1,0 +1,118 @@
+// The copy dialog as a real widget (offscreen): its texts, the questions it asks with their texts
+// and buttons, and its result.
+#include "shell/copy_move_file_form.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QPushButton>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "engine/catalog_item.h"
+#include "engine/ext_items.h"
+#include "engine/folder.h"
+#include "engine/folder_tree_list.h"
+#include "platform/volumes.h"
+#include "qt_test_app.h"
+#include "shell/qt_ui_dispatcher.h"
+#include "support/test_env.h"
+
+namespace plb::shell {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Answers each question by pressing the scripted button of the box, as a user would.
+class ScriptedForm : public TCopyMoveFileFrm {
+ public:
+  using TCopyMoveFileFrm::TCopyMoveFileFrm;
+  std::deque<TCopyMoveAnswer> answers;
+  QStringList asked;
+
+ protected:
+  TCopyMoveAnswer AskQuestion(TCopyMoveQuestionBox& box) override {
+    asked << box.Texts();
+    const TCopyMoveAnswer answer = answers.empty() ? cmaCancel : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    box.findChild<QPushButton*>(QStringLiteral("answer%1").arg(static_cast<int>(answer)))->click();
+    return box.Answer();
+  }
+};
+
+class CopyMoveFileForm : public testing::Test {
+ protected:
+  void SetUp() override {
+    test::QtApp();
+    vol_ = test::TestRoot() + "/vol";
+    for (const char* n : {"a", "b"}) Write(vol_ + "/src/" + n + ".jpg", std::string("new ") + n);
+    Write(vol_ + "/dst/b.jpg", "old b");
+    volumes_.Mount({platform::kDriveFixed, 0x1234, "Data", vol_});
+    TExtItems table;
+    table.Build(kCatalogKinds);
+    src_ = trees_.FolderOf(vol_ + "/src");
+    src_->SearchFiles(&table, nullptr);
+    src_->GetItems(items_);
+  }
+  static void Write(const std::string& path, const std::string& bytes) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  // Shows the dialog and waits until it has closed itself.
+  static void RunToEnd(ScriptedForm& form) {
+    form.show();
+    ASSERT_TRUE(test::PumpUntil([&form] { return !form.isVisible(); }));
+  }
+
+  QtUiDispatcher dispatcher_;
+  platform::ScopedUiDispatcher installed_{dispatcher_};
+  std::string vol_;
+  platform::FakeVolumeSource volumes_;
+  platform::ScopedVolumeSource scoped_{volumes_};
+  TFolderTreeListEyeFi trees_;
+  TFolder* src_ = nullptr;
+  std::vector<TCatalogItem*> items_;
+};
+
+TEST_F(CopyMoveFileForm, CopiesAsksTheOverwriteQuestionAndClosesWithOk) {
+  ScriptedForm form(trees_, items_, vol_ + "/dst", nullptr, true);
+  form.answers = {cmaYes};
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("ファイルをコピーしています。"));
+  EXPECT_EQ(form.SourceText().toStdString(), vol_ + "/src");
+  RunToEnd(form);
+  EXPECT_EQ(form.result(), QDialog::Accepted);
+  EXPECT_EQ(form.Thread().DoneCount(), 2);
+  EXPECT_EQ(Read(vol_ + "/dst/b.jpg"), "new b");
+  ASSERT_EQ(form.asked.size(), 1);
+  for (const char* text : {"ファイルの上書きの確認", "指定されたフォルダには、既に b.jpg が存在しています。",
+                           "現在のファイル", "に、次の新しいファイルを上書きしますか？", "はい", "いいえ", "すべて",
+                           "全ていいえ", "キャンセル", "ファイル名       :b.jpg"}) {
+    EXPECT_TRUE(form.asked[0].contains(QString::fromUtf8(text))) << text << "\n" << form.asked[0].toStdString();
+  }
+}
+
+TEST_F(CopyMoveFileForm, NothingDoneClosesWithCancel) {
+  ::chmod((vol_ + "/dst/b.jpg").c_str(), 0444);
+  ScriptedForm form(trees_, {items_[1]}, vol_ + "/dst", nullptr, false);
+  form.answers = {cmaYesToAll, cmaNo};
+  EXPECT_EQ(form.windowTitle(), QStringLiteral("ファイルを移動しています。"));
+  RunToEnd(form);
+  EXPECT_EQ(form.result(), QDialog::Rejected);
+  ASSERT_EQ(form.asked.size(), 2);
+  EXPECT_TRUE(form.asked[1].contains(QStringLiteral("読みとり専用ファイルの確認")));
+  EXPECT_TRUE(form.asked[1].contains(QStringLiteral("このまま実行してよろしいですか？")));
+  EXPECT_EQ(Read(vol_ + "/dst/b.jpg"), "old b");
+  EXPECT_TRUE(fs::exists(vol_ + "/src/b.jpg"));
+}
+
+}  // namespace
+}  // namespace plb::shell
