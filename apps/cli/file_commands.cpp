@@ -35,13 +35,15 @@ std::string ResolvedPath(const std::string& path) {
   return JoinPath(resolved, name);
 }
 
-TCatalogItem* KnownCatalogItem(EngineSession& session, const std::string& resolvedPath) {
+TCatalogItem* CatalogItemFinder::Find(const std::string& resolvedPath) {
   const std::filesystem::path file(resolvedPath);
-  TFolder* folder = session.Folders().FindFolderOf(file.parent_path().string());
+  TFolder* folder = session_.Folders().FindFolderOf(file.parent_path().string());
   if (!folder || folder->GetFullName() != file.parent_path().string()) return nullptr;
-  TExtItems table;
-  table.Build(kCatalogKinds);
-  folder->SearchFiles(&table, nullptr);
+  if (scanned_.insert(folder).second) {
+    TExtItems table;
+    table.Build(kCatalogKinds);
+    folder->SearchFiles(&table, nullptr);
+  }
   TCatalogItem* item = folder->FindItem(file.filename().string());
   return item && item->State() != cisDeleted ? item : nullptr;
 }
@@ -185,6 +187,7 @@ int RunCopyOrMove(const char* command, const Args& given, bool copy) {
   TFolderOperationModel model = OperationModel(session);
   model.progress = progress.Callback();
 
+  CatalogItemFinder finder(session);
   std::vector<TCatalogItem*> items;
   for (const std::string& source : args) {
     if (session.Interrupted()) break;
@@ -199,7 +202,7 @@ int RunCopyOrMove(const char* command, const Args& given, bool copy) {
         } else {
           OstraEngineMoveFolder(model, folder, destination);
         }
-      } else if (TCatalogItem* item = KnownCatalogItem(session, path)) {
+      } else if (TCatalogItem* item = finder.Find(path)) {
         if (item->Owner() == destination) throw Error(source + ": already in " + destinationPath);
         items.push_back(item);
       } else {

@@ -3,6 +3,7 @@
 // the progress line of long copies and the texts of engine errors on a terminal.
 #include <chrono>
 #include <cstdint>
+#include <set>
 #include <string>
 
 #include "engine/folder_operations.h"
@@ -22,9 +23,18 @@ namespace plb::cli {
 // folder does not exist.
 std::string ResolvedPath(const std::string& path);
 
-// The catalog item of a file whose folder the catalog knows (the folder is rescanned first); null
-// for other files.
-TCatalogItem* KnownCatalogItem(EngineSession& session, const std::string& resolvedPath);
+// Finds the catalog items of files whose folders the catalog knows; each folder is rescanned once,
+// the first time one of its files is asked for.
+class CatalogItemFinder {
+ public:
+  explicit CatalogItemFinder(EngineSession& session) : session_(session) {}
+  // The item of the file, or null for a file the catalog does not hold.
+  TCatalogItem* Find(const std::string& resolvedPath);
+
+ private:
+  EngineSession& session_;
+  std::set<TFolder*> scanned_;
+};
 
 // The catalog parts of the session that the folder operations change.
 TFolderOperationModel OperationModel(EngineSession& session);

@@ -26,7 +26,7 @@ std::string Rename(EngineSession& session, const std::string& path, std::string 
   if (::lstat(path.c_str(), &st) != 0) throw Error(path + ": no such file or folder");
   if (S_ISDIR(st.st_mode)) {
     OstraEngineRenameFolder(RequireCatalogFolder(session, path), name);
-  } else if (TCatalogItem* item = KnownCatalogItem(session, path)) {
+  } else if (TCatalogItem* item = CatalogItemFinder(session).Find(path)) {
     OstraEngineRenameFile(item, name);
   } else {
     name = SafeFileName(name);

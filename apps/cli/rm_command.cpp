@@ -22,6 +22,7 @@ int RunRm(const Args& args) {
   if (args.empty()) throw UsageError{"no file or folder given"};
   EngineSession session("rm");
   const TFolderOperationModel model = OperationModel(session);
+  CatalogItemFinder finder(session);
   int status = 0;
   for (const std::string& arg : args) {
     if (session.Interrupted()) break;
@@ -31,7 +32,7 @@ int RunRm(const Args& args) {
       if (::lstat(path.c_str(), &st) != 0) throw Error(arg + ": no such file or folder");
       if (S_ISDIR(st.st_mode)) {
         OstraEngineDeleteFolder(model, RequireCatalogFolder(session, path));
-      } else if (TCatalogItem* item = KnownCatalogItem(session, path)) {
+      } else if (TCatalogItem* item = finder.Find(path)) {
         OstraEngineTrashFile(item);
       } else {
         platform::MoveToTrash(path);
