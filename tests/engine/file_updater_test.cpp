@@ -24,6 +24,8 @@
 #include "engine/folder_tree_list.h"
 #include "engine/worker_control.h"
 #include "host/date_time.h"
+#include "host/product_values.h"
+#include "platform/ui_dispatcher.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
 
@@ -204,6 +206,12 @@ TEST_F(FileUpdater, NewPhotosEnterTheCalendarAndDeletedOnesLeaveItAndTheirAlbums
   EXPECT_EQ(CalendarDayOf(c), Day(2009, 1, 2, 0));
   EXPECT_EQ(CalendarDayOf(a), Day(2008, 5, 30, 0));
   EXPECT_EQ(reader_.calls, 3) << "only the new file is read";
+
+  const uint64_t changes = updater_->TotalChanges();
+  fs::remove(Path("photos/c.jpg"));
+  Pass();
+  EXPECT_EQ(CalendarDayOf(c), 0);
+  EXPECT_GT(updater_->TotalChanges(), changes) << "a deletion alone is a change the window hears of";
 }
 
 TEST_F(FileUpdater, UnreadablePhotoCountsAsAnErrorAndThePassGoesOn) {
@@ -339,6 +347,71 @@ TEST_F(FileUpdater, CancelStopAndAClosedGateEndThePassPromptly) {
   }
   EXPECT_FALSE(updater_->Running());
   EXPECT_LT(updater_->ItemsChecked(), 200u);
+}
+
+TEST_F(FileUpdater, EyeFiPhotoFoldersJoinTheCalendarWhenTheUserSaysSo) {
+  Touch(Path("eyefi/card/a.jpg"));
+  Touch(Path("eyefi/card/sub/b.jpg"));
+  Touch(Path("second/c.jpg"));
+  Folder("eyefi/card/sub");
+  Folder("second");
+  std::vector<std::vector<std::string>> asked;
+  updater_ = std::make_unique<TFileUpdaterEx>(trees_);
+  updater_->SetEyeFiPhotoFolderSource([this] {
+    return std::vector<std::string>{Path("eyefi/card/"), Path("not-there"), Path("second")};
+  });
+  updater_->SetOnConfirmEyeFiFolders([&](const std::vector<TFolder*>& folders) -> uint8_t {
+    std::vector<std::string> names;
+    for (TFolder* f : folders) names.push_back(f->GetFullName());
+    asked.push_back(names);
+    return asked.size() == 1 ? 1 : 0;
+  });
+  ASSERT_TRUE(updater_->Start());
+  ASSERT_TRUE(WaitUntil([&] { return updater_->PassesEnded() >= 1; }));
+  WaitUntilPlaced();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], (std::vector<std::string>{Path("eyefi/card"), Path("second")}))
+      << "folders that exist and the catalog knows, without a trailing slash";
+  EXPECT_EQ(Folder("eyefi/card")->GetCalendarMode(), 1);
+  EXPECT_EQ(Folder("eyefi/card/sub")->GetCalendarMode(), 1);
+  EXPECT_NE(CalendarDayOf(Item("eyefi/card/a.jpg")), 0) << "scanned in the same pass";
+  EXPECT_NE(CalendarDayOf(Item("eyefi/card/sub/b.jpg")), 0);
+  const std::vector<std::string> configured = LoadEyeFiFolders();
+  EXPECT_EQ(configured, (std::vector<std::string>{Path("eyefi/card"), Path("second")}));
+
+  // Configured folders are not asked about again.
+  Pass();
+  EXPECT_EQ(asked.size(), 1u);
+}
+
+TEST_F(FileUpdater, NotificationsRunOnTheUiThreadWhichMayDetachThemMeanwhile) {
+  Touch(Path("p/a.jpg"));
+  Folder("p", 1);
+  platform::PumpedUiDispatcher ui;
+  platform::ScopedUiDispatcher installed(ui);
+  std::vector<bool> onUi;
+  updater_ = std::make_unique<TFileUpdaterEx>(trees_);
+  updater_->SetOnNotify([&](TFileUpdaterEx*, uint8_t, uint32_t) { onUi.push_back(ui.IsUiThread()); });
+  ASSERT_TRUE(updater_->Start());
+  ASSERT_TRUE(WaitUntil([&] {
+    ui.PumpFor(10);
+    return updater_->PassesEnded() >= 1;
+  }));
+  ASSERT_FALSE(onUi.empty());
+  EXPECT_EQ(std::count(onUi.begin(), onUi.end(), false), 0);
+
+  // The window detaches its callback while a pass is under way: no notification after that,
+  // and no thread waits on the other.
+  const size_t before = onUi.size();
+  const uint32_t started = updater_->PassesStarted();
+  updater_->RequestUpdate();
+  updater_->SetOnNotify(nullptr);
+  ASSERT_TRUE(WaitUntil([&] {
+    ui.PumpFor(10);
+    return updater_->PassesEnded() >= started + 1;
+  }));
+  EXPECT_EQ(onUi.size(), before);
+  updater_->Stop();
 }
 
 TEST_F(FileUpdater, ProcessFunctionsNeedARunningUpdater) {
