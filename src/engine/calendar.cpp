@@ -221,11 +221,20 @@ const TCalendarItem* TCalendar::FindEntry(TCatalogItem* item) const {
 }
 
 void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
+  // Neighbouring items mostly share a day: its node is looked up once for the run.
+  TCalendar* leaf = nullptr;
+  double leafDay = -1;
   for (TCatalogItem* item : items) {
-    if (!item || item->Kind() == kSoundKind || !item->DateKnown()) continue;
-    const double date = item->ShootingDate();
+    if (!item) continue;
+    const TCatalogItemBlock block = item->Block();
+    if (block.kind == kSoundKind || !block.dateKnown) continue;
+    const double date = block.shootingDate;
     if (!(date > 0)) continue;
-    LeafFor(true, date)->AddItem(item, date);
+    if (!leaf || std::floor(date) != leafDay) {
+      leaf = LeafFor(true, date);
+      leafDay = std::floor(date);
+    }
+    leaf->AddItem(item, date);
   }
 }
 

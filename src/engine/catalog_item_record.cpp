@@ -172,6 +172,13 @@ void TCatalogItem::LoadFromStream(RecordReader& in) {
   block_ = r.block;
   fileSize_ = static_cast<uint32_t>(r.block.fileSize);
   name_ = std::move(r.name);
+  // Most items have no texts: a catalog of a million loads without a million spare allocations.
+  const bool noTexts = r.title.empty() && r.secondTitle.empty() && r.comment.empty() && r.exifText1.empty() &&
+                       r.exifText2.empty() && r.remoteRef.empty();
+  if (noTexts && (!extra_ || extra_->tags.empty())) {
+    extra_.reset();
+    return;
+  }
   auto texts = std::make_unique<Extra>();
   texts->title = std::move(r.title);
   texts->secondTitle = std::move(r.secondTitle);

@@ -58,22 +58,24 @@ void RecordReader::Refill(uint64_t n) {
   const uint64_t position = Position();
   const uint64_t kept = window_.Remaining();
   const uint64_t want = std::min<uint64_t>(std::max(kWindowBytes, n), Remaining());
-  std::vector<uint8_t> next(static_cast<size_t>(want));
-  if (kept > 0) std::memcpy(next.data(), buffer_.data() + window_.Position(), static_cast<size_t>(kept));
+  // The buffer is reused from window to window: a large file is read through one allocation.
+  if (kept > 0 && window_.Position() > 0) {
+    std::memmove(buffer_.data(), buffer_.data() + window_.Position(), static_cast<size_t>(kept));
+  }
+  if (buffer_.size() < want) buffer_.resize(static_cast<size_t>(want));
+  window_ = ByteReader(std::span<const uint8_t>());
   uint64_t filled = kept;
   while (filled < want) {
-    ssize_t got = ::pread(fd_.Get(), next.data() + filled, static_cast<size_t>(want - filled),
+    ssize_t got = ::pread(fd_.Get(), buffer_.data() + filled, static_cast<size_t>(want - filled),
                           static_cast<off_t>(position + filled));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) Fail(std::string("read failed (") + std::strerror(errno) + ")");
     if (got == 0) break;  // the file shrank under us
     filled += static_cast<uint64_t>(got);
   }
-  if (filled < n) Fail("read beyond the end");
-  next.resize(static_cast<size_t>(filled));
-  buffer_ = std::move(next);
   window_start_ = position;
-  window_ = ByteReader(std::span<const uint8_t>(buffer_.data(), buffer_.size()));
+  window_ = ByteReader(std::span<const uint8_t>(buffer_.data(), static_cast<size_t>(filled)));
+  if (filled < n) Fail("read beyond the end");
 }
 
 float RecordReader::F32() {

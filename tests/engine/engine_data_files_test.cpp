@@ -182,7 +182,8 @@ TEST_F(EngineDataFiles, HeadersCountTheItemsAndEachSaveKeepsThePreviousFileAsBak
   header.Skip(8);
   EXPECT_EQ(header.U32(), kDataFileVersion);
   EXPECT_EQ(header.U32(), 3u) << "the tree file counts its item records";
-  RecordReader albumHeader(ReadAll(data_ + "/OstraGroup.qdb"));
+  const std::string albumFile = ReadAll(data_ + "/OstraGroup.qdb");
+  RecordReader albumHeader(albumFile);
   albumHeader.Skip(12);
   EXPECT_EQ(albumHeader.U32(), 0u);
 
