@@ -16,6 +16,14 @@ inline std::string AsciiLowered(std::string_view text) {
   return out;
 }
 
+// Whether a and b are equal, ASCII letters compared without regard to case.
+constexpr bool AsciiEqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  return true;
+}
+
 // Whether text begins with prefix, ASCII letters compared without regard to case.
 constexpr bool AsciiStartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;

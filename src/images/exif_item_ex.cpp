@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "host/ascii_case.h"
 #include "images/exif_scanner.h"
 #include "images/exif_text.h"
 #include "images/photo_write.h"
@@ -29,16 +30,7 @@ constexpr uint16_t kTagPixelY = 0xA003;
 constexpr int64_t kMaxApp1Payload = 65535;
 
 bool StartsWithNoCase(std::span<const uint8_t> bytes, std::string_view prefix) {
-  if (bytes.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    const auto lower = [](uint8_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
-    if (lower(bytes[i]) != lower(static_cast<uint8_t>(prefix[i]))) return false;
-  }
-  return true;
-}
-
-bool StartsWithNoCase(const std::string& text, std::string_view prefix) {
-  return StartsWithNoCase(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), prefix);
+  return AsciiStartsWithNoCase(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), prefix);
 }
 
 int64_t RoundUpEven(int64_t n) {
@@ -303,32 +295,32 @@ void TIFDItem::LoadMakerNote(TStream& stream, TiffReader& reader, const std::str
       if (note.size() < size) throw EAbort("maker note shorter than its prefix");
       return StartsWithNoCase(std::span(note.data(), size), text);
     };
-    if (StartsWithNoCase(make, "NIKON")) {
+    if (AsciiStartsWithNoCase(make, "NIKON")) {
       if (note.size() >= 14 && StartsWithNoCase(note, "NIKON") &&
           (std::memcmp(note.data() + 10, "MM\0\x2a", 4) == 0 || std::memcmp(note.data() + 10, "II\x2a\0", 4) == 0)) {
         throw EAbort("maker note with its own TIFF header");
       }
       prefix = prefixBegins(8, "NIKON") ? 8 : 0;
-    } else if (StartsWithNoCase(make, "OLYMP")) {
+    } else if (AsciiStartsWithNoCase(make, "OLYMP")) {
       if (!prefixBegins(8, "OLYMP")) throw EAbort("prefix");
       prefix = 8;
-    } else if (StartsWithNoCase(make, "SEIKO")) {
+    } else if (AsciiStartsWithNoCase(make, "SEIKO")) {
       if (!prefixBegins(8, "EPSON")) throw EAbort("prefix");
       prefix = 8;
-    } else if (StartsWithNoCase(make, "CANON") || StartsWithNoCase(make, "CASIO")) {
+    } else if (AsciiStartsWithNoCase(make, "CANON") || AsciiStartsWithNoCase(make, "CASIO")) {
       prefix = 0;
-    } else if (StartsWithNoCase(make, "SONY")) {
+    } else if (AsciiStartsWithNoCase(make, "SONY")) {
       if (!prefixBegins(12, "SONY DSC")) throw EAbort("prefix");
       prefix = 12;
-    } else if (StartsWithNoCase(make, "MINOL") || StartsWithNoCase(make, "KONICA MINOLTA")) {
+    } else if (AsciiStartsWithNoCase(make, "MINOL") || AsciiStartsWithNoCase(make, "KONICA MINOLTA")) {
       // 0x0088 and 0x0089 place a preview image outside the maker note, which does not travel
       // with it.
       dropTags = {0x0081, 0x0010, 0x0088, 0x0089};
-    } else if (StartsWithNoCase(make, "PENTAX")) {
+    } else if (AsciiStartsWithNoCase(make, "PENTAX")) {
       if (!prefixBegins(6, "AOC")) throw EAbort("prefix");
       prefix = 6;
       order = note[4] == 'M' && note[5] == 'M';
-    } else if (StartsWithNoCase(make, "Panasonic")) {
+    } else if (AsciiStartsWithNoCase(make, "Panasonic")) {
       if (!prefixBegins(12, "Panasonic")) throw EAbort("prefix");
       prefix = 12;
     } else {
@@ -340,7 +332,7 @@ void TIFDItem::LoadMakerNote(TStream& stream, TiffReader& reader, const std::str
     makerNote_->ReadDirectory(reader, start + static_cast<int64_t>(prefix));
     // Sub-directories inside a maker note (Nikon's preview, Olympus' camera settings) are not
     // relocated with it; their pointers would point into the new file at random, so they go.
-    if (StartsWithNoCase(make, "NIKON")) dropTags.push_back(0x0011);
+    if (AsciiStartsWithNoCase(make, "NIKON")) dropTags.push_back(0x0011);
     for (const auto& e : makerNote_->entries_) {
       if (e->Type() == 13) dropTags.push_back(e->Tag());
     }

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "host/ascii_case.h"
+
 namespace plb {
 namespace {
 
@@ -43,17 +45,6 @@ std::string DecodeValueOf(std::string_view piece) {
 }
 
 }  // namespace
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
 
 std::vector<std::string> ParseCommandCSV(std::string_view csv) {
   std::vector<std::string> items;
@@ -128,7 +119,7 @@ std::string ItemValue(std::string_view item) {
 std::optional<std::string> FindItem(const std::vector<std::string>& items, std::string_view name) {
   for (const auto& item : items) {
     const size_t equals = item.find('=');
-    if (equals != std::string::npos && EqualsNoCase(std::string_view(item).substr(0, equals), name))
+    if (equals != std::string::npos && AsciiEqualsNoCase(std::string_view(item).substr(0, equals), name))
       return item.substr(equals + 1);
   }
   return std::nullopt;
@@ -168,7 +159,7 @@ std::string GetPLBCommand(std::string_view url) {
 
 TPlumoraBrowserCommand GetPlumoraBrowserCommandEx(std::string_view text) {
   TPlumoraBrowserCommand command;
-  if (!StartsWithNoCase(text, kWakeupPrefix)) return command;
+  if (!AsciiStartsWithNoCase(text, kWakeupPrefix)) return command;
   command.is_wakeup = true;
   command.csv = PLBCommandToCSV('&', text.substr(kWakeupPrefix.size()), true);
   return command;
@@ -179,7 +170,7 @@ std::string CommandLineCSV(const std::vector<std::string>& args) {
   for (const auto& arg : args) {
     std::string_view rest = arg;
     bool encoded = false;
-    if (StartsWithNoCase(rest, kUrlEncodedParam)) {
+    if (AsciiStartsWithNoCase(rest, kUrlEncodedParam)) {
       rest.remove_prefix(kUrlEncodedParam.size());
       encoded = true;
     }

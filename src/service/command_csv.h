@@ -32,9 +32,6 @@ std::optional<std::string> FindItem(const std::vector<std::string>& items, std::
 // cut short by the end of the text, and "%00" are dropped; "+" stays "+".
 std::string PercentDecode(std::string_view text);
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix);
-bool EqualsNoCase(std::string_view a, std::string_view b);
-
 // Splits text at separator; with decode the value of each piece (after its first "=") is
 // percent-decoded. The pieces are written out as a command CSV.
 std::string PLBCommandToCSV(char separator, std::string_view text, bool decode);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "host/ascii_case.h"
 #include "service/command_csv.h"
 
 namespace plb {
@@ -158,7 +159,8 @@ void HttpGlobalInit() {
 }
 
 bool IsHttpUrl(const std::string& url) {
-  return (StartsWithNoCase(url, "http://") && url.size() > 7) || (StartsWithNoCase(url, "https://") && url.size() > 8);
+  return (AsciiStartsWithNoCase(url, "http://") && url.size() > 7) ||
+         (AsciiStartsWithNoCase(url, "https://") && url.size() > 8);
 }
 
 THttpResponse HttpSend(const THttpRequest& request) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "host/ascii_case.h"
 #include "host/log_file.h"
 #include "platform/private_temp.h"
 #include "service/command_csv.h"
@@ -29,7 +30,7 @@ bool IsRegularFile(const std::string& path) {
 
 pugi::xml_node ChildNoCase(const pugi::xml_node& node, std::string_view name) {
   for (const pugi::xml_node& child : node.children())
-    if (child.type() == pugi::node_element && EqualsNoCase(child.name(), name)) return child;
+    if (child.type() == pugi::node_element && AsciiEqualsNoCase(child.name(), name)) return child;
   return pugi::xml_node();
 }
 
@@ -84,14 +85,14 @@ void TLocalParamFile::LoadFromBytes(const std::string& bytes, const std::string&
 
 bool TLocalParamFile::IsHandOverDocument() const {
   std::lock_guard guard(lock_);
-  return loaded_ && EqualsNoCase(document_.document_element().name(), "plumoraBrowserWakeup");
+  return loaded_ && AsciiEqualsNoCase(document_.document_element().name(), "plumoraBrowserWakeup");
 }
 
 void TLocalParamFile::CheckDocument(const char* step) const {
   try {
     if (!loaded_) throw ELocalParamFileError("XMLDocument is not assigned.");
     if (!document_.document_element()) throw ELocalParamFileError("XMLDocument is empty.");
-    if (!EqualsNoCase(document_.document_element().name(), "plumoraBrowserWakeup"))
+    if (!AsciiEqualsNoCase(document_.document_element().name(), "plumoraBrowserWakeup"))
       throw ELocalParamFileError("Unknown XMLData");
   } catch (const std::exception& e) {
     Raise(step, e);
@@ -119,7 +120,7 @@ std::vector<TLocalParamItem> TLocalParamFile::ListupLocalParamItems() const {
     if (!photos) throw ELocalParamFileError("\"photos\" node is not found.");
     if (!photos.first_child()) throw ELocalParamFileError("\"photos\" node is empty.");
     for (const pugi::xml_node& photo : photos.children()) {
-      if (photo.type() != pugi::node_element || !EqualsNoCase(photo.name(), "photo")) continue;
+      if (photo.type() != pugi::node_element || !AsciiEqualsNoCase(photo.name(), "photo")) continue;
       if (!photo.attribute("fileName")) continue;
       TLocalParamItem item;
       item.file_name = photo.attribute("fileName").value();

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <optional>
 
+#include "host/ascii_case.h"
 #include "host/format.h"
 #include "host/uploader_options.h"
 #include "host/version_info.h"
@@ -182,7 +183,7 @@ std::string CommandCSVFromElement(const pugi::xml_node& element, bool require_co
   if (command) items.push_back(std::string("command=") + command.value());
   if (command || !require_command) {
     for (const pugi::xml_node& child : element.children()) {
-      if (child.type() != pugi::node_element || !EqualsNoCase(child.name(), "parameter")) continue;
+      if (child.type() != pugi::node_element || !AsciiEqualsNoCase(child.name(), "parameter")) continue;
       const pugi::xml_attribute name = child.attribute("name");
       const pugi::xml_attribute value = child.attribute("value");
       if (name && value) items.push_back(std::string(name.value()) + "=" + value.value());

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <mutex>
 
+#include "host/ascii_case.h"
 #include "host/log_file.h"
 #include "service/command_csv.h"
 #include "service/plumora_browser_command.h"
@@ -48,9 +49,9 @@ bool IsInt(std::string_view text) {
 }
 
 int TrayRequestOf(std::string_view word) {
-  if (EqualsNoCase(word, "enable")) return 5;
-  if (EqualsNoCase(word, "fold")) return 9;
-  if (EqualsNoCase(word, "disable")) return 10;
+  if (AsciiEqualsNoCase(word, "enable")) return 5;
+  if (AsciiEqualsNoCase(word, "fold")) return 9;
+  if (AsciiEqualsNoCase(word, "disable")) return 10;
   return 0;
 }
 
@@ -63,7 +64,7 @@ std::string BoolText(bool value) {
 std::vector<std::string> ExpandWakeupItems(std::vector<std::string> items) {
   static const std::string prefix = "urlencodedparam=" + std::string(kWakeupPrefix);
   for (size_t i = items.size(); i-- > 0;) {
-    if (!StartsWithNoCase(items[i], prefix)) continue;
+    if (!AsciiStartsWithNoCase(items[i], prefix)) continue;
     std::vector<std::string> pieces =
         ParseCommandCSV(PLBCommandToCSV('&', std::string_view(items[i]).substr(prefix.size()), true));
     items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
@@ -81,7 +82,7 @@ std::string_view PlumoraApiModeWord(int mode) {
 
 int PlumoraApiModeOf(std::string_view word) {
   for (size_t i = 0; i < kModeWords.size(); ++i)
-    if (EqualsNoCase(word, kModeWords[i])) return static_cast<int>(i);
+    if (AsciiEqualsNoCase(word, kModeWords[i])) return static_cast<int>(i);
   return 0;
 }
 
@@ -158,10 +159,10 @@ void TPlumoraApiParams::ApplyItems(std::vector<std::string> items) {
   else if (auto mode = find("mode"); mode)
     v.mode = PlumoraApiModeOf(*mode);
   if (auto id = find("sessionid")) {
-    if (!EqualsNoCase(*id, v.session_id)) ++v.renewal_counter;
+    if (!AsciiEqualsNoCase(*id, v.session_id)) ++v.renewal_counter;
     v.session_id = *id;
   }
-  if (auto renew = find("renewappinfo"); renew && EqualsNoCase(*renew, "true")) ++v.renewal_counter;
+  if (auto renew = find("renewappinfo"); renew && AsciiEqualsNoCase(*renew, "true")) ++v.renewal_counter;
   if (auto page = find("pageurl"); page) {
     v.page_url = *page;
     ++v.page_counter;
@@ -184,43 +185,43 @@ void TPlumoraApiParams::ApplyItems(std::vector<std::string> items) {
   ApplyTabFlags(items);
   if (auto path = find("localparamfile")) v.local_param_file = *path;
   auto update = find("updatecheck");
-  v.update_check = !(update && EqualsNoCase(*update, "disable"));
+  v.update_check = !(update && AsciiEqualsNoCase(*update, "disable"));
   auto splash = find("dispsplash");
-  v.splash = !(splash && EqualsNoCase(*splash, "disable"));
+  v.splash = !(splash && AsciiEqualsNoCase(*splash, "disable"));
   if (auto count = find("focuscount")) v.focus_count = *count;
   if (auto text = find("plumoradotnetcount")) v.count_text = *text;
   if (auto main = find("dispmainpage")) {
-    v.main_page_shown = EqualsNoCase(*main, "enable");
+    v.main_page_shown = AsciiEqualsNoCase(*main, "enable");
     if (auto width = find("dispmainpagewidth"); width && IsInt(*width)) v.main_page_width = IntOrZero(*width);
   }
-  if (auto log = find("displogwindow")) v.log_window_shown = EqualsNoCase(*log, "enable");
+  if (auto log = find("displogwindow")) v.log_window_shown = AsciiEqualsNoCase(*log, "enable");
   ApplyModeSideEffect(items);
 }
 
 void TPlumoraApiParams::ApplyTabFlags(const std::vector<std::string>& items) {
   int& flags = values_.tab_flags;
   if (auto mode = FindItem(items, "disptabmode")) {
-    if (EqualsNoCase(*mode, "ver1"))
+    if (AsciiEqualsNoCase(*mode, "ver1"))
       flags = 6;
-    else if (EqualsNoCase(*mode, "ver2"))
+    else if (AsciiEqualsNoCase(*mode, "ver2"))
       flags = 5;
-    else if (EqualsNoCase(*mode, "none"))
+    else if (AsciiEqualsNoCase(*mode, "none"))
       flags = 8;
     else
       flags = 0;
     return;
   }
   if (auto frame = FindItem(items, "dispframe")) {
-    if (EqualsNoCase(*frame, "disable") || EqualsNoCase(*frame, "hidden"))
+    if (AsciiEqualsNoCase(*frame, "disable") || AsciiEqualsNoCase(*frame, "hidden"))
       flags |= kTabBit8;
     else
       flags &= ~kTabBit8;
   }
   if (auto tab = FindItem(items, "disptab")) {
     flags &= ~kTabBit1;
-    if (EqualsNoCase(*tab, "hidden")) {
+    if (AsciiEqualsNoCase(*tab, "hidden")) {
       flags |= kTabBit8;
-    } else if (EqualsNoCase(*tab, "disable")) {
+    } else if (AsciiEqualsNoCase(*tab, "disable")) {
       flags &= ~(kTabBit2 | kTabBit4 | kTabBit8);
     } else {
       flags &= ~kTabBit8;
@@ -336,7 +337,7 @@ std::string TPlumoraApiParams::PreviewUrl() const {
 
 void TPlumoraApiParams::SetSessionId(const std::string& session_id) {
   std::unique_lock guard(lock_);
-  if (!EqualsNoCase(session_id, values_.session_id)) ++values_.renewal_counter;
+  if (!AsciiEqualsNoCase(session_id, values_.session_id)) ++values_.renewal_counter;
   values_.session_id = session_id;
 }
 

@@ -8,6 +8,7 @@
 #include <pugixml.hpp>
 #include <sstream>
 
+#include "host/ascii_case.h"
 #include "host/message_agent_config.h"
 #include "host/product_values.h"
 #include "host/version_info.h"
@@ -77,7 +78,9 @@ std::vector<std::string> CommandLineArguments() {
   return Arguments();
 }
 
-std::string ProgramCommandLineCSV() { return CommandLineCSV(CommandLineArguments()); }
+std::string ProgramCommandLineCSV() {
+  return CommandLineCSV(CommandLineArguments());
+}
 
 std::string BuildPlumoraBrowserParams(const TStartParamSources& sources) {
   pugi::xml_document document;
@@ -94,7 +97,7 @@ std::string BuildPlumoraBrowserParams(const TStartParamSources& sources) {
     if (name.empty()) continue;
     pugi::xml_node param = params.append_child("param");
     param.append_attribute("key") = name.c_str();
-    if (EqualsNoCase(name, "localparamfile") && !sources.local_param_file.empty() &&
+    if (AsciiEqualsNoCase(name, "localparamfile") && !sources.local_param_file.empty() &&
         ::access(sources.local_param_file.c_str(), F_OK) == 0) {
       param.append_attribute("value") = sources.local_param_file.c_str();
       AddLocalParamContent(param, sources.local_param_file);

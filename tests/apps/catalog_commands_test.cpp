@@ -1,8 +1,7 @@
 // plb scan and plb ls on real folders.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -13,6 +12,8 @@
 #include <vector>
 
 #include "host/product_values.h"
+#include "support/json_lines.h"
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 namespace plb {
@@ -20,29 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct PlbRun {
-  int status;
-  std::string out;
-};
-
-PlbRun Plb(const std::string& args) {
-  const std::string command = test::BinaryDir() + "/bin/plb " + args + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+test::CommandRun Plb(const std::string& args) {
+  return test::RunPlbStdout(args);
 }
 
-std::vector<nlohmann::json> JsonLines(const std::string& text) {
-  std::vector<nlohmann::json> rows;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) rows.push_back(nlohmann::json::parse(line));
-  return rows;
-}
+using test::JsonLines;
 
 void Touch(const std::string& path, const std::string& bytes, int64_t mtime) {
   fs::create_directories(fs::path(path).parent_path());
@@ -59,7 +42,7 @@ TEST(CatalogCommands, ScanCountsFoldersAndKindsAndSeesWhatChanged) {
   }
   Touch(root + "/sub/deeper/h.JPEG", "x", 1700000000);
   fs::create_directory_symlink(root, root + "/sub/loop");
-  const PlbRun run = Plb("scan --json " + root + " " + root + "/sub");
+  const test::CommandRun run = Plb("scan --json " + root + " " + root + "/sub");
   ASSERT_EQ(run.status, 0) << run.out;
   const auto rows = JsonLines(run.out);
   ASSERT_EQ(rows.size(), 2u);
@@ -70,7 +53,7 @@ TEST(CatalogCommands, ScanCountsFoldersAndKindsAndSeesWhatChanged) {
   EXPECT_EQ(rows[1]["folders"], 2);
   EXPECT_EQ(rows[1]["items"], 1);
 
-  const PlbRun text = Plb("scan " + root + "/sub/deeper");
+  const test::CommandRun text = Plb("scan " + root + "/sub/deeper");
   EXPECT_EQ(text.out, root + "/sub/deeper: 1 folders, 1 items (kind 1: 1)\n");
   EXPECT_NE(Plb("scan " + root + "/none").status, 0);
   EXPECT_EQ(Plb("scan").status, 2);
@@ -95,7 +78,7 @@ TEST(CatalogCommands, LsListsInTheChosenOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
-    const PlbRun run = Plb(std::string("ls --json ") + c.options + " " + root);
+    const test::CommandRun run = Plb(std::string("ls --json ") + c.options + " " + root);
     ASSERT_EQ(run.status, 0);
     std::vector<std::string> names;
     for (const auto& row : JsonLines(run.out)) names.push_back(row["name"]);

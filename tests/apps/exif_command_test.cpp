@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -16,16 +17,9 @@ namespace {
 using ExifRun = test::CommandRun;
 
 // Standard output only: the JSON lines, without the error lines.
-ExifRun RunPlbExif(const std::string& args) {
-  return test::RunCommand(test::BinaryDir() + "/bin/plb exif " + args + " 2>/dev/null");
-}
+ExifRun RunPlbExif(const std::string& args) { return test::RunPlbStdout("exif " + args); }
 
-std::vector<nlohmann::json> JsonLines(const std::string& out) {
-  std::vector<nlohmann::json> rows;
-  std::istringstream lines(out);
-  for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::json::parse(line));
-  return rows;
-}
+using test::JsonLines;
 
 std::string Sample(const std::string& name) {
   return test::TestDataDir() + "/exif-samples/" + name;

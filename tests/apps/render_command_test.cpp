@@ -1,30 +1,18 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 namespace plb {
 namespace {
 
-struct RenderRun {
-  int status;
-  std::string out;
-};
-
-RenderRun Plb(const std::string& args) {
-  const std::string command = test::BinaryDir() + "/bin/plb render " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+test::CommandRun Plb(const std::string& args) {
+  return test::RunPlb("render " + args);
 }
 
 std::string Head(const std::string& path, size_t n) {
@@ -48,7 +36,7 @@ std::string Sample(const std::string& name) {
 TEST(RenderCommand, WritesTheUprightPictureFittedIntoTheBox) {
   const std::string jpg = test::TestRoot() + "/out.jpg", bmp = test::TestRoot() + "/out.bmp";
   // landscape_6 is stored 450 x 600 and shown 600 x 450.
-  RenderRun run = Plb(Sample("landscape_6.jpg") + " --size 200x200 --out " + Quoted(jpg));
+  test::CommandRun run = Plb(Sample("landscape_6.jpg") + " --size 200x200 --out " + Quoted(jpg));
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(run.out, jpg + ": 200x150\n");
   EXPECT_EQ(Head(jpg, 2), "\xFF\xD8");
@@ -83,7 +71,7 @@ TEST(RenderCommand, RefusesBadArgumentsAndReportsBadFiles) {
       {"/etc/hostname --size 10x10 --out " + out, 1, "not a picture or movie type"},
   };
   for (const Case& c : cases) {
-    const RenderRun run = Plb(c.args);
+    const test::CommandRun run = Plb(c.args);
     EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
     EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << "\n" << run.out;
   }

@@ -1,31 +1,19 @@
 // plb thumbs and plb thumb as a user runs them: real photos in a folder, the counts of what each
 // stage made, and one photo's upright thumbnail.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 namespace plb {
 namespace {
 
-struct PlbRun {
-  int status;
-  std::string out;
-};
-
-PlbRun Plb(const std::string& args) {
-  const std::string command = test::BinaryDir() + "/bin/plb " + args + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+test::CommandRun Plb(const std::string& args) {
+  return test::RunPlb(args);
 }
 
 // Width and height from a JPEG's frame header; 0 x 0 when there is none.
@@ -58,13 +46,13 @@ TEST(ThumbsCommand, MakesEveryThumbnailAndCountsTheStages) {
   // Camera samples carry EXIF thumbnails; one of them sits in a subfolder.
   std::filesystem::copy_file(Orientation("landscape_1.jpg"), folder + "/a.jpg");
   std::filesystem::copy_file(Orientation("portrait_6.jpg"), folder + "/inner/b.jpg");
-  const PlbRun run = Plb("thumbs '" + folder + "' --json");
+  const test::CommandRun run = Plb("thumbs '" + folder + "' --json");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("\"items\":2,\"size\":160,"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"failed\":0,"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("\"seconds\":"), std::string::npos) << run.out;
 
-  const PlbRun human = Plb("thumbs '" + folder + "' --size 96");
+  const test::CommandRun human = Plb("thumbs '" + folder + "' --size 96");
   EXPECT_EQ(human.status, 0);
   EXPECT_NE(human.out.find("2 items at 96 pixels: "), std::string::npos) << human.out;
 
@@ -83,7 +71,7 @@ TEST(ThumbCommand, WritesOnePhotosThumbnailUpright) {
   };
   // portrait_6 is stored on its side: the thumbnail is turned upright.
   for (const Case& c : {Case{"portrait_6.jpg", "160", 120, 160}, Case{"landscape_1.jpg", "100", 100, 75}}) {
-    const PlbRun run = Plb("thumb '" + Orientation(c.file) + "' --size " + c.size + " --out '" + out + "'");
+    const test::CommandRun run = Plb("thumb '" + Orientation(c.file) + "' --size " + c.size + " --out '" + out + "'");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(JpegSize(out), std::make_pair(c.w, c.h)) << c.file;
   }

@@ -18,4 +18,9 @@ inline CommandRun RunPlb(const std::string& args) {
   return RunCommand(BinaryDir() + "/bin/plb " + args + " 2>&1");
 }
 
+// "<build>/bin/plb ARGS" with standard error dropped, for output read as JSON lines.
+inline CommandRun RunPlbStdout(const std::string& args) {
+  return RunCommand(BinaryDir() + "/bin/plb " + args + " 2>/dev/null");
+}
+
 }  // namespace plb::test
