@@ -128,5 +128,29 @@ TEST(EngineSaveKill, EveryStartAfterAKilledSaveReadsTheOldOrTheNewCatalogWhole) 
   ::unsetenv("PLB_TEST_SAVE_PAUSE_US");
 }
 
+TEST(EngineSaveKill, SigtermDuringACommandEndsItOnlyAfterTheCatalogIsSaved) {
+  const std::string photo = test::TestRoot() + "/pics/a.jpg";
+  fs::create_directories(fs::path(photo).parent_path());
+  std::ofstream(photo) << "not a picture";
+  ASSERT_EQ(test::RunCommand(test::BinaryDir() + "/bin/plb add " + fs::path(photo).parent_path().string() +
+                             " >/dev/null 2>&1")
+                .status,
+            0);
+  // Every step of the save takes a tenth of a second: the signal lands in the middle of it.
+  ::setenv("PLB_TEST_SAVE_PAUSE_US", "100000", 1);
+  for (const int signal : {SIGTERM, SIGINT}) {
+    const std::string tag = signal == SIGTERM ? "term" : "int";
+    const pid_t pid = SpawnPlb({"tag", tag, photo});
+    ASSERT_GT(pid, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+  }
+  ::unsetenv("PLB_TEST_SAVE_PAUSE_US");
+  EXPECT_EQ(ReadTags(), (TagMap{{"int", {photo}}, {"term", {photo}}}));
+}
+
 }  // namespace
 }  // namespace plb
