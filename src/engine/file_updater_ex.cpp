@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
 
@@ -36,6 +37,14 @@ int64_t TickMs() {
 bool IsDirectory(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Only the disk saying so makes a folder gone: a folder that cannot be looked at just now (an
+// I/O error, a network volume that does not answer, another volume mounted over it) is not.
+bool GoneFromDisk(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT || errno == ENOTDIR;
+  return !S_ISDIR(st.st_mode);
 }
 
 std::string WithoutTrailingSlash(std::string path) {
@@ -360,8 +369,13 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
       TFolder* child = *it;
       if (!scanned) child->CheckDrive(false, false);
       if (child->Missing()) {
-        child->RemoveFolder();
-        CountChange();
+        if (GoneFromDisk(child->GetFullName())) {
+          child->RemoveFolder();
+          CountChange();
+        } else {
+          // Its photos wait outside the calendar, with their tags, until it can be seen again.
+          WithdrawSubtree(child);
+        }
         continue;
       }
       const int own = child->GetCalendarMode();

@@ -323,6 +323,31 @@ TEST_F(FileUpdater, VanishedSubFolderLeavesTheTree) {
   EXPECT_GT(updater_->TotalChanges(), changesBefore);
 }
 
+TEST_F(FileUpdater, FolderThatCannotBeSeenIsWithdrawnNotRemoved) {
+  Touch(Path("p/sub/a.jpg"));
+  Folder("p/sub", 1);
+  TFolder* p = Folder("p");
+  Pass();
+  TCatalogItem* a = Item("p/sub/a.jpg");
+  ASSERT_NE(a, nullptr);
+  TAlbum tag(atTag, "kept", "", nullptr);
+  tag.AddItem(a, 0);
+  EXPECT_NE(CalendarDayOf(a), 0);
+
+  // Another volume mounted over "p": the folder is there on disk, yet not the one catalogued.
+  volumes_.Mount({platform::kDriveRemote, 0x9999, "NET", Path("p")});
+  Pass();
+  EXPECT_EQ(CalendarDayOf(a), 0);
+  EXPECT_NE(a->State(), cisDeleted);
+  EXPECT_NE(tag.FindEntry(a), nullptr);
+  EXPECT_NE(p->FindSubFolder("sub"), nullptr);
+
+  volumes_.Unmount(Path("p"));
+  Pass();
+  EXPECT_NE(CalendarDayOf(a), 0);
+  EXPECT_EQ(Item("p/sub/a.jpg"), a);
+}
+
 TEST_F(FileUpdater, CancelStopAndAClosedGateEndThePassPromptly) {
   for (int i = 0; i < 200; ++i) Touch(Path("many/" + std::to_string(i) + ".jpg"));
   Folder("many", 1);
