@@ -1,4 +1,5 @@
-// plb tags: every tag with the photos under it; with --json one object per tag.
+// plb tags: every tag with the photos under it (in path order); with --json one object per tag.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,15 +19,16 @@ void Print(TAlbum* tag, const std::string& prefix, bool json) {
     const std::string name = prefix.empty() ? child->Name() : prefix + "\\" + child->Name();
     std::vector<TCatalogItem*> items;
     child->GetItems(items);
+    std::vector<std::string> paths;
+    for (TCatalogItem* item : items) paths.push_back(item->FullPath());
+    std::sort(paths.begin(), paths.end());
     if (json) {
       std::string line = "{\"tag\":\"" + JsonEscape(name) + "\",\"items\":[";
-      for (size_t i = 0; i < items.size(); ++i) {
-        line += (i ? ",\"" : "\"") + JsonEscape(items[i]->FullPath()) + "\"";
-      }
+      for (size_t i = 0; i < paths.size(); ++i) line += (i ? ",\"" : "\"") + JsonEscape(paths[i]) + "\"";
       std::printf("%s]}\n", line.c_str());
     } else {
-      std::printf("%s  %zu\n", name.c_str(), items.size());
-      for (TCatalogItem* item : items) std::printf("  %s\n", item->FullPath().c_str());
+      std::printf("%s  %zu\n", name.c_str(), paths.size());
+      for (const std::string& path : paths) std::printf("  %s\n", path.c_str());
     }
     Print(child, name, json);
   }
