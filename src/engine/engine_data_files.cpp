@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -49,6 +50,38 @@ void RemoveQuietly(const std::string& path) {
 
 std::string Staged(const std::string& path) {
   return path + kStagedSuffix;
+}
+
+bool SameBytes(const std::string& a, const std::string& b) {
+  std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+  std::vector<char> bx(65536), by(65536);
+  while (x && y) {
+    x.read(bx.data(), static_cast<std::streamsize>(bx.size()));
+    y.read(by.data(), static_cast<std::streamsize>(by.size()));
+    if (x.gcount() != y.gcount() || std::memcmp(bx.data(), by.data(), static_cast<size_t>(x.gcount())) != 0) {
+      return false;
+    }
+  }
+  return x.eof() && y.eof();
+}
+
+// A copy of path with the same bytes, made by an earlier run that met the same damage.
+bool SameFileAside(const std::string& path) {
+  std::error_code ec;
+  const fs::path file(path);
+  const std::string prefix = file.filename().string() + ".";
+  const uintmax_t size = fs::file_size(file, ec);
+  if (ec) return false;
+  for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const bool copy = name.find(kDamagedInfix) != std::string::npos || name.find(kKeptInfix) != std::string::npos;
+    if (name.rfind(prefix, 0) != 0 || !copy) continue;
+    std::error_code sizeError;
+    if (fs::file_size(it->path(), sizeError) == size && !sizeError && SameBytes(path, it->path().string())) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Collects the first failure of a run of steps, each already logged and wrapped with its label.
@@ -276,13 +309,22 @@ void TEngineDataFiles::LoadHints() {
 void TEngineDataFiles::SetAside(const std::string& path) {
   if (!Exists(path)) return;
   keepBackup_.insert(path);
-  const std::string copy = path + kDamagedInfix + FormatDateTime("yyyymmdd-hhnnss", Now());
-  std::error_code ec;
-  fs::copy_file(path, copy, fs::copy_options::skip_existing, ec);
-  if (ec) {
-    WriteLog(path + " could not be read and could not be copied aside: " + ec.message());
-  } else {
-    WriteLog(path + " could not be read; it was copied to " + copy);
+  const std::string stamp = FormatDateTime("yyyymmdd-hhnnss", Now());
+  // The last good copy too: saves of later runs rotate the ".bak" again.
+  for (const auto& [from, to] : {std::pair{path, path + kDamagedInfix + stamp},
+                                 std::pair{BackupName(path), BackupName(path) + kKeptInfix + stamp}}) {
+    if (!Exists(from)) continue;
+    if (SameFileAside(from)) {
+      WriteLog(from + " is kept aside already");
+      continue;
+    }
+    std::error_code ec;
+    fs::copy_file(from, to, fs::copy_options::skip_existing, ec);
+    if (ec) {
+      WriteLog(path + " could not be read, and " + from + " could not be copied aside: " + ec.message());
+    } else {
+      WriteLog(path + " could not be read; " + from + " was copied to " + to);
+    }
   }
 }
 

@@ -10,8 +10,9 @@
 // from the same save (the headers carry the same save time) finishes the renames first, so a
 // process killed at any moment leaves the previous set or the new one, never a mix.
 //
-// A file that cannot be read is copied aside as "<name>.damaged-<yyyymmdd-hhmmss>" and its ".bak"
-// is kept through the following saves of the run, so the user's last good data survives.
+// A file that cannot be read is copied aside as "<name>.damaged-<yyyymmdd-hhmmss>", its ".bak" as
+// "<name of the .bak>.kept-<yyyymmdd-hhmmss>" (a copy with the same bytes is not made twice), and
+// the ".bak" itself is not rotated by the saves of the run: the user's last good data survives.
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -36,6 +37,7 @@ inline constexpr size_t kDataFileHeaderSize = 24;
 inline constexpr char kHintFileName[] = "HintData.idx";
 inline constexpr char kStagedSuffix[] = ".new";
 inline constexpr char kDamagedInfix[] = ".damaged-";
+inline constexpr char kKeptInfix[] = ".kept-";
 
 struct TDataFileHeader {
   char marker[8] = {};
@@ -79,7 +81,7 @@ class TEngineDataFiles {
   // the data-save form and its label.
   void SaveAll();
 
-  // Files copied aside by the last load.
+  // Files that failed to load in this run (copied aside; their ".bak" stays).
   const std::set<std::string>& DamagedFiles() const { return keepBackup_; }
 
  private:

@@ -239,6 +239,11 @@ TEST_F(EngineDataFiles, ADamagedFileIsKeptAsideAndTheEngineGoesOnWithWhatItRead)
 
     const std::string bak = TEngineDataFiles::BackupName(path);
     const std::string goodBak = ReadAll(bak);
+    {
+      // A run that only reads meets the damage first; the copies it makes are not made twice.
+      Model reader;
+      EXPECT_THROW(TEngineDataFiles(reader.Parts(data_)).LoadAll(), EOstraEngineLoadDataError);
+    }
     Model m;
     TEngineDataFiles files(m.Parts(data_));
     try {
@@ -257,15 +262,16 @@ TEST_F(EngineDataFiles, ADamagedFileIsKeptAsideAndTheEngineGoesOnWithWhatItRead)
     }
     EXPECT_EQ(m.hints.Count(), 1) << "hints are read whatever else failed";
 
-    std::vector<std::string> aside;
+    std::vector<std::string> damaged, kept;
     for (const auto& entry : fs::directory_iterator(data_)) {
       const std::string name = entry.path().filename().string();
-      if (name.find(kDamagedInfix) != std::string::npos) aside.push_back(name);
+      if (name.rfind(std::string(c.file) + kDamagedInfix, 0) == 0) damaged.push_back(name);
+      if (name.rfind(fs::path(bak).filename().string() + kKeptInfix, 0) == 0) kept.push_back(name);
     }
-    ASSERT_FALSE(aside.empty());
-    bool damagedKept = false;
-    for (const std::string& name : aside) damagedKept |= ReadAll(data_ + "/" + name) == bad;
-    EXPECT_TRUE(damagedKept);
+    ASSERT_EQ(damaged.size(), 1u);
+    EXPECT_EQ(ReadAll(data_ + "/" + damaged[0]), bad);
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadAll(data_ + "/" + kept[0]), goodBak);
 
     // The saves of the run never rotate the damaged file's last good .bak away.
     files.SaveAll();
