@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <exception>
 #include <thread>
 
 #include "engine/calendar_master.h"
@@ -179,24 +180,28 @@ void TFileUpdaterEx::Turn() {
 void TFileUpdaterEx::RunPass() {
   ++passesStarted_;
   lastNotifyTick_ = TickMs();
-  Notify(fnPassStarted);
   bool complete = false;
+  std::exception_ptr failure;
   try {
+    Notify(fnPassStarted);
     CheckEyeFiLocal();
     PrepareImport();
     CheckRemoteFolders();
     RunImport();
     complete = FolderPass();
   } catch (...) {
+    failure = std::current_exception();
+  }
+  // Whatever happened, the import is finished and the window hears that the pass ended.
+  try {
     FinishImport();
     Notify(fnPassEnded);
-    ++passesEnded_;
-    throw;
+  } catch (...) {
+    if (!failure) failure = std::current_exception();
   }
-  FinishImport();
-  Notify(fnPassEnded);
-  if (complete) ++passesCompleted_;
+  if (complete && !failure) ++passesCompleted_;
   ++passesEnded_;
+  if (failure) std::rethrow_exception(failure);
 }
 
 bool TFileUpdaterEx::Pause() {
@@ -228,14 +233,19 @@ void TFileUpdaterEx::Notify(uint8_t kind) {
   if (installed) {
     const uint32_t changes = changeCount_;
     // No lock is held across the call: the UI thread may be detaching the callback right now.
-    OnUiThread([this, kind, changes] {
-      TFileUpdaterNotify callback;
-      {
-        std::lock_guard guard(callbackLock_);
-        callback = onNotify_;
-      }
-      if (callback) callback(this, kind, changes);
-    });
+    try {
+      OnUiThread([this, kind, changes] {
+        TFileUpdaterNotify callback;
+        {
+          std::lock_guard guard(callbackLock_);
+          callback = onNotify_;
+        }
+        if (callback) callback(this, kind, changes);
+      });
+    } catch (const std::exception& e) {
+      // A window that fails to take the news must not keep the catalog from the disk.
+      LogFailure("TFileUpdaterEx.Notify", e);
+    }
   }
   changeCount_ = 0;
 }

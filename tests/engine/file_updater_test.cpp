@@ -348,6 +348,21 @@ TEST_F(FileUpdater, FolderThatCannotBeSeenIsWithdrawnNotRemoved) {
   EXPECT_EQ(Item("p/sub/a.jpg"), a);
 }
 
+TEST_F(FileUpdater, AFailingWindowDoesNotStopThePasses) {
+  Touch(Path("p/a.jpg"));
+  Folder("p", 1);
+  updater_ = std::make_unique<TFileUpdaterEx>(trees_);
+  updater_->SetOnNotify([](TFileUpdaterEx*, uint8_t, uint32_t) { throw EReadError("the window failed"); });
+  ASSERT_TRUE(updater_->Start());
+  ASSERT_TRUE(WaitUntil([&] { return updater_->PassesEnded() >= 1; }));
+
+  Touch(Path("p/b.jpg"));
+  Pass();
+  ASSERT_NE(Item("p/b.jpg"), nullptr);
+  EXPECT_NE(CalendarDayOf(Item("p/b.jpg")), 0);
+  EXPECT_TRUE(updater_->Running());
+}
+
 TEST_F(FileUpdater, CancelStopAndAClosedGateEndThePassPromptly) {
   for (int i = 0; i < 200; ++i) Touch(Path("many/" + std::to_string(i) + ".jpg"));
   Folder("many", 1);
