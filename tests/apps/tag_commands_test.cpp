@@ -2,6 +2,8 @@
 // command.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -122,6 +124,19 @@ TEST_F(TagCommands, ADamagedAlbumFileIsKeptAsideLoggedAndTheCalendarStillFills) 
   std::ifstream bak(DataFolder() + "/OstraGroup.bak", std::ios::binary);
   EXPECT_EQ(bak.get(), 'O') << "the last good copy is not rotated away";
   EXPECT_NE(Plb("calendar --json").out, "");
+}
+
+TEST_F(TagCommands, ACatalogInUseByAnotherProcessIsLeftAlone) {
+  const int fd = ::open((DataFolder() + "/OstraEngine.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+  const auto written = fs::last_write_time(DataFolder() + "/OstraData.qdb");
+  const test::CommandRun run = test::RunPlb("tag trip " + pics_ + "/a.jpg");
+  ::close(fd);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("The data folder is in use by another process."), std::string::npos) << run.out;
+  EXPECT_EQ(fs::last_write_time(DataFolder() + "/OstraData.qdb"), written);
+  EXPECT_EQ(Plb("tag trip " + pics_ + "/a.jpg").status, 0) << "free again once the other process ends";
 }
 
 }  // namespace
