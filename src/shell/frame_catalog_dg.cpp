@@ -1,6 +1,7 @@
 #include "shell/frame_catalog_dg.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -176,6 +177,9 @@ TFrameCatalogDG::TFrameCatalogDG(QWidget* parent) : QWidget(parent) {
   connect(large, &QToolButton::clicked, this, [this] { SetThumbnailSize(kMaxThumbnailSize); });
   updateTimer_.setInterval(kUpdateInterval);
   connect(&updateTimer_, &QTimer::timeout, this, &TFrameCatalogDG::ApplyQueuedChanges);
+  prefetchTimer_.setSingleShot(true);
+  prefetchTimer_.setInterval(0);
+  connect(&prefetchTimer_, &QTimer::timeout, this, &TFrameCatalogDG::PrefetchPixmaps);
   sizeTimer_.setSingleShot(true);
   sizeTimer_.setInterval(kSizeDelay);
   connect(&sizeTimer_, &QTimer::timeout, this, &TFrameCatalogDG::SizeTimerFired);
@@ -496,6 +500,34 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
       const TThumbnailPixmaps::Entry& thumbnail =
           boxRect.intersects(exposed) ? pixmaps_.Lookup(item, geometry_.thumbnail, box) : kNone;
       PaintItemCell(p, cell, geometry_, *item, look, thumbnail);
+    }
+  }
+  if (!prefetchTimer_.isActive()) prefetchTimer_.start();
+}
+
+void TFrameCatalogDG::PrefetchPixmaps() {
+  if (!cache_ || shownItems_.empty() || !isVisible()) return;
+  constexpr qint64 kTurnNanoseconds = 3'000'000;
+  QElapsedTimer timer;
+  timer.start();
+  int first = 0, last = 0;
+  layout_.VisibleRows(ScrollY(), grid_->viewport()->height(), first, last);
+  const int columns = layout_.Columns();
+  const QSize box(geometry_.box.width, geometry_.box.height);
+  // The screen first, then two rows below and one above.
+  const int begin = std::max(0, first - 1) * columns;
+  const int end = std::min(layout_.CellCount(), (last + 3) * columns);
+  for (int pass = 0; pass < 2; ++pass) {
+    const int from = pass == 0 ? first * columns : begin;
+    const int to = pass == 0 ? std::min(end, (last + 1) * columns) : end;
+    for (int i = from; i < to; ++i) {
+      TCatalogItem* item = layout_.CellItem(i);
+      if (!item || pixmaps_.Has(item, geometry_.thumbnail, box)) continue;
+      pixmaps_.Lookup(item, geometry_.thumbnail, box);
+      if (timer.nsecsElapsed() > kTurnNanoseconds) {
+        prefetchTimer_.start();
+        return;
+      }
     }
   }
 }

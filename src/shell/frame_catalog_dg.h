@@ -152,6 +152,9 @@ class TFrameCatalogDG : public QWidget {
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
   void GridResized();
   void GridScrolled();
+  // Decodes, a few at a time while the program is idle, the pictures of the rows next to the
+  // screen, so that scrolling paints from ready pixmaps.
+  void PrefetchPixmaps();
 
   TCustomFolder* folder_ = nullptr;
   TOstraSortList shown_;
@@ -197,6 +200,7 @@ class TFrameCatalogDG : public QWidget {
   QProgressBar* progress_ = nullptr;
   QTimer updateTimer_;
   QTimer sizeTimer_;
+  QTimer prefetchTimer_;
 };
 
 }  // namespace plb::shell

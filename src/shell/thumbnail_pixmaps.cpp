@@ -14,6 +14,11 @@ void TThumbnailPixmaps::SetCache(TCatalogImageCacheMaster* cache) {
   Clear();
 }
 
+bool TThumbnailPixmaps::Has(TCatalogItem* item, int sizeClass, const QSize& box) const {
+  const Kept* kept = entries_.object(item);
+  return kept && kept->sizeClass == sizeClass && kept->box == box;
+}
+
 const TThumbnailPixmaps::Entry& TThumbnailPixmaps::Lookup(TCatalogItem* item, int sizeClass, const QSize& box) {
   if (Kept* kept = entries_.object(item); kept && kept->sizeClass == sizeClass && kept->box == box) return *kept;
   if (!cache_ || !item) return none_;

@@ -25,6 +25,8 @@ class TThumbnailPixmaps {
   void SetCache(TCatalogImageCacheMaster* cache);
   // The item's thumbnail placed in a box of the given size; read from the cache once and kept.
   const Entry& Lookup(TCatalogItem* item, int sizeClass, const QSize& box);
+  // Whether a lookup would answer without reading the cache.
+  bool Has(TCatalogItem* item, int sizeClass, const QSize& box) const;
   void Drop(TCatalogItem* item) { entries_.remove(item); }
   void Clear() { entries_.clear(); }
 
