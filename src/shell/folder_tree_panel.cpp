@@ -54,8 +54,8 @@ QString TFolderTreePanel::NodeText(TCustomFolder* node) {
 
 std::vector<TCustomFolder*> TFolderTreePanel::ChildrenOf(TCustomFolder* node) {
   std::vector<TCustomFolder*> children;
+  // Only the living children: the other children of folders and albums are the retired ones.
   node->GetChildFolders(children);
-  node->GetOtherChildren(children);
   return children;
 }
 
