@@ -16,6 +16,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "engine/catalog_item.h"
 #include "engine/catalog_updater.h"
@@ -26,6 +27,7 @@
 #include "host/log_file.h"
 #include "images/cache_image_maker.h"
 #include "images/catalog_image_cache_master.h"
+#include "shell/band_buttons.h"
 #include "shell/catalog_cell_painter.h"
 #include "shell/qt_start_ui.h"
 #include "shell/thumbnail_request_window.h"
@@ -75,6 +77,7 @@ TCatalogGridView::TCatalogGridView(TFrameCatalogDG& frame) : QAbstractScrollArea
   setFocusPolicy(Qt::StrongFocus);
   viewport()->setAutoFillBackground(false);
   viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+  viewport()->setMouseTracking(true);  // the hot look of the band buttons
 }
 
 void TCatalogGridView::paintEvent(QPaintEvent* event) {
@@ -103,6 +106,10 @@ void TCatalogGridView::mouseReleaseEvent(QMouseEvent* event) {
 
 void TCatalogGridView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) frame_.GridDoubleClick(event->pos());
+}
+
+void TCatalogGridView::mouseMoveEvent(QMouseEvent* event) {
+  frame_.GridMove(event->pos());
 }
 
 void TCatalogGridView::keyPressEvent(QKeyEvent* event) {
@@ -302,6 +309,8 @@ void TFrameCatalogDG::LayOut() {
   input.groupByDay = groupByDay_;
   input.folderHeader = folderHeader_;
   layout_.Build(shownItems_, shownDays_, input);
+  headerWidths_.assign(static_cast<size_t>(layout_.Rows()), -1);
+  hotRow_ = pressedRow_ = -1;
 
   QScrollBar* bar = grid_->verticalScrollBar();
   const int64_t maximum = std::max<int64_t>(0, layout_.TotalHeight() - viewport->height());
@@ -476,10 +485,17 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
     const int rowTop = static_cast<int>(layout_.RowTop(row) - scroll);
     if (layout_.HeaderRow(row)) {
       const QRect band(0, rowTop, layout_.ColumnLeft(columns), kHeaderBandHeight);
-      const QString label = groupByDay_ ? DayBandLabel(layout_.RowDay(row))
-                            : folder_   ? FolderDisplayName(*folder_)
-                                        : QString();
-      PaintHeaderBand(p, band, label, folderClass);
+      const QString label = HeaderLabel(row);
+      const int width = PaintHeaderBand(p, band, label, folderClass);
+      headerWidths_[static_cast<size_t>(row)] = width;
+      if (BandButtonsShown()) {
+        for (int button : {bbSlide, bbAlbum}) {
+          const int look = row == pressedRow_ && button == pressedButton_ ? blPressed
+                           : row == hotRow_ && button == hotButton_       ? blHot
+                                                                          : blNormal;
+          PaintBandButton(p, BandButtonRect(band, width, button), button, look);
+        }
+      }
     }
     for (int column = 0; column < columns; ++column) {
       const int index = row * columns + column;
@@ -626,6 +642,13 @@ bool TFrameCatalogDG::SelectByKind(int kind) {
 }
 
 void TFrameCatalogDG::GridPress(const QPoint& pos, Qt::KeyboardModifiers modifiers) {
+  int row = -1, button = -1;
+  if (BandButtonAt(pos, row, button)) {
+    pressedRow_ = row;
+    pressedButton_ = button;
+    grid_->viewport()->update();
+    return;
+  }
   const int index = layout_.CellAt(pos.x(), ScrollY() + pos.y());
   TCatalogItem* before = CurrentItem();
   const bool changed = selection_.Press(layout_.Cells(), index, modifiers & Qt::ControlModifier,
@@ -636,6 +659,14 @@ void TFrameCatalogDG::GridPress(const QPoint& pos, Qt::KeyboardModifiers modifie
 }
 
 void TFrameCatalogDG::GridRelease(const QPoint& pos) {
+  if (pressedRow_ >= 0) {
+    int row = -1, button = -1;
+    const int pressedRow = std::exchange(pressedRow_, -1);
+    const int pressedButton = std::exchange(pressedButton_, -1);
+    grid_->viewport()->update();
+    if (BandButtonAt(pos, row, button) && row == pressedRow && button == pressedButton) RangeForBand(row, button);
+    return;
+  }
   const int index = layout_.CellAt(pos.x(), ScrollY() + pos.y());
   if (pressOnSelected_ && pressedItem_ && layout_.CellItem(index) == pressedItem_ && selection_.Selected().size() > 1) {
     selection_.Release(pressedItem_);
@@ -643,6 +674,70 @@ void TFrameCatalogDG::GridRelease(const QPoint& pos) {
   }
   pressOnSelected_ = false;
   pressedItem_ = nullptr;
+}
+
+void TFrameCatalogDG::GridMove(const QPoint& pos) {
+  int row = -1, button = -1;
+  if (!BandButtonAt(pos, row, button)) row = button = -1;
+  if (row == hotRow_ && button == hotButton_) return;
+  hotRow_ = row;
+  hotButton_ = button;
+  grid_->viewport()->update();
+}
+
+QString TFrameCatalogDG::HeaderLabel(int row) const {
+  if (groupByDay_) return DayBandLabel(layout_.RowDay(row));
+  return folder_ ? FolderDisplayName(*folder_) : QString();
+}
+
+QRect TFrameCatalogDG::BandButtonArea(int row, int button) const {
+  if (!BandButtonsShown() || row < 0 || row >= layout_.Rows() || !layout_.HeaderRow(row)) return {};
+  int width = headerWidths_[static_cast<size_t>(row)];
+  if (width < 0) {
+    // Not drawn yet: measured as the band draws it.
+    QFont bold = grid_->viewport()->font();
+    bold.setBold(true);
+    width = QFontMetrics(bold).horizontalAdvance(HeaderLabel(row));
+  }
+  const QRect band(0, static_cast<int>(layout_.RowTop(row) - ScrollY()), layout_.ColumnLeft(layout_.Columns()),
+                   kHeaderBandHeight);
+  return BandButtonRect(band, width, button);
+}
+
+bool TFrameCatalogDG::BandButtonAt(const QPoint& pos, int& row, int& button) const {
+  if (!BandButtonsShown() || shownItems_.empty()) return false;
+  row = layout_.RowAt(ScrollY() + pos.y());
+  for (int b : {bbSlide, bbAlbum}) {
+    if (BandButtonArea(row, b).contains(pos)) {
+      button = b;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<TCatalogItem*> TFrameCatalogDG::BandItems(int row) const {
+  if (!groupByDay_) return shownItems_;
+  std::vector<TCatalogItem*> out;
+  const int columns = layout_.Columns();
+  for (int r = row; r < layout_.Rows() && (r == row || !layout_.HeaderRow(r)); ++r) {
+    for (int c = 0; c < columns; ++c) {
+      if (TCatalogItem* item = layout_.CellItem(r * columns + c)) out.push_back(item);
+    }
+  }
+  return out;
+}
+
+void TFrameCatalogDG::RangeForBand(int row, int button) {
+  if (row < 0 || row >= layout_.Rows() || !layout_.HeaderRow(row) || !folder_) return;
+  const TBandLabel label =
+      BandLabelFor(FolderClassOfKind(folder_->Kind()), groupByDay_, layout_.RowDay(row), FolderDisplayName(*folder_));
+  emit bandButtonPressed(BandItems(row), label.text, label.kind, button);
+}
+
+void TFrameCatalogDG::SetRestricted(bool on) {
+  restricted_ = on;
+  grid_->viewport()->update();
 }
 
 void TFrameCatalogDG::GridDoubleClick(const QPoint& pos) {

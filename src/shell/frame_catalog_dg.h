@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <vector>
 
+#include "engine/catalog_item.h"
 #include "engine/ostra_sort_list.h"
 #include "engine/query_info.h"
 #include "shell/catalog_change_queue.h"
@@ -43,6 +44,7 @@ class TCatalogGridView : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void showEvent(QShowEvent* event) override;
@@ -86,6 +88,15 @@ class TFrameCatalogDG : public QWidget {
   void SetHalfSize(bool on);
   void SetHighlightFavourites(bool on);
   void SetEmptyText(const QString& text);
+  // The main window's restricted mode: no band buttons.
+  void SetRestricted(bool on);
+  bool BandButtonsShown() const { return (folderHeader_ || groupByDay_) && !restricted_; }
+  // The photos of the band that starts at a header row, in their order.
+  std::vector<TCatalogItem*> BandItems(int row) const;
+  // Hands the band's photos, its label and the label's kind to the owner (bandButtonPressed).
+  void RangeForBand(int row, int button);
+  // Where a band's button is drawn, in viewport coordinates (empty before the band was drawn).
+  QRect BandButtonArea(int row, int button) const;
   QString EmptyText() const;
 
   // Makes the item current, scrolls it into view and selects it alone (a range with shift).
@@ -128,6 +139,9 @@ class TFrameCatalogDG : public QWidget {
   void selectionChanged();
   void countChanged(plb::TCustomFolder* folder, int count);
   void currentItemChanged(plb::TCatalogItem* item);
+  // labelKind: 1 a date, 2 a folder name, 3 an album's display name, 4 another node's name;
+  // button: 0 slide, 1 album.
+  void bandButtonPressed(const std::vector<plb::TCatalogItem*>& items, const QString& label, int labelKind, int button);
 
  private:
   friend class TCatalogGridView;
@@ -149,6 +163,10 @@ class TFrameCatalogDG : public QWidget {
   void GridPress(const QPoint& pos, Qt::KeyboardModifiers modifiers);
   void GridRelease(const QPoint& pos);
   void GridDoubleClick(const QPoint& pos);
+  void GridMove(const QPoint& pos);
+  QString HeaderLabel(int row) const;
+  // The band button under a viewport point: row and button, or false.
+  bool BandButtonAt(const QPoint& pos, int& row, int& button) const;
   bool GridKey(int key, Qt::KeyboardModifiers modifiers);
   void GridResized();
   void GridScrolled();
@@ -172,6 +190,10 @@ class TFrameCatalogDG : public QWidget {
   bool groupByDay_ = false;
   bool folderHeader_ = false;
   bool highlightFavourites_ = false;
+  bool restricted_ = false;
+  std::vector<int> headerWidths_;  // per row: the drawn label's width, -1 before it was drawn
+  int hotRow_ = -1, hotButton_ = -1;
+  int pressedRow_ = -1, pressedButton_ = -1;
   bool sizeChanging_ = false;
   uint8_t sortKey_ = skFileName;
   bool ascending_ = true;

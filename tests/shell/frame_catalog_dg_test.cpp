@@ -91,13 +91,16 @@ class FrameCatalogTest : public testing::Test {
     QApplication::sendEvent(frame_->Grid(), &press);
   }
   void Click(TCatalogItem* item, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QPointF at = frame_->ItemRect(item).center();
-    QMouseEvent press(QEvent::MouseButtonPress, at, frame_->Grid()->viewport()->mapToGlobal(at), Qt::LeftButton,
-                      Qt::LeftButton, modifiers);
-    QApplication::sendEvent(frame_->Grid()->viewport(), &press);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, frame_->Grid()->viewport()->mapToGlobal(at), Qt::LeftButton,
-                        Qt::NoButton, modifiers);
-    QApplication::sendEvent(frame_->Grid()->viewport(), &release);
+    ClickAt(frame_->ItemRect(item).center(), modifiers);
+  }
+  void ClickAt(const QPointF& at, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* viewport = frame_->Grid()->viewport();
+    QMouseEvent press(QEvent::MouseButtonPress, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      modifiers);
+    QApplication::sendEvent(viewport, &press);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        modifiers);
+    QApplication::sendEvent(viewport, &release);
   }
 
   std::unique_ptr<QtUiDispatcher> dispatcher_;
@@ -137,6 +140,31 @@ TEST_F(FrameCatalogTest, ShowsTheFolderInSortOrderWithDayBands) {
   EXPECT_TRUE(layout.HeaderRow(0));
   EXPECT_TRUE(layout.HeaderRow(1));
   EXPECT_EQ(layout.RowDay(1), static_cast<int64_t>(dayB));
+
+  // The album button of the second band hands on that day's photos with the date as label.
+  frame_->Grid()->viewport()->repaint();
+  std::vector<TCatalogItem*> bandItems;
+  QString bandLabel;
+  int bandKind = 0, bandButton = -1;
+  QObject::connect(frame_.get(), &TFrameCatalogDG::bandButtonPressed,
+                   [&](const std::vector<TCatalogItem*>& items, const QString& label, int kind, int button) {
+                     bandItems = items;
+                     bandLabel = label;
+                     bandKind = kind;
+                     bandButton = button;
+                   });
+  const QRect albumButton = frame_->BandButtonArea(1, 1);
+  ASSERT_FALSE(albumButton.isEmpty());
+  TCatalogItem* before = frame_->CurrentItem();
+  ClickAt(albumButton.center());
+  EXPECT_EQ(bandItems, (std::vector<TCatalogItem*>{Item(kPhotos[3]), Item(kPhotos[0])}));
+  EXPECT_EQ(bandLabel, QString("2021-05-04"));
+  EXPECT_EQ(bandKind, 1);
+  EXPECT_EQ(bandButton, 1);
+  EXPECT_EQ(frame_->CurrentItem(), before);  // a band button is no cell
+  frame_->SetRestricted(true);
+  EXPECT_TRUE(frame_->BandButtonArea(1, 1).isEmpty());
+  frame_->SetRestricted(false);
 
   // A rewritten shooting date moves the photo into its new band at the next tick.
   Item(kPhotos[4])->SetShootingDate(dayB + 0.7);
