@@ -27,6 +27,7 @@
 #include "host/log_file.h"
 #include "images/cache_image_maker.h"
 #include "images/catalog_image_cache_master.h"
+#include "images/exif_date_loader.h"
 #include "shell/band_buttons.h"
 #include "shell/catalog_cell_painter.h"
 #include "shell/qt_start_ui.h"
@@ -198,6 +199,7 @@ TFrameCatalogDG::TFrameCatalogDG(QWidget* parent) : QWidget(parent) {
 }
 
 TFrameCatalogDG::~TFrameCatalogDG() {
+  SetDateLoader(nullptr);
   if (listening_) {
     try {
       UnRegisterCatalogUpdateEvent(this, kListenerCode);
@@ -254,9 +256,36 @@ void TFrameCatalogDG::FillShown() {
   shownItems_ = shown_.Items();
 }
 
+void TFrameCatalogDG::SetDateLoader(TExifDateLoaderEx* loader) {
+  if (dateLoader_) {
+    const std::vector<TCatalogItem*> none;
+    dateLoader_->SetItems(&none);
+  }
+  dateLoader_ = loader;
+  HandToDateLoader();
+}
+
+void TFrameCatalogDG::HandToDateLoader() {
+  if (!dateLoader_) return;
+  // Whatever the loader still holds of an earlier list is taken back first.
+  const std::vector<TCatalogItem*> none;
+  dateLoader_->SetItems(&none);
+  if (!shownItems_.empty()) dateLoader_->SetItems(&shownItems_);
+}
+
+void TFrameCatalogDG::DatesLoaded() {
+  TCatalogItem* current = CurrentItem();
+  shown_.Resort();
+  shownItems_ = shown_.Items();
+  LayOut();
+  SelectItem(current && shown_.Find(current) >= 0 ? current : shownItems_.empty() ? nullptr : shownItems_.front());
+  emit countChanged(folder_, static_cast<int>(shownItems_.size()));
+}
+
 void TFrameCatalogDG::Refill() {
   TCatalogItem* current = CurrentItem();
   FillShown();
+  HandToDateLoader();
   std::unordered_set<TCatalogItem*> gone(selection_.Selected().begin(), selection_.Selected().end());
   if (current) gone.insert(current);
   for (TCatalogItem* item : shownItems_) gone.erase(item);

@@ -25,6 +25,7 @@ class TCacheImageMaker;
 class TCatalogImageCacheMaster;
 class TCatalogItem;
 class TCustomFolder;
+class TExifDateLoaderEx;
 }  // namespace plb
 
 namespace plb::shell {
@@ -68,6 +69,10 @@ class TFrameCatalogDG : public QWidget {
     lastRequestList_.clear();
   }
   void SetImageCache(TCatalogImageCacheMaster* cache);
+  // Not owned: the loader that completes the shown items' shooting dates (null: none). The owner
+  // calls DatesLoaded when a pass of it changed items.
+  void SetDateLoader(TExifDateLoaderEx* loader);
+  void DatesLoaded();
   // Registers the view's listener on the catalog-update bus (synchronised); false without a bus.
   bool ConnectCatalogUpdates();
 
@@ -149,6 +154,7 @@ class TFrameCatalogDG : public QWidget {
   void RecomputeGeometry();
   void LayOut();
   void FillShown();
+  void HandToDateLoader();
   void ScrollToItem(TCatalogItem* item);
   void RequestThumbnails(bool force);
   void SizeTimerFired();
@@ -202,6 +208,7 @@ class TFrameCatalogDG : public QWidget {
   QString emptyText_;
 
   TCacheImageMaker* maker_ = nullptr;
+  TExifDateLoaderEx* dateLoader_ = nullptr;
   TCatalogImageCacheMaster* cache_ = nullptr;
   TThumbnailPixmaps pixmaps_;
   bool listening_ = false;

@@ -13,6 +13,7 @@
 #include "host/log_file.h"
 #include "images/cache_image_maker.h"
 #include "images/engine_image_cache.h"
+#include "images/exif_date_loader.h"
 #include "shell/first_start_steps.h"
 #include "shell/folder_tree_panel.h"
 #include "shell/frame_catalog_dg.h"
@@ -42,6 +43,12 @@ TLibrarySession::TLibrarySession(TOstraEngine& engine, TLibraryPage& page) : eng
     sources.maker = maker_.get();
   }
   page.Attach(sources);
+  dateLoader_ = std::make_unique<TExifDateLoaderEx>();
+  TFrameCatalogDG* grid = page.Catalog();
+  dateLoader_->SetOnComplete([grid](TExifDateLoaderEx*, bool changed) {
+    if (changed) grid->DatesLoaded();
+  });
+  if (dateLoader_->Start()) grid->SetDateLoader(dateLoader_.get());
   page.Catalog()->SetThumbnailSize(size);
   page.Catalog()->SetGroupByDay(true);
   page.Catalog()->SetSortOrder(skShootingDate, true);
@@ -106,6 +113,8 @@ void TLibrarySession::Stop() {
     }
   }
   engine_.Config().SetThumbnailSize2(static_cast<uint16_t>(page_.Catalog()->ThumbnailSize()));
+  page_.Catalog()->SetDateLoader(nullptr);
+  if (dateLoader_) dateLoader_->Stop();
   page_.Detach();
   if (maker_) maker_->Stop();
 }

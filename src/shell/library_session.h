@@ -7,6 +7,7 @@
 
 namespace plb {
 class TCacheImageMaker;
+class TExifDateLoaderEx;
 class TOstraEngine;
 }  // namespace plb
 
@@ -36,6 +37,7 @@ class TLibrarySession : public QObject {
   TOstraEngine& engine_;
   TLibraryPage& page_;
   std::unique_ptr<TCacheImageMaker> maker_;
+  std::unique_ptr<TExifDateLoaderEx> dateLoader_;
   bool updaterStarted_ = false;
   bool stopped_ = false;
   bool catalogDirty_ = false;

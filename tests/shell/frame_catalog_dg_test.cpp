@@ -22,6 +22,7 @@
 #include "host/date_time.h"
 #include "images/cache_image_maker.h"
 #include "images/catalog_image_cache_master.h"
+#include "images/exif_date_loader.h"
 #include "platform/ui_dispatcher.h"
 #include "qt_test_app.h"
 #include "shell/qt_ui_dispatcher.h"
@@ -177,6 +178,30 @@ TEST_F(FrameCatalogTest, ShowsTheFolderInSortOrderWithDayBands) {
   frame_->ShowFolder(nullptr);
   EXPECT_EQ(frame_->EmptyText(), QString::fromUtf8("（表示できる写真はありません。）"));
   EXPECT_EQ(frame_->StatusText(), QString::fromUtf8("0 枚"));
+}
+
+TEST_F(FrameCatalogTest, TheDateLoaderCompletesDatesAndTheBandsFollow) {
+  TExifDateLoaderEx loader;
+  bool passChanged = false;
+  loader.SetOnComplete([&](TExifDateLoaderEx*, bool changed) {
+    passChanged = changed;
+    if (changed) frame_->DatesLoaded();
+  });
+  ASSERT_TRUE(loader.Start());
+  frame_->show();
+  frame_->SetGroupByDay(true);
+  frame_->SetSortOrder(skShootingDate, true);
+  frame_->ShowFolder(folder_);
+  frame_->SetDateLoader(&loader);
+  EXPECT_EQ(frame_->Layout().Rows(), 1);  // no dates yet: one band
+  ASSERT_TRUE(test::PumpUntil([&] { return passChanged; }, 20000));
+  // Every sample was taken on another day: one band each, in shooting order.
+  EXPECT_EQ(frame_->Layout().Rows(), 5);
+  for (size_t i = 1; i < frame_->ShownItems().size(); ++i) {
+    EXPECT_LT(frame_->ShownItems()[i - 1]->ShootingDate(), frame_->ShownItems()[i]->ShootingDate());
+  }
+  frame_->SetDateLoader(nullptr);
+  loader.Stop();
 }
 
 TEST_F(FrameCatalogTest, ThumbnailsArriveAndAreDrawn) {
