@@ -25,8 +25,8 @@
 namespace plb {
 namespace {
 
-constexpr uint8_t kKindAlbum = 3;
-constexpr uint8_t kKindTag = 4;
+constexpr uint8_t kKindAlbum = 3;        // albums and tags
+constexpr uint8_t kKindSearchAlbum = 4;  // albums of similar-photo searches
 constexpr char kRenameFailed[] = "フォルダ名の変更に失敗しました。";
 
 bool IsFileFolder(const TCustomFolder* node) {
@@ -36,7 +36,7 @@ bool IsFolderOrRoot(const TCustomFolder* node) {
   return node->Kind() == kKindFolder || node->Kind() == kKindRoot;
 }
 bool IsAlbum(const TCustomFolder* node) {
-  return node->Kind() == kKindAlbum || node->Kind() == kKindTag;
+  return node->Kind() == kKindAlbum || node->Kind() == kKindSearchAlbum;
 }
 bool IsChildAlbum(const TCustomFolder* node) {
   return IsAlbum(node) && node->GetParent() != nullptr;
