@@ -143,6 +143,10 @@ void TLibraryPage::CloseViewer() {
   catalog_->Grid()->setFocus();
 }
 
+void TLibraryPage::ShowPanel(int index) {
+  if (index >= 0 && index < panels_->count()) panels_->setCurrentIndex(index);
+}
+
 bool TLibraryPage::ViewerShown() const {
   return views_->currentWidget() == viewer_;
 }

@@ -58,6 +58,8 @@ class TLibraryPage : public QSplitter {
   void OpenViewer(TCatalogItem* item);
   void CloseViewer();
   bool ViewerShown() const;
+  // 0 the folder tree, 1 the calendar, 2 the tags.
+  void ShowPanel(int index);
 
  private:
   void Listen(TFolderUpdateMaster* master, TFolderTreePanel* panel, const char* code);

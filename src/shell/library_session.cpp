@@ -101,6 +101,17 @@ void TLibrarySession::RefreshCatalog() {
   page_.CalendarTree()->ApplyPendingEvents();
 }
 
+void TLibrarySession::Update() {
+  if (stopped_) return;
+  RefreshCatalog();
+  if (!updaterStarted_) return;
+  try {
+    RequestUpdate();
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.RequestUpdate", e);
+  }
+}
+
 void TLibrarySession::Stop() {
   if (stopped_) return;
   stopped_ = true;

@@ -23,6 +23,8 @@ class TLibrarySession : public QObject {
 
   // The first idle turn's work: first-start steps, the start folder, the updater.
   void Start();
+  // "更新": the grid and the panels list the catalog again and the updater makes a pass.
+  void Update();
   // Stops the updater and the thumbnail maker and detaches the page; runs once.
   void Stop();
 

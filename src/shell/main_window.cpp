@@ -1,10 +1,14 @@
 #include "shell/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 
 #include "host/log_file.h"
+#include "shell/frame_catalog_dg.h"
 #include "shell/library_page.h"
 
 namespace plb::shell {
@@ -20,8 +24,51 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent) : QMainWindo
   setWindowTitle(title);
   library_ = new TLibraryPage(this);
   setCentralWidget(library_);
+  CreateActions();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
+}
+
+void TPlumoraMain2::CreateActions() {
+  auto add = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& key, auto slot) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    if (!key.isEmpty()) action->setShortcut(key);
+    connect(action, &QAction::triggered, this, slot);
+    menu->addAction(action);
+    addAction(action);
+    return action;
+  };
+  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
+  add(file, "AcFileClose", QStringLiteral("閉じる"), QKeySequence(), [this] { close(); });
+  QMenu* view = menuBar()->addMenu(QStringLiteral("表示"));
+  add(view, "AcShowFolder", QStringLiteral("フォルダを表示"), QKeySequence(Qt::Key_F3),
+      [this] { library_->ShowPanel(0); });
+  add(view, "AcShowCalendar", QStringLiteral("カレンダーを表示"), QKeySequence(Qt::Key_F4),
+      [this] { library_->ShowPanel(1); });
+  add(view, "AcShowAlbum", QStringLiteral("タグを表示"), QKeySequence(), [this] { library_->ShowPanel(2); });
+  view->addSeparator();
+  // F6 moves to whichever of the two is not shown.
+  add(view, "AcShowViewer", QStringLiteral("写真の拡大表示"), QKeySequence(Qt::Key_F6), [this] {
+    if (library_->ViewerShown()) {
+      library_->CloseViewer();
+    } else {
+      library_->OpenViewer(library_->Catalog()->CurrentItem());
+    }
+  });
+  add(view, "AcShowMain", QStringLiteral("写真一覧に戻る"), QKeySequence(), [this] { library_->CloseViewer(); });
+  view->addSeparator();
+  const struct {
+    const char* name;
+    int size;
+  } sizes[] = {{"AcCsSmall2", 80}, {"AcCsSmall", 160}, {"AcCsMiddle", 240}, {"AcCsLarge", 360}, {"AcCsLarge2", 480}};
+  for (const auto& s : sizes) {
+    const int size = s.size;
+    add(view, s.name, QStringLiteral("%1 x %1").arg(size), QKeySequence(),
+        [this, size] { library_->Catalog()->SetThumbnailSize(size); });
+  }
+  view->addSeparator();
+  add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] { emit updateRequested(); });
 }
 
 void TPlumoraMain2::ApplyMinimumSize() {

@@ -30,6 +30,8 @@ class TPlumoraMain2 : public QMainWindow {
 
  signals:
   void commandQueued(const QString& text);
+  // "更新" on the library page: list the catalog again and ask the updater for a pass.
+  void updateRequested();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -37,6 +39,7 @@ class TPlumoraMain2 : public QMainWindow {
 
  private:
   void ApplyMinimumSize();
+  void CreateActions();
 
   TLibraryPage* library_ = nullptr;
   std::deque<std::string> command_queue_;

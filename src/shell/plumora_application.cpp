@@ -61,6 +61,7 @@ void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
     library = std::make_unique<TLibrarySession>(engine, *window.Library());
     // The first idle turn: the first start's folders, the start folder and the updater.
     QTimer::singleShot(0, library.get(), &TLibrarySession::Start);
+    QObject::connect(&window, &TPlumoraMain2::updateRequested, library.get(), &TLibrarySession::Update);
   }
   UnixSignalWatcher signal_watcher;
   QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });

@@ -4,6 +4,7 @@
 // saved as a PNG in the build tree for people to look at.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDir>
 #include <QScrollBar>
 #include <filesystem>
@@ -102,6 +103,24 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     EXPECT_EQ(window.Library()->Viewer()->Item(), first);
     window.Library()->CloseViewer();
     EXPECT_FALSE(window.Library()->ViewerShown());
+
+    // The window's actions: F6 goes to the viewer and back, the size actions set the grid's size.
+    auto action = [&window](const char* name) {
+      QAction* a = window.findChild<QAction*>(name);
+      EXPECT_NE(a, nullptr) << name;
+      return a;
+    };
+    action("AcShowViewer")->trigger();
+    EXPECT_TRUE(window.Library()->ViewerShown());
+    EXPECT_EQ(action("AcShowViewer")->shortcut(), QKeySequence(Qt::Key_F6));
+    action("AcShowViewer")->trigger();
+    EXPECT_FALSE(window.Library()->ViewerShown());
+    action("AcCsMiddle")->trigger();
+    EXPECT_EQ(grid->ThumbnailSize(), 240);
+    bool updateAsked = false;
+    QObject::connect(&window, &TPlumoraMain2::updateRequested, [&updateAsked] { updateAsked = true; });
+    action("AcShowUpdate")->trigger();
+    EXPECT_TRUE(updateAsked);
     session.Stop();
     window.close();
   }
