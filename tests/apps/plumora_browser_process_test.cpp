@@ -15,6 +15,7 @@
 #include "platform/instance_lock.h"
 #include "platform/private_temp.h"
 #include "platform/settings_store.h"
+#include "support/run_command.h"
 #include "support/test_env.h"
 
 extern char** environ;
@@ -172,6 +173,38 @@ TEST_F(BrowserProcessTest, DamagedSettingsFileIsKeptAsideAndTheProgramStartsWith
   EXPECT_NE(log.find(settings), std::string::npos) << log;
   auto store = SettingsStore::ForHive(Hive::kCurrentUser);
   EXPECT_TRUE(store->Read(TPlumoraConfigItem::ClassSettingsKey(), "CacheMaxSizeMB").has_value());
+}
+
+TEST_F(BrowserProcessTest, ADamagedAlbumFileIsLoggedKeptAsideAndTheCatalogStillComesUp) {
+  const std::string pics = test::TestRoot() + "/pics";
+  fs::create_directories(pics);
+  std::ofstream(pics + "/a.jpg") << "not a picture";
+  const std::string plb = test::BinaryDir() + "/bin/plb ";
+  ASSERT_EQ(test::RunCommand(plb + "add " + pics + " >/dev/null 2>&1").status, 0);
+  ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/a.jpg >/dev/null 2>&1").status, 0);
+  const std::string data = TPlumoraConfigItem().DataFolder();
+  const std::string albums = data + "/OstraGroup.qdb";
+  std::string damaged = ReadAll(albums);
+  damaged[0] = 'X';
+  std::ofstream(albums, std::ios::binary | std::ios::trunc) << damaged;
+
+  const pid_t first = Start({});
+  ASSERT_TRUE(WaitForWindow());
+  ASSERT_EQ(RequestClose(4), platform::HandOffStatus::kAnswered);
+  EXPECT_EQ(WaitExit(first), 0);
+
+  std::string log;
+  for (const std::string& file : LogFiles()) {
+    if (fs::path(file).filename() != "plb.log") log = ReadAll(file);
+  }
+  EXPECT_NE(log.find("OstraAlbums:データファイルのマーカが異常です。"), std::string::npos) << log;
+  bool keptAside = false;
+  for (const auto& e : fs::directory_iterator(data)) {
+    if (e.path().filename().string().rfind("OstraGroup.qdb.damaged-", 0) == 0) keptAside = ReadAll(e.path()) == damaged;
+  }
+  EXPECT_TRUE(keptAside);
+  EXPECT_EQ(ReadAll(data + "/OstraGroup.bak").substr(0, 7), "OSTRADF") << "the last good copy stays";
+  EXPECT_NE(test::RunCommand(plb + "calendar --json 2>/dev/null").out, "") << "the trees were read and saved";
 }
 
 }  // namespace
