@@ -149,5 +149,38 @@ TEST_F(AtomicFile, AShortWriteRemovesTheTemporaryFile) {
   EXPECT_EQ(NamesIn(folder_), std::vector<std::string>{"data.bin"});
 }
 
+TEST_F(AtomicFile, AStagedWriterReplacesTheFileOnlyAtCommit) {
+  WriteRaw(target_, "old");
+  {
+    AtomicFileWriter writer(target_, target_ + ".new");
+    writer.Write("xxx new");
+    writer.WriteAt(0, "the");
+    writer.Finish();
+    EXPECT_EQ(ReadAll(target_), "old");
+    EXPECT_EQ(ReadAll(target_ + ".new"), "the new") << "a finished staged file waits on disk";
+    writer.Commit();
+  }
+  EXPECT_EQ(ReadAll(target_), "the new");
+  {
+    AtomicFileWriter abandoned(target_);
+    abandoned.Write("never");
+  }
+  EXPECT_EQ(ReadAll(target_), "the new");
+  EXPECT_EQ(NamesIn(folder_), std::vector<std::string>{"data.bin"}) << "an abandoned writer leaves nothing";
+}
+
+TEST_F(AtomicFile, OnlyTemporaryFilesOfEndedProcessesAreSweptAway) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string mine = ".data.bin.tmp-" + std::to_string(getpid()) + "-0-1";
+  const std::string dead = ".data.bin.tmp-" + std::to_string(ended) + "-0-1";
+  for (const std::string& name : {mine, dead, std::string("data.bin"), std::string("notes.tmp-1")}) {
+    WriteRaw(folder_ + "/" + name, "x");
+  }
+  RemoveAbandonedTemporaryFiles(folder_);
+  EXPECT_EQ(NamesIn(folder_), (std::vector<std::string>{mine, "data.bin", "notes.tmp-1"}));
+}
+
 }  // namespace
 }  // namespace plb
