@@ -132,11 +132,12 @@ void CopyAlbumDetails(TAlbum* source, TAlbum* copy) {
   for (size_t i = 0; i < from.size() && i < to.size(); ++i) CopyAlbumDetails(from[i], to[i]);
 }
 
-// The item of a fresh scan that is the same file as item: same name, file date and size.
-TCatalogItem* MatchingItem(TFolder* folder, const TCatalogItem* item) {
+// The item of a fresh scan that is the same file as item: the same name and, when sameContents is
+// asked for, the same file date and size.
+TCatalogItem* MatchingItem(TFolder* folder, const TCatalogItem* item, bool sameContents) {
   TCatalogItem* match = folder->FindItem(item->FileName());
   if (!match || match == item) return nullptr;
-  if (match->FileDate() != item->FileDate() || match->FileSize() != item->FileSize()) return nullptr;
+  if (sameContents && (match->FileDate() != item->FileDate() || match->FileSize() != item->FileSize())) return nullptr;
   return match;
 }
 
@@ -350,7 +351,7 @@ void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target) {
     table.Build(kCatalogKinds);
     copy->SearchFiles(&table, nullptr);
     for (TCatalogItem* item : items) {
-      if (TCatalogItem* match = MatchingItem(copy, item)) match->CopyAttributes(*item);
+      if (TCatalogItem* match = MatchingItem(copy, item, true)) match->CopyAttributes(*item);
     }
     copy->NotifyContentsChanged();
   }
@@ -370,7 +371,9 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
     moved->SearchFiles(&table, nullptr);
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
       if (!(*it)->Unavailable()) continue;
-      if (TCatalogItem* fresh = MatchingItem(moved, *it)) MoveItemObject(source, moved, *it, fresh);
+      // The moved folder was made by this move, so a file of the item's name is the item's file,
+      // also when it changed since the catalog last looked (its tags and albums must not stay behind).
+      if (TCatalogItem* fresh = MatchingItem(moved, *it, false)) MoveItemObject(source, moved, *it, fresh);
     }
     moved->NotifyContentsChanged();
   }

@@ -245,6 +245,7 @@ TEST_P(FolderMove, MovedPhotosAreTheSameItemsWithEverythingTheyHad) {
   trip->SetPinned(true);
   trip->SetCalendarMode(1);
   history_.Push(trip);
+  Touch(vol_ + "/trip/day2/b.jpg", "changed since the last scan");
 
   TCustomFolder* moved = OstraEngineMoveFolder(model_, trip, target);
   ASSERT_NE(moved, nullptr);
