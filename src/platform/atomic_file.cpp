@@ -110,7 +110,7 @@ void RemoveAbandonedTemporaryFiles(const std::string& folder) {
     const size_t mark = name.find(".tmp-");
     if (name.empty() || name[0] != '.' || mark == std::string::npos) continue;
     const pid_t pid = static_cast<pid_t>(std::strtol(name.c_str() + mark + 5, nullptr, 10));
-    if (pid <= 0 || (kill(pid, 0) != 0 && errno == ESRCH)) unlink(it->path().c_str());
+    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) unlink(it->path().c_str());
   }
 }
 

@@ -175,11 +175,12 @@ TEST_F(AtomicFile, OnlyTemporaryFilesOfEndedProcessesAreSweptAway) {
   waitpid(ended, nullptr, 0);
   const std::string mine = ".data.bin.tmp-" + std::to_string(getpid()) + "-0-1";
   const std::string dead = ".data.bin.tmp-" + std::to_string(ended) + "-0-1";
-  for (const std::string& name : {mine, dead, std::string("data.bin"), std::string("notes.tmp-1")}) {
+  const std::string odd = ".notes.tmp-x";  // not a name the writer makes
+  for (const std::string& name : {mine, dead, odd, std::string("data.bin"), std::string("notes.tmp-1")}) {
     WriteRaw(folder_ + "/" + name, "x");
   }
   RemoveAbandonedTemporaryFiles(folder_);
-  EXPECT_EQ(NamesIn(folder_), (std::vector<std::string>{mine, "data.bin", "notes.tmp-1"}));
+  EXPECT_EQ(NamesIn(folder_), (std::vector<std::string>{mine, odd, "data.bin", "notes.tmp-1"}));
 }
 
 }  // namespace
