@@ -300,6 +300,7 @@ void TFrameCatalogDG::SetSortOrder(uint8_t key, bool ascending) {
   sortKey_ = key;
   ascending_ = ascending;
   Refill();
+  emit sortOrderChanged(key, ascending);
 }
 
 void TFrameCatalogDG::SetQuery(const TQueryInfoRecord& query, bool on) {
@@ -413,6 +414,7 @@ void TFrameCatalogDG::SetGroupByDay(bool on) {
   if (on == groupByDay_) return;
   groupByDay_ = on;
   Refill();
+  emit groupingChanged(on);
 }
 
 void TFrameCatalogDG::SetFolderHeader(bool on) {

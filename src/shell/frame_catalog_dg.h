@@ -83,6 +83,9 @@ class TFrameCatalogDG : public QWidget {
   // Filters and sorts the current folder's items again, then lays out.
   void Refill();
   void SetSortOrder(uint8_t key, bool ascending);
+  uint8_t SortKey() const { return sortKey_; }
+  bool Ascending() const { return ascending_; }
+  bool GroupByDay() const { return groupByDay_; }
   void SetQuery(const TQueryInfoRecord& query, bool on);
 
   void SetThumbnailSize(int size);
@@ -144,6 +147,8 @@ class TFrameCatalogDG : public QWidget {
   void selectionChanged();
   void countChanged(plb::TCustomFolder* folder, int count);
   void currentItemChanged(plb::TCatalogItem* item);
+  void groupingChanged(bool on);
+  void sortOrderChanged(int key, bool ascending);
   // labelKind: 1 a date, 2 a folder name, 3 an album's display name, 4 another node's name;
   // button: 0 slide, 1 album.
   void bandButtonPressed(const std::vector<plb::TCatalogItem*>& items, const QString& label, int labelKind, int button);

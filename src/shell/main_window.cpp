@@ -1,6 +1,7 @@
 #include "shell/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenu>
@@ -67,6 +68,36 @@ void TPlumoraMain2::CreateActions() {
     add(view, s.name, QStringLiteral("%1 x %1").arg(size), QKeySequence(),
         [this, size] { library_->Catalog()->SetThumbnailSize(size); });
   }
+  view->addSeparator();
+  QAction* grouping = add(view, "AcShowGroupByDate", QStringLiteral("撮影日ごとに表示"), QKeySequence(),
+                          [this](bool on) { library_->Catalog()->SetGroupByDay(on); });
+  grouping->setCheckable(true);
+  connect(library_->Catalog(), &TFrameCatalogDG::groupingChanged, grouping, &QAction::setChecked);
+  QActionGroup* sort = new QActionGroup(this);
+  QAction* byName = add(view, "AcSortName", QStringLiteral("ファイル名"), QKeySequence(),
+                        [this] { library_->Catalog()->SetSortOrder(skFileName, library_->Catalog()->Ascending()); });
+  QAction* byDate = add(view, "AcSortExifDate", QStringLiteral("撮影日時"), QKeySequence(), [this] {
+    library_->Catalog()->SetSortOrder(skShootingDate, library_->Catalog()->Ascending());
+  });
+  view->addSeparator();
+  QAction* up = add(view, "AcSortUp", QStringLiteral("昇順で整列"), QKeySequence(),
+                    [this] { library_->Catalog()->SetSortOrder(library_->Catalog()->SortKey(), true); });
+  QAction* down = add(view, "AcSortDown", QStringLiteral("降順で整列"), QKeySequence(),
+                      [this] { library_->Catalog()->SetSortOrder(library_->Catalog()->SortKey(), false); });
+  QActionGroup* direction = new QActionGroup(this);
+  for (QAction* a : {byName, byDate}) {
+    a->setCheckable(true);
+    sort->addAction(a);
+  }
+  for (QAction* a : {up, down}) {
+    a->setCheckable(true);
+    direction->addAction(a);
+  }
+  connect(library_->Catalog(), &TFrameCatalogDG::sortOrderChanged, this,
+          [byName, byDate, up, down](int key, bool ascending) {
+            (key == skFileName ? byName : byDate)->setChecked(true);
+            (ascending ? up : down)->setChecked(true);
+          });
   view->addSeparator();
   add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] { emit updateRequested(); });
 }

@@ -47,4 +47,12 @@ inline int DistinctColours(const QImage& image, const QRect& area) {
   return static_cast<int>(colours.size());
 }
 
+// A thumbnail box shows a picture, not the placeholder sheet of its file kind: many colours, or
+// (for a flat picture) a centre that is neither the sheet nor the cell's white.
+inline bool ShowsPicture(const QImage& image, const QRect& box) {
+  if (DistinctColours(image, box.adjusted(12, 12, -12, -12)) > 30) return true;
+  const QRgb centre = image.pixel(box.center()) & 0xFFFFFF;
+  return centre != 0xF4F4F4 && centre != 0xFFFFFF && DistinctColours(image, box.adjusted(12, 12, -12, -12)) < 4;
+}
+
 }  // namespace plb::test
