@@ -123,7 +123,8 @@ TFolder* RequireCatalogFolder(EngineSession& session, const std::string& path) {
   TFolder* folder = CatalogFolderOf(session.Folders(), path);
   if (!folder) {
     std::error_code ec;
-    if (!std::filesystem::is_directory(path, ec)) throw Error(path + ": no such folder");
+    if (!std::filesystem::exists(path, ec)) throw Error(path + ": no such folder");
+    if (!std::filesystem::is_directory(path, ec)) throw Error(path + ": not a folder");
     throw Error(path + ": not on a volume the catalog knows");
   }
   return folder;

@@ -73,6 +73,7 @@ TEST(CalendarCommand, RegisteredPhotosGoUnderTheirShootingOrFileDay) {
 TEST(CalendarCommand, BadArgumentsAndFoldersAreRefused) {
   const std::string folder = test::TestRoot() + "/there";
   fs::create_directories(folder);
+  std::ofstream(folder + "/photo.jpg") << "not a picture";
   struct Case {
     std::string args;
     int status;
@@ -84,6 +85,8 @@ TEST(CalendarCommand, BadArgumentsAndFoldersAreRefused) {
       {"add " + test::TestRoot() + "/missing", 1, "no such folder"},
       {"remove " + folder, 1, "not a registered folder"},
       {"remove", 2, "no folder given"},
+      // The folder is registered, the file is refused.
+      {"add " + folder + " " + folder + "/photo.jpg", 1, "photo.jpg: not a folder"},
   };
   for (const Case& c : cases) {
     const test::CommandRun run = test::RunPlb(c.args);
