@@ -31,13 +31,11 @@ class Link : public ICalendarLink {
   }
 };
 
+// Installed again with every new master: a link that somebody replaced meanwhile would otherwise
+// leave the new calendar deaf to every date change.
 void InstallLink() {
-  static Link* link = [] {
-    auto* l = new Link;
-    SetCalendarLink(l);
-    return l;
-  }();
-  (void)link;
+  static Link* link = new Link;
+  SetCalendarLink(link);
 }
 
 }  // namespace
