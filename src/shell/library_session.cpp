@@ -18,6 +18,7 @@
 #include "shell/folder_tree_panel.h"
 #include "shell/frame_catalog_dg.h"
 #include "shell/library_page.h"
+#include "shell/main_window.h"
 
 namespace plb::shell {
 namespace {
@@ -27,7 +28,10 @@ constexpr int kRefreshDelay = 1000;
 
 }  // namespace
 
-TLibrarySession::TLibrarySession(TOstraEngine& engine, TLibraryPage& page) : engine_(engine), page_(page) {
+TLibrarySession::TLibrarySession(TOstraEngine& engine, TPlumoraMain2& window)
+    : engine_(engine), page_(*window.Library()) {
+  TLibraryPage& page = page_;
+  connect(&window, &TPlumoraMain2::updateRequested, this, &TLibrarySession::Update);
   TLibrarySources sources;
   sources.folders = engine.Folders();
   sources.calendar = engine.Calendar();
@@ -69,6 +73,17 @@ void TLibrarySession::Start() {
     page_.FolderTree()->Reload();
   }
   page_.ShowFolder(engine_.Calendar());
+  if (TThreadMaster* master = engine_.ThreadMaster()) {
+    QPointer<TFrameCatalogDG> grid(page_.Catalog());
+    try {
+      master->StartProgressWatcher("TPlumoraMain2", [grid](bool active, int percent) {
+        if (grid) grid->SetProgress(active, percent);
+      });
+      progressWatcher_ = true;
+    } catch (const std::exception& e) {
+      LogFailure("TPlumoraMain2.StartProgressWatcher", e);
+    }
+  }
   if (!trees) return;
   QPointer<TLibrarySession> self(this);
   try {
@@ -124,6 +139,7 @@ void TLibrarySession::Stop() {
     }
   }
   engine_.Config().SetThumbnailSize2(static_cast<uint16_t>(page_.Catalog()->ThumbnailSize()));
+  if (progressWatcher_) engine_.ThreadMaster()->StopProgressWatcher();
   page_.Catalog()->SetDateLoader(nullptr);
   if (dateLoader_) dateLoader_->Stop();
   page_.Detach();

@@ -14,11 +14,13 @@ class TOstraEngine;
 namespace plb::shell {
 
 class TLibraryPage;
+class TPlumoraMain2;
 
 class TLibrarySession : public QObject {
   Q_OBJECT
  public:
-  TLibrarySession(TOstraEngine& engine, TLibraryPage& page);
+  // Shows the engine's model on the window's library page and takes the window's 更新.
+  TLibrarySession(TOstraEngine& engine, TPlumoraMain2& window);
   ~TLibrarySession() override;
 
   // The first idle turn's work: first-start steps, the start folder, the updater.
@@ -41,6 +43,7 @@ class TLibrarySession : public QObject {
   std::unique_ptr<TCacheImageMaker> maker_;
   std::unique_ptr<TExifDateLoaderEx> dateLoader_;
   bool updaterStarted_ = false;
+  bool progressWatcher_ = false;
   bool stopped_ = false;
   bool catalogDirty_ = false;
 };

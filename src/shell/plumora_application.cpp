@@ -58,10 +58,9 @@ void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
   TPlumoraMain2 window(QString::fromStdString(context.window_title));
   std::unique_ptr<TLibrarySession> library;
   if (engine.Started()) {
-    library = std::make_unique<TLibrarySession>(engine, *window.Library());
+    library = std::make_unique<TLibrarySession>(engine, window);
     // The first idle turn: the first start's folders, the start folder and the updater.
     QTimer::singleShot(0, library.get(), &TLibrarySession::Start);
-    QObject::connect(&window, &TPlumoraMain2::updateRequested, library.get(), &TLibrarySession::Update);
   }
   UnixSignalWatcher signal_watcher;
   QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });

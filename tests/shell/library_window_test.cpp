@@ -11,6 +11,7 @@
 
 #include "engine/calendar.h"
 #include "engine/catalog_item.h"
+#include "engine/file_updater_ex.h"
 #include "engine/folder.h"
 #include "engine/folder_tree_list.h"
 #include "engine/ostra_engine.h"
@@ -62,7 +63,7 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     TPlumoraMain2 window("Plumora Browser");
     window.resize(1100, 760);
     window.show();
-    TLibrarySession session(engine, *window.Library());
+    TLibrarySession session(engine, window);
     session.Start();
     TFrameCatalogDG* grid = window.Library()->Catalog();
     EXPECT_EQ(grid->CurrentFolder(), engine.Calendar());
@@ -108,6 +109,14 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     const QString folderPng = artifacts + "/library_folder.png";
     ASSERT_TRUE(window.grab().save(folderPng));
     EXPECT_TRUE(folderDrawn) << "see " << folderPng.toStdString();
+
+    // A photo copied into the folder arrives with the next updater pass that 更新 asks for.
+    fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Nikon_D70.jpg", home + "/Pictures/0000_new.jpg");
+    window.findChild<QAction*>("AcShowUpdate")->trigger();
+    ASSERT_TRUE(test::PumpUntil([&] { return grid->ShownItems().size() == static_cast<size_t>(photos + 1); }, 20000))
+        << (pictures->FindItem("0000_new.jpg") != nullptr) << " " << pictures->ItemCount() << " "
+        << grid->ShownItems().size() << " " << FileUpdaterRunning();
+    EXPECT_EQ(grid->ShownItems().front()->FileName(), "0000_new.jpg");
 
     // The viewer opens on a photo and steps through the shown items.
     TCatalogItem* first = grid->CurrentItem();
