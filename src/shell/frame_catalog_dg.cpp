@@ -853,22 +853,23 @@ void TFrameCatalogDG::FolderEvent(TCustomFolder* node, uint8_t kind) {
   }
 }
 
-bool TFrameCatalogDG::FolderHoldsItem(TCatalogItem* item) const {
-  if (!folder_) return false;
-  std::vector<TCatalogItem*> items;
-  CollectItems(*folder_, items);
-  return std::find(items.begin(), items.end(), item) != items.end();
-}
-
 void TFrameCatalogDG::ApplyQueuedChanges() {
   updateTimer_.stop();
   std::vector<TGridChange> changes;
   changes.swap(queue_);
   TCatalogItem* current = CurrentItem();
   if (refillPending_) {
-    refillPending_ = false;
-    Refill();
-    SelectItem(current && shown_.Find(current) >= 0 ? current : shownItems_.empty() ? nullptr : shownItems_.front());
+    // A large folder that fills while photos are read is listed again at most once a second.
+    constexpr qint64 kLargeRefillSpacing = 1000;
+    constexpr size_t kLargeFolder = 2000;
+    if (shownItems_.size() > kLargeFolder && lastRefill_.isValid() && lastRefill_.elapsed() < kLargeRefillSpacing) {
+      updateTimer_.start();
+    } else {
+      refillPending_ = false;
+      Refill();
+      lastRefill_.start();
+      SelectItem(current && shown_.Find(current) >= 0 ? current : shownItems_.empty() ? nullptr : shownItems_.front());
+    }
   }
   if (changes.empty()) return;
 
@@ -877,7 +878,17 @@ void TFrameCatalogDG::ApplyQueuedChanges() {
   context.sortKey = sortKey_;
   context.groupByDay = groupByDay_;
   context.albumShown = folder_ && IsAlbumKind(folder_->Kind());
-  context.belongsToFolder = [this](TCatalogItem* item) { return FolderHoldsItem(item); };
+  std::unordered_set<TCatalogItem*> held;
+  bool heldListed = false;
+  context.belongsToFolder = [&](TCatalogItem* item) {
+    if (!heldListed && folder_) {
+      std::vector<TCatalogItem*> items;
+      CollectItems(*folder_, items);
+      held.insert(items.begin(), items.end());
+      heldListed = true;
+    }
+    return held.count(item) != 0;
+  };
   context.shown = [&shownSet](TCatalogItem* item) { return shownSet.count(item) != 0; };
   const TGridChangeOutcome outcome = ApplyGridChanges(changes, context);
 

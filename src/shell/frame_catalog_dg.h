@@ -4,6 +4,7 @@
 // selection, the thumbnails of what is on screen asked of the thumbnail maker, and the changes of
 // single items from the catalog-update bus applied on a 100 ms timer. The view owns no item.
 #include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
 #include <vector>
@@ -166,7 +167,6 @@ class TFrameCatalogDG : public QWidget {
   void UpdateStatus();
   void RedrawItem(TCatalogItem* item);
   void ChangeSelection(bool changed);
-  bool FolderHoldsItem(TCatalogItem* item) const;
   int64_t ScrollY() const;
 
   // The grid's handlers.
@@ -193,6 +193,7 @@ class TFrameCatalogDG : public QWidget {
   TGridSelection selection_;
   std::vector<TGridChange> queue_;
   bool refillPending_ = false;
+  QElapsedTimer lastRefill_;
   TGridGeometry geometry_;
   int thumbnailSize_ = kMinThumbnailSize;
   bool halfSize_ = false;
