@@ -11,7 +11,7 @@ struct MimeDirs {
   std::vector<std::string> config_dirs;  // $XDG_CONFIG_HOME, then $XDG_CONFIG_DIRS
   std::vector<std::string> data_dirs;    // $XDG_DATA_HOME, then $XDG_DATA_DIRS
 
-  // The folders the environment names, with the specification's defaults.
+  // The folders the environment names, with the XDG base-directory defaults.
   static MimeDirs FromEnvironment();
 };
 
