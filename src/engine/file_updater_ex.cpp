@@ -92,38 +92,31 @@ void TFileUpdaterEx::SetEyeFiPhotoFolderSource(TEyeFiPhotoFolderSource source) {
 }
 
 void TFileUpdaterEx::RequestUpdate() {
-  std::lock_guard guard(requestLock_);
   updateRequested_ = true;
 }
 
 void TFileUpdaterEx::CancelUpdate() {
-  std::lock_guard guard(cancelLock_);
   cancelRequested_ = true;
 }
 
 void TFileUpdaterEx::SetIncludeHidden(bool on) {
-  std::lock_guard guard(hiddenLock_);
   includeHidden_ = on;
 }
 
 bool TFileUpdaterEx::UpdateRequested() const {
-  std::lock_guard guard(requestLock_);
   return updateRequested_;
 }
 
 bool TFileUpdaterEx::CancelRequested() const {
-  std::lock_guard guard(cancelLock_);
   return cancelRequested_;
 }
 
 bool TFileUpdaterEx::IncludeHidden() const {
-  std::lock_guard guard(hiddenLock_);
   return includeHidden_;
 }
 
 bool TFileUpdaterEx::TakeUpdateRequest() {
-  std::lock_guard guard(requestLock_);
-  return std::exchange(updateRequested_, false);
+  return updateRequested_.exchange(false);
 }
 
 bool TFileUpdaterEx::Interrupted() const {
@@ -160,7 +153,6 @@ void TFileUpdaterEx::Execute() {
       LogFailure("TFileUpdaterEx.Execute", e);
     }
     if (!Pause()) break;
-    std::lock_guard guard(cancelLock_);
     cancelRequested_ = false;
   }
 }
@@ -395,13 +387,12 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
 }
 
 void TFileUpdaterEx::UpdateFolderItems(TFolder* folder) {
-  std::vector<TCatalogItem*> known;
-  folder->GetItemsOf(kScanKinds, known);
+  const size_t removedBefore = folder->RemovedItems().size();
   std::vector<TCatalogItem*> found;
   folder->SearchFiles(&table_, &found);
   // Files deleted on disk left the calendar and their albums with the scan: changes as well.
-  const auto gone = std::count_if(known.begin(), known.end(), [](TCatalogItem* i) { return i->State() == cisDeleted; });
-  if (gone > 0) CountChange(static_cast<uint32_t>(gone));
+  const size_t removedAfter = folder->RemovedItems().size();
+  if (removedAfter > removedBefore) CountChange(static_cast<uint32_t>(removedAfter - removedBefore));
   if (found.empty() || !CanContinue()) return;
   ProgressStart(static_cast<uint32_t>(found.size()));
   try {
@@ -425,7 +416,10 @@ void TFileUpdaterEx::UpdateFolderItems(TFolder* folder) {
 }
 
 void TFileUpdaterEx::EnsureDate(TCatalogItem* item) {
-  if (item->ItemClass() == 0 && (item->ExifState() == 0 || item->ShootingDate() == 0)) {
+  // One look at the item for the common case of a rescan: nothing to read, the date known.
+  const TCatalogItemBlock block = item->Block();
+  if (block.exifState != 0 && block.shootingDate != 0 && block.dateKnown) return;
+  if (item->ItemClass() == 0 && (block.exifState == 0 || block.shootingDate == 0)) {
     ReadImageInfo(item);
     CountChange();
   }

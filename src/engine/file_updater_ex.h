@@ -144,15 +144,13 @@ class TFileUpdaterEx : public TZenmoaAlbumInporter {
   TConfirmEyeFiFolders onConfirmEyeFi_;
   TEyeFiPhotoFolderSource eyeFiSource_;
 
-  mutable std::mutex requestLock_;
-  bool updateRequested_ = false;
-  mutable std::mutex cancelLock_;
-  bool cancelRequested_ = false;
+  // Asked before every step of a pass: flags of their own, without a lock to take each time.
+  std::atomic<bool> updateRequested_{false};
+  std::atomic<bool> cancelRequested_{false};
+  std::atomic<bool> includeHidden_{false};
   mutable std::mutex rootsLock_;
   std::vector<TUpdateFolderItem> roots_;  // ordered by folder identity
   std::vector<TFolder*> queue_;
-  mutable std::mutex hiddenLock_;
-  bool includeHidden_ = false;
 
   int64_t lastNotifyTick_ = 0;  // steady clock, ms
   std::atomic<uint32_t> changeCount_{0};
