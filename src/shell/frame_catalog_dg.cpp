@@ -504,7 +504,9 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
   int first = 0, last = 0;
   layout_.VisibleRows(scroll + exposed.top(), exposed.height(), first, last);
   const int columns = layout_.Columns();
-  const int folderClass = folder_ ? FolderClassOfKind(folder_->Kind()) : 0;
+  // The band's icon: 1 folder, 2 album, 3 calendar, 4 tag.
+  constexpr uint8_t kTagAlbumType = 8;
+  const int folderClass = !folder_ ? 0 : folder_->AlbumType() == kTagAlbumType ? 4 : FolderClassOfKind(folder_->Kind());
   TCellLook look;
   look.highlightFavourites = highlightFavourites_;
   look.calendarDay = folder_ && folder_->Kind() == kKindCalendarDay;

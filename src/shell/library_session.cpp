@@ -73,6 +73,7 @@ void TLibrarySession::Start() {
     page_.FolderTree()->Reload();
   }
   page_.ShowFolder(engine_.Calendar());
+  page_.Catalog()->Grid()->setFocus();  // the arrow keys move through the photos at once
   if (TThreadMaster* master = engine_.ThreadMaster()) {
     QPointer<TFrameCatalogDG> grid(page_.Catalog());
     try {
