@@ -242,6 +242,7 @@ void TFrameCatalogDG::ShowFolder(TCustomFolder* folder) {
   grid_->verticalScrollBar()->setValue(0);
   Refill();
   SelectItem(shownItems_.empty() ? nullptr : shownItems_.front());
+  emit folderShown(folder);
 }
 
 void TFrameCatalogDG::FillShown() {

@@ -149,6 +149,7 @@ class TFrameCatalogDG : public QWidget {
   void countChanged(plb::TCustomFolder* folder, int count);
   void currentItemChanged(plb::TCatalogItem* item);
   void groupingChanged(bool on);
+  void folderShown(plb::TCustomFolder* folder);
   void sortOrderChanged(int key, bool ascending);
   // labelKind: 1 a date, 2 a folder name, 3 an album's display name, 4 another node's name;
   // button: 0 slide, 1 album.

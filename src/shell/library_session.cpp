@@ -4,10 +4,13 @@
 #include <QPointer>
 #include <QTimer>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "engine/calendar.h"
 #include "engine/file_updater_ex.h"
 #include "engine/folder_tree_list.h"
+#include "engine/history_list.h"
 #include "engine/ostra_engine.h"
 #include "engine/thread_master.h"
 #include "host/log_file.h"
@@ -32,6 +35,11 @@ TLibrarySession::TLibrarySession(TOstraEngine& engine, TPlumoraMain2& window)
     : engine_(engine), page_(*window.Library()) {
   TLibraryPage& page = page_;
   connect(&window, &TPlumoraMain2::updateRequested, this, &TLibrarySession::Update);
+  connect(&window, &TPlumoraMain2::historyRequested, this, &TLibrarySession::GoHistory);
+  connect(page_.Catalog(), &TFrameCatalogDG::folderShown, this, [this](TCustomFolder* folder) {
+    // Every folder shown after the start joins the history, unless the history itself chose it.
+    if (historyEnabled_ && !walkingHistory_ && folder && engine_.History()) engine_.History()->Push(folder);
+  });
   TLibrarySources sources;
   sources.folders = engine.Folders();
   sources.calendar = engine.Calendar();
@@ -72,7 +80,11 @@ void TLibrarySession::Start() {
     }
     page_.FolderTree()->Reload();
   }
-  page_.ShowFolder(engine_.Calendar());
+  TCustomFolder* start = StartFolder();
+  page_.ShowFolder(start);
+  historyEnabled_ = true;
+  // The start folder is where back leads first (nothing is added when the history is there).
+  if (engine_.History()) engine_.History()->Push(start);
   page_.Catalog()->Grid()->setFocus();  // the arrow keys move through the photos at once
   if (TThreadMaster* master = engine_.ThreadMaster()) {
     QPointer<TFrameCatalogDG> grid(page_.Catalog());
@@ -98,6 +110,28 @@ void TLibrarySession::Start() {
   } catch (const std::exception& e) {
     LogFailure("TPlumoraMain2.StartFileUpdater", e);
   }
+}
+
+TCustomFolder* TLibrarySession::StartFolder() const {
+  // Where the last run left off, when that is still there; else the calendar.
+  TCustomFolder* node = engine_.History() ? engine_.History()->Current() : nullptr;
+  if (node && FolderClassOfKind(node->Kind()) == 1) {
+    std::error_code ec;
+    if (!std::filesystem::is_directory(node->GetFullName(), ec)) node = nullptr;
+  }
+  return node ? node : engine_.Calendar();
+}
+
+void TLibrarySession::GoHistory(int step) {
+  THistoryList* history = engine_.History();
+  if (stopped_ || !history) return;
+  TCustomFolder* node = nullptr;
+  if (step < 0 && history->CanGoBack()) node = history->Back();
+  if (step > 0 && history->CanGoForward()) node = history->Forward();
+  if (!node) return;
+  walkingHistory_ = true;
+  page_.ShowFolder(node);
+  walkingHistory_ = false;
 }
 
 void TLibrarySession::UpdaterNotified(uint8_t, uint32_t changes) {

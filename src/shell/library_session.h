@@ -7,6 +7,7 @@
 
 namespace plb {
 class TCacheImageMaker;
+class TCustomFolder;
 class TExifDateLoaderEx;
 class TOstraEngine;
 }  // namespace plb
@@ -27,6 +28,8 @@ class TLibrarySession : public QObject {
   void Start();
   // "更新": the grid and the panels list the catalog again and the updater makes a pass.
   void Update();
+  // Back (-1) or forward (1) through the folders shown.
+  void GoHistory(int step);
   // Stops the updater and the thumbnail maker and detaches the page; runs once.
   void Stop();
 
@@ -37,6 +40,7 @@ class TLibrarySession : public QObject {
  private:
   void UpdaterNotified(uint8_t kind, uint32_t changes);
   void RefreshCatalog();
+  TCustomFolder* StartFolder() const;
 
   TOstraEngine& engine_;
   TLibraryPage& page_;
@@ -46,6 +50,8 @@ class TLibrarySession : public QObject {
   bool progressWatcher_ = false;
   bool stopped_ = false;
   bool catalogDirty_ = false;
+  bool historyEnabled_ = false;
+  bool walkingHistory_ = false;
 };
 
 }  // namespace plb::shell

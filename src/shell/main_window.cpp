@@ -99,6 +99,11 @@ void TPlumoraMain2::CreateActions() {
             (ascending ? up : down)->setChecked(true);
           });
   view->addSeparator();
+  add(view, "AcJumpHistoryPrev", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left),
+      [this] { emit historyRequested(-1); });
+  add(view, "AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right),
+      [this] { emit historyRequested(1); });
+  view->addSeparator();
   add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] { emit updateRequested(); });
 }
 

@@ -32,6 +32,8 @@ class TPlumoraMain2 : public QMainWindow {
   void commandQueued(const QString& text);
   // "更新" on the library page: list the catalog again and ask the updater for a pass.
   void updateRequested();
+  // The history's back and forward on the library page.
+  void historyRequested(int step);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -14,6 +14,7 @@
 #include "engine/file_updater_ex.h"
 #include "engine/folder.h"
 #include "engine/folder_tree_list.h"
+#include "engine/history_list.h"
 #include "engine/ostra_engine.h"
 #include "images/engine_image_cache.h"
 #include "images/image_load.h"
@@ -109,6 +110,14 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     const QString folderPng = artifacts + "/library_folder.png";
     ASSERT_TRUE(window.grab().save(folderPng));
     EXPECT_TRUE(folderDrawn) << "see " << folderPng.toStdString();
+
+    // Back through the history returns to the calendar, forward to the folder.
+    ASSERT_NE(engine.History(), nullptr);
+    EXPECT_EQ(engine.History()->Current(), pictures);
+    window.findChild<QAction*>("AcJumpHistoryPrev")->trigger();
+    EXPECT_EQ(grid->CurrentFolder(), engine.Calendar());
+    window.findChild<QAction*>("AcJumpHistoryNext")->trigger();
+    EXPECT_EQ(grid->CurrentFolder(), pictures);
 
     // A photo copied into the folder arrives with the next updater pass that 更新 asks for.
     fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Nikon_D70.jpg", home + "/Pictures/0000_new.jpg");
