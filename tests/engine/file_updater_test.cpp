@@ -61,6 +61,10 @@ class FakeHeaderReader {
   FakeHeaderReader() {
     SetImageHeaderReader([this](const TCatalogItem& item, const std::string&, TItemImageInfo& out) {
       ++calls;
+      {
+        std::lock_guard guard(lock);
+        paths.push_back(item.FullPath());
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(delayMs.load()));
       const std::string name = item.FileName();
       if (name.rfind("bad", 0) == 0) throw EReadError("damaged file");
@@ -79,6 +83,7 @@ class FakeHeaderReader {
   std::atomic<int> delayMs{0};
   std::mutex lock;
   std::map<std::string, double> dates;
+  std::vector<std::string> paths;  // in the order read
 };
 
 struct Notification {
@@ -387,6 +392,48 @@ TEST_F(FileUpdater, CancelStopAndAClosedGateEndThePassPromptly) {
   }
   EXPECT_FALSE(updater_->Running());
   EXPECT_LT(updater_->ItemsChecked(), 200u);
+}
+
+TEST_F(FileUpdater, ARequestEndsThePassAndTheNextBeginsWithTheRootLeftWaiting) {
+  const std::string vol2 = test::TestRoot() + "/vol2";
+  volumes_.Mount({platform::kDriveFixed, 0x4321, "OTHER", vol2});
+  for (int i = 0; i < 30; ++i) {
+    Touch(Path("a/" + std::to_string(i) + ".jpg"));
+    Touch(vol2 + "/b/" + std::to_string(i) + ".jpg");
+  }
+  Folder("a", 1);
+  trees_.FolderOf(vol2 + "/b")->SetCalendarMode(1);
+  reader_.delayMs = 10;
+  Start();
+  ASSERT_TRUE(WaitUntil([&] { return updater_->ItemsChecked() >= 3; }));
+  updater_->RequestUpdate();
+  ASSERT_TRUE(WaitUntil([&] { return updater_->PassesEnded() >= 1; }));
+  EXPECT_EQ(updater_->PassesCompleted(), 0u);
+
+  std::string firstRead, otherRoot;
+  size_t readsInFirstPass;
+  {
+    std::lock_guard guard(reader_.lock);
+    firstRead = reader_.paths.front();
+    readsInFirstPass = reader_.paths.size();
+  }
+  ASSERT_LT(readsInFirstPass, 60u);
+  const bool startedWithA = firstRead.rfind(vol_ + "/", 0) == 0;
+  otherRoot = startedWithA ? vol2 + "/" : vol_ + "/";
+  for (const TUpdateFolderItem& e : updater_->Roots()) {
+    if (e.Folder->GetFullName() + "/" == otherRoot) {
+      EXPECT_EQ(e.LastUpdated, 0) << "the interrupted pass never reached it";
+    } else {
+      EXPECT_GT(e.LastUpdated, 0);
+    }
+  }
+  ASSERT_TRUE(WaitUntil([&] {
+    std::lock_guard guard(reader_.lock);
+    return reader_.paths.size() > readsInFirstPass;
+  }));
+  std::lock_guard guard(reader_.lock);
+  EXPECT_EQ(reader_.paths[readsInFirstPass].rfind(otherRoot, 0), 0u)
+      << "the next pass begins with the root updated longest ago: " << reader_.paths[readsInFirstPass];
 }
 
 TEST_F(FileUpdater, EyeFiPhotoFoldersJoinTheCalendarWhenTheUserSaysSo) {
