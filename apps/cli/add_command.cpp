@@ -27,13 +27,15 @@ int RunAdd(const Args& args) {
   EngineSession session("add");
   TExtItems table;
   table.Build(kCatalogKinds);
+  // The same folders as the updater's passes look into, so a later update withdraws nothing.
+  const bool includeHidden = session.Engine().Config().NeedHiddenDirectory();
   int status = 0;
   for (const std::string& path : args) {
     if (session.Interrupted()) break;
     try {
       TFolder* folder = RequireCatalogFolder(session, path);
       folder->SetCalendarMode(1);
-      for (const TTreeScanError& e : ScanFolderTree(folder, table)) {
+      for (const TTreeScanError& e : ScanFolderTree(folder, table, includeHidden)) {
         std::fprintf(stderr, "plb add: %s: %s: %s\n", e.path.c_str(), e.className.c_str(), e.message.c_str());
         status = 1;
       }

@@ -4,7 +4,7 @@
 
 namespace plb {
 
-std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table) {
+std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden) {
   std::vector<TTreeScanError> errors;
   // Depth-first with an explicit stack: a deep tree never exhausts the thread's stack.
   std::vector<TFolder*> pending{folder};
@@ -23,6 +23,8 @@ std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& tab
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
       if ((*it)->Missing()) {
         (*it)->RemoveFolder();
+      } else if (!includeHidden && (*it)->Name().starts_with('.')) {
+        continue;
       } else {
         pending.push_back(*it);
       }

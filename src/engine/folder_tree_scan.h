@@ -19,8 +19,10 @@ struct TTreeScanError {
   std::string message;
 };
 
-// Scans folder and every folder below it; answers the folders that could not be scanned.
-std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table);
+// Scans folder and every folder below it; answers the folders that could not be scanned. Without
+// includeHidden, a sub-folder whose name starts with a dot is listed but not looked into, as the
+// background updater does, so a registered home folder never brings ~/.cache into the catalog.
+std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden = true);
 
 // What a subtree holds.
 struct TTreeCounts {

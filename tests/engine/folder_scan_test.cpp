@@ -14,6 +14,7 @@
 
 #include "engine/folder.h"
 #include "engine/folder_tree_list.h"
+#include "engine/folder_tree_scan.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
 
@@ -314,6 +315,29 @@ TEST_F(FolderScan, SideCarEditsReachNewItems) {
   a->SetComment("edited");
   folder->SearchFilesEx(nullptr);
   EXPECT_EQ(a->Comment(), "edited");
+}
+
+}  // namespace
+}  // namespace plb
+
+namespace plb {
+namespace {
+
+TEST_F(FolderScan, TreeScanLooksIntoDotFoldersOnlyWhenAsked) {
+  const std::string home = vol_ + "/home";
+  Touch(home + "/a/y.jpg");
+  Touch(home + "/.cache/thumbs/x.jpg");
+  TFolder* folder = trees_.FolderOf(home);
+  ASSERT_NE(folder, nullptr);
+  TExtItems table;
+  table.Build(kCatalogKinds);
+  for (const bool includeHidden : {false, true}) {
+    ASSERT_TRUE(ScanFolderTree(folder, table, includeHidden).empty());
+    TFolder* cache = trees_.FindFolderOf(home + "/.cache/thumbs");
+    const int64_t cached = cache ? CountFolderTree(cache).items : 0;
+    EXPECT_EQ(cached, includeHidden ? 1 : 0) << "hidden folders included: " << includeHidden;
+    EXPECT_EQ(CountFolderTree(folder).items, includeHidden ? 2 : 1);
+  }
 }
 
 }  // namespace
