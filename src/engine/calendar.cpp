@@ -1,8 +1,10 @@
 #include "engine/calendar.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <unordered_map>
 
 #include "engine/catalog_item.h"
 #include "host/date_time.h"
@@ -12,6 +14,8 @@ namespace plb {
 namespace {
 
 constexpr uint8_t kSoundKind = 7;
+// Entries of the first block of a day.
+constexpr size_t kFirstEntryBlock = 4;
 // Date-time values of 0001-01-01 and the day after 9999-12-31.
 constexpr double kFirstDecodable = -693593;
 constexpr double kPastDecodable = 2958466;
@@ -178,10 +182,10 @@ const TCalendarItem* TCalendar::AddItem(TCatalogItem* item, double date) {
   {
     std::lock_guard guard(lock_);
     const long found = SearchLocked(item);
-    if (found >= 0) return entries_[static_cast<size_t>(found)].get();
-    auto created = std::make_unique<TCalendarItem>(TCalendarItem{item, date});
-    entry = created.get();
-    entries_.insert(entries_.begin() + (-found - 1), std::move(created));
+    if (found >= 0) return entries_[static_cast<size_t>(found)];
+    TCalendarItem* created = store_.Make(item, date);
+    entry = created;
+    entries_.insert(entries_.begin() + (-found - 1), created);
     item->SetCalendarDay(this);
     first = entries_.size() == 1;
   }
@@ -197,11 +201,10 @@ const TCalendarItem* TCalendar::RemoveItem(TCatalogItem* item) {
     std::lock_guard guard(lock_);
     const long found = SearchLocked(item);
     if (found < 0) return nullptr;
-    auto taken = std::move(entries_[static_cast<size_t>(found)]);
+    // The entry stays in the store: entries are never freed while the calendar lives, readers
+    // may still hold them.
+    entry = entries_[static_cast<size_t>(found)];
     entries_.erase(entries_.begin() + found);
-    entry = taken.get();
-    // Entries are never freed while the calendar lives: readers may still hold them.
-    discarded_.push_back(std::move(taken));
     empty = entries_.empty();
     if (item->CalendarDay() == this) item->SetCalendarDay(nullptr);
   }
@@ -217,11 +220,19 @@ const TCalendarItem* TCalendar::FindEntry(TCatalogItem* item) const {
   if (!IsLeaf()) return nullptr;
   std::lock_guard guard(lock_);
   const long found = SearchLocked(item);
-  return found >= 0 ? entries_[static_cast<size_t>(found)].get() : nullptr;
+  return found >= 0 ? entries_[static_cast<size_t>(found)] : nullptr;
 }
 
 void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
+  struct Placement {
+    TCalendar* leaf;
+    TCatalogItem* item;
+    double date;
+  };
+  // First the day of every item, so that each day can make room for its items at once.
   // Neighbouring items mostly share a day: its node is looked up once for the run.
+  std::vector<Placement> placements;
+  placements.reserve(items.size());
   TCalendar* leaf = nullptr;
   double leafDay = -1;
   for (TCatalogItem* item : items) {
@@ -234,8 +245,43 @@ void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
       leaf = LeafFor(true, date);
       leafDay = std::floor(date);
     }
-    leaf->AddItem(item, date);
+    placements.push_back({leaf, item, date});
   }
+  std::unordered_map<TCalendar*, size_t> counts;
+  for (size_t run = 0; run < placements.size();) {
+    size_t end = run + 1;
+    while (end < placements.size() && placements[end].leaf == placements[run].leaf) ++end;
+    counts[placements[run].leaf] += end - run;
+    run = end;
+  }
+  for (const auto& [day, count] : counts) day->ReserveItems(count);
+  for (const Placement& p : placements) p.leaf->AddItem(p.item, p.date);
+}
+
+void TCalendar::ReserveItems(size_t n) {
+  if (!IsLeaf()) return;
+  std::lock_guard guard(lock_);
+  entries_.reserve(entries_.size() + n);
+  store_.Reserve(n);
+}
+
+TCalendarItem* TCalendarEntryStore::Make(TCatalogItem* item, double date) {
+  // Blocks grow by half of what is held, so that the unused tail stays a small part.
+  if (used_ == capacity_) NewBlock(std::max<size_t>(kFirstEntryBlock, total_ / 2));
+  TCalendarItem* entry = &blocks_.back()[used_++];
+  *entry = TCalendarItem{item, date};
+  return entry;
+}
+
+void TCalendarEntryStore::Reserve(size_t n) {
+  if (capacity_ - used_ < n) NewBlock(n);
+}
+
+void TCalendarEntryStore::NewBlock(size_t capacity) {
+  blocks_.push_back(std::make_unique_for_overwrite<TCalendarItem[]>(capacity));
+  used_ = 0;
+  capacity_ = capacity;
+  total_ += capacity;
 }
 
 bool TCalendar::IsActive() const {

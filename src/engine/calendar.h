@@ -20,6 +20,24 @@ struct TCalendarItem {
   double Date;
 };
 
+// The entries of a day live in blocks that are neither moved nor freed while the day lives, so
+// an entry handed out stays valid after it leaves the day; a block holds many entries, so a
+// catalog of a million photos does not make a million small allocations.
+class TCalendarEntryStore {
+ public:
+  TCalendarItem* Make(TCatalogItem* item, double date);
+  // The next n entries come from one block.
+  void Reserve(size_t n);
+
+ private:
+  void NewBlock(size_t capacity);
+
+  std::vector<std::unique_ptr<TCalendarItem[]>> blocks_;
+  size_t used_ = 0;      // entries taken from the last block
+  size_t capacity_ = 0;  // entries of the last block
+  size_t total_ = 0;     // entries of all blocks
+};
+
 // Years the calendar can hold.
 constexpr int kFirstCalendarYear = 1899;
 constexpr int kLastCalendarYear = 2098;
@@ -63,6 +81,8 @@ class TCalendar : public TCustomFolder {
 
   // Bulk placement of loaded items: those with a known date > 0 that are not sound files.
   void AddItems(const std::vector<TCatalogItem*>& items);
+  // Room for n more items on a day, so that a bulk placement wastes no growth.
+  void ReserveItems(size_t n);
 
   bool IsActive() const;
   void SetActive(bool active);
@@ -97,9 +117,9 @@ class TCalendar : public TCustomFolder {
   const int32_t slotCount_;
   int32_t activeChildCount_ = 0;
   bool active_ = false;
-  std::vector<std::unique_ptr<TCalendar>> children_;       // slotCount_ slots
-  std::vector<std::unique_ptr<TCalendarItem>> entries_;    // days only
-  std::vector<std::unique_ptr<TCalendarItem>> discarded_;  // days only
+  std::vector<std::unique_ptr<TCalendar>> children_;  // slotCount_ slots
+  std::vector<TCalendarItem*> entries_;               // days only, in store_
+  TCalendarEntryStore store_;                         // days only; entries that left stay here
 };
 
 class TCalendarRoot : public TCalendar {

@@ -121,14 +121,51 @@ uint16_t LegacyOrientation(uint8_t rotation, bool flipA, bool flipB) {
 TCatalogItem::TCatalogItem() = default;
 TCatalogItem::~TCatalogItem() = default;
 
-bool TCatalogItem::Extra::Empty() const {
+bool TCatalogItem::Extra::NoTexts() const {
   return title.empty() && secondTitle.empty() && comment.empty() && exifText1.empty() && exifText2.empty() &&
-         remoteRef.empty() && tags.empty();
+         remoteRef.empty();
+}
+
+bool TCatalogItem::Extra::Empty() const {
+  return NoTexts() && tags.empty() && !attachment && fileSizeHigh == 0;
+}
+
+void TCatalogItem::Extra::CopyTextsFrom(const Extra& other) {
+  title = other.title;
+  secondTitle = other.secondTitle;
+  comment = other.comment;
+  exifText1 = other.exifText1;
+  exifText2 = other.exifText2;
+  remoteRef = other.remoteRef;
 }
 
 TCatalogItem::Extra& TCatalogItem::MutableExtra() {
   if (!extra_) extra_ = std::make_unique<Extra>();
   return *extra_;
+}
+
+void TCatalogItem::DropExtraIfEmpty() {
+  if (extra_ && extra_->Empty()) extra_.reset();
+}
+
+uint64_t TCatalogItem::FileSizeLocked() const {
+  const uint64_t high = extra_ ? extra_->fileSizeHigh : 0;
+  return (high << 32) | static_cast<uint32_t>(block_.fileSize);
+}
+
+void TCatalogItem::SetFileSizeHighLocked(uint32_t high) {
+  if (high != 0) {
+    MutableExtra().fileSizeHigh = high;
+  } else if (extra_) {
+    extra_->fileSizeHigh = 0;
+    DropExtraIfEmpty();
+  }
+}
+
+void TCatalogItem::DropAttachmentLocked() {
+  if (!extra_) return;
+  extra_->attachment.reset();
+  DropExtraIfEmpty();
 }
 
 std::string TCatalogItem::ExtraText(std::string Extra::*field) const {
@@ -140,12 +177,12 @@ void TCatalogItem::SetExtraText(std::string Extra::*field, const std::string& v)
   std::lock_guard guard(lock_);
   if (!extra_ && v.empty()) return;
   MutableExtra().*field = v;
-  if (extra_->Empty()) extra_.reset();
+  DropExtraIfEmpty();
 }
 
 std::string TCatalogItem::FileName() const {
   std::lock_guard guard(lock_);
-  return name_;
+  return name_.Str();
 }
 
 bool TCatalogItem::GetExifTexts(std::vector<std::string>& lines) const {
@@ -165,7 +202,7 @@ TCatalogItemBlock TCatalogItem::Block() const {
 void TCatalogItem::SetBlock(const TCatalogItemBlock& block) {
   std::lock_guard guard(lock_);
   block_ = block;
-  fileSize_ = static_cast<uint32_t>(block.fileSize);
+  SetFileSizeHighLocked(0);
 }
 
 TFolder* TCatalogItem::Owner() const {
@@ -209,7 +246,7 @@ bool TCatalogItem::SetFileName(const std::string& name) {
 
 void TCatalogItem::SetFileNameRaw(std::string name) {
   std::lock_guard guard(lock_);
-  if (name_ != name) name_ = std::move(name);
+  name_.Assign(name);
 }
 
 bool TCatalogItem::MoveToFolder(TFolder* folder, bool resetPosition) {
@@ -235,9 +272,6 @@ void TCatalogItem::ResetCacheState() {
     block_.cacheFlags[i] = 0;
     block_.cacheSlots[i] = -1;
   }
-  for (auto& table : cacheTables_) {
-    for (auto& s : table) s = -1;
-  }
   cacheIndex_ = 0;
 }
 
@@ -250,7 +284,7 @@ void TCatalogItem::ResetDerivedData() {
   ResetCacheState();
   block_.flags |= cifChanged | cifPreviewReset | cifMusicChanged;
   block_.previewIndex = -1;
-  attachment_.reset();
+  DropAttachmentLocked();
 }
 
 void TCatalogItem::UpdateFromEntry(const TItemDirEntry& entry, uint8_t kind, bool externalPlayer) {
@@ -258,10 +292,10 @@ void TCatalogItem::UpdateFromEntry(const TItemDirEntry& entry, uint8_t kind, boo
   const auto size32 = static_cast<int32_t>(static_cast<uint32_t>(entry.size));
   if (entry.fileDate != block_.fileDate || size32 != block_.fileSize) ResetDerivedData();
   state_ = cisPresent;
-  if (name_ != entry.name) name_.assign(entry.name);
+  name_.Assign(entry.name);
   block_.fileDate = entry.fileDate;
   block_.fileSize = size32;
-  fileSize_ = entry.size;
+  SetFileSizeHighLocked(static_cast<uint32_t>(entry.size >> 32));
   block_.kind = kind;
   block_.flags =
       static_cast<uint8_t>(externalPlayer ? (block_.flags | cifExternalPlayer) : (block_.flags & ~cifExternalPlayer));
@@ -336,30 +370,31 @@ void TCatalogItem::ApplyImageInfo(const TItemImageInfo& info, bool fileDateAsFal
 
 void TCatalogItem::CopyAttributes(const TCatalogItem& from) {
   TCatalogItemBlock block;
-  std::unique_ptr<Extra> extra;
+  std::unique_ptr<Extra> texts;
   int32_t group;
-  uint64_t size;
+  uint32_t sizeHigh;
   {
     std::lock_guard guard(from.lock_);
     block = from.block_;
-    if (from.extra_) {
-      extra = std::make_unique<Extra>(*from.extra_);
-      extra->tags.clear();  // tags are memberships of the other item
+    // Tags are memberships of the other item and its attachment describes the other file.
+    if (from.extra_ && !from.extra_->NoTexts()) {
+      texts = std::make_unique<Extra>();
+      texts->CopyTextsFrom(*from.extra_);
     }
     group = from.groupNumber_;
-    size = from.fileSize_;
+    sizeHigh = from.extra_ ? from.extra_->fileSizeHigh : 0;
   }
   std::lock_guard guard(lock_);
   const double oldDate = block_.shootingDate;
   const bool oldKnown = block_.dateKnown != 0;
   block.thumbnailIndex = block_.thumbnailIndex;
   block_ = block;
-  fileSize_ = size;
   groupNumber_ = group;
-  std::vector<TCustomFolder*> tags = extra_ ? extra_->tags : std::vector<TCustomFolder*>();
-  extra_ = std::move(extra);
+  std::vector<TCustomFolder*> tags = extra_ ? std::move(extra_->tags) : std::vector<TCustomFolder*>();
+  extra_ = std::move(texts);  // our own attachment goes with the old part
   if (!tags.empty()) MutableExtra().tags = std::move(tags);
-  if (extra_ && extra_->Empty()) extra_.reset();
+  SetFileSizeHighLocked(sizeHigh);
+  DropExtraIfEmpty();
   const bool newKnown = block_.dateKnown != 0;
   if (oldKnown && newKnown && oldDate != block_.shootingDate) QueueDateChange(this, oldDate, block_.shootingDate);
   if (!oldKnown && newKnown) QueueDateChange(this, 0, block_.shootingDate);
@@ -367,7 +402,6 @@ void TCatalogItem::CopyAttributes(const TCatalogItem& from) {
   ResetCacheState();
   block_.flags |= cifChanged | cifPreviewReset;
   block_.previewIndex = -1;
-  attachment_.reset();
 }
 
 TCatalogItemState TCatalogItem::State() const {
@@ -420,7 +454,7 @@ bool TCatalogItem::RemoveTag(TCustomFolder* album) {
   for (auto it = tags.begin(); it != tags.end(); ++it) {
     if (*it == album) {
       tags.erase(it);
-      if (extra_->Empty()) extra_.reset();
+      DropExtraIfEmpty();
       return true;
     }
   }
@@ -449,7 +483,7 @@ std::string TCatalogItem::DisplayText(int type) const {
   {
     std::lock_guard guard(lock_);
     block = block_;
-    size = fileSize_;
+    size = FileSizeLocked();
   }
   switch (type) {
     case 0:
@@ -643,7 +677,7 @@ void TCatalogItem::SetDateKnown(bool known) {
 PLB_ITEM_GETTER(uint8_t, Kind, block_.kind)
 PLB_ITEM_GETTER(double, FileDate, block_.fileDate)
 PLB_ITEM_SETTER(double, SetFileDate, block_.fileDate)
-PLB_ITEM_GETTER(uint64_t, FileSize, fileSize_)
+PLB_ITEM_GETTER(uint64_t, FileSize, FileSizeLocked())
 PLB_ITEM_GETTER(int32_t, Width, block_.width)
 PLB_ITEM_GETTER(int32_t, Height, block_.height)
 PLB_ITEM_GETTER(uint8_t, PixelFormat, block_.pixelFormat)
@@ -672,7 +706,7 @@ PLB_ITEM_GETTER(int32_t, CacheIndex, cacheIndex_)
 PLB_ITEM_SETTER(int32_t, SetCacheIndex, cacheIndex_)
 PLB_ITEM_GETTER(TCustomFolder*, CalendarDay, calendarDay_)
 PLB_ITEM_SETTER(TCustomFolder*, SetCalendarDay, calendarDay_)
-PLB_ITEM_GETTER(TItemAttachment*, Attachment, attachment_.get())
+PLB_ITEM_GETTER(TItemAttachment*, Attachment, extra_ ? extra_->attachment.get() : nullptr)
 
 #undef PLB_ITEM_GETTER
 #undef PLB_ITEM_SETTER
@@ -704,7 +738,11 @@ void TCatalogItem::ClearCounter() {
 
 void TCatalogItem::SetAttachment(std::unique_ptr<TItemAttachment> attachment) {
   std::lock_guard guard(lock_);
-  attachment_ = std::move(attachment);
+  if (attachment) {
+    MutableExtra().attachment = std::move(attachment);
+  } else {
+    DropAttachmentLocked();
+  }
 }
 
 uint8_t TCatalogItem::UploaderValue(int index) const {

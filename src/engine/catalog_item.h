@@ -18,8 +18,10 @@
 #include <vector>
 
 #include "engine/ext_items.h"
+#include "platform/compact_string.h"
 #include "platform/error.h"
 #include "platform/record_stream.h"
+#include "platform/small_recursive_lock.h"
 
 namespace plb {
 
@@ -205,7 +207,7 @@ class TCatalogItem {
   virtual void SaveToStream(RecordWriter& out);
 
   // The lock every accessor takes; re-entrant.
-  std::recursive_mutex& Lock() const { return lock_; }
+  platform::SmallRecursiveLock& Lock() const { return lock_; }
 
   // The fixed block as a whole.
   TCatalogItemBlock Block() const;
@@ -350,34 +352,42 @@ class TCatalogItem {
   void ResetCacheState();
 
  private:
-  // Texts and tags are rare, so they live outside the item until one is set.
+  // Texts, tags, an attachment and sizes beyond 4 GB are rare, so they live outside the item
+  // until one is set; the part goes again when it is empty.
   struct Extra {
     std::string title, secondTitle, comment, exifText1, exifText2, remoteRef;
     std::vector<TCustomFolder*> tags;
+    std::unique_ptr<TItemAttachment> attachment;
+    uint32_t fileSizeHigh = 0;  // the block keeps the low 32 bits of the file size
     bool Empty() const;
+    bool NoTexts() const;
+    void CopyTextsFrom(const Extra& other);
   };
   Extra& MutableExtra();
+  void DropExtraIfEmpty();
   std::string ExtraText(std::string Extra::*field) const;
   void SetExtraText(std::string Extra::*field, const std::string& v);
   void ApplyOrientationLocked(uint16_t o);
+  uint64_t FileSizeLocked() const;
+  void SetFileSizeHighLocked(uint32_t high);
+  void DropAttachmentLocked();
 
   // The owner folder reads names under its own lock while it searches its index.
   friend class TFolder;
 
-  mutable std::recursive_mutex lock_;
+  // A catalog holds items by the million: the fields are ordered so that only the end of the
+  // packed block is padded, and the lock is the eight-byte kind.
+  mutable platform::SmallRecursiveLock lock_;
   TFolder* owner_ = nullptr;
-  TCatalogItemBlock block_;
-  TCatalogItemState state_ = cisNew;
-  uint8_t uploader_[2] = {0, 0};
-  uint16_t sequence_ = 0xFFFF;
+  TCustomFolder* calendarDay_ = nullptr;
+  platform::CompactString name_;
+  std::unique_ptr<Extra> extra_;
   int32_t groupNumber_ = 0;
   int32_t cacheIndex_ = 0;
-  int32_t cacheTables_[2][5] = {{-1, -1, -1, -1, -1}, {-1, -1, -1, -1, -1}};
-  uint64_t fileSize_ = 0;
-  TCustomFolder* calendarDay_ = nullptr;
-  std::string name_;
-  std::unique_ptr<Extra> extra_;
-  std::unique_ptr<TItemAttachment> attachment_;
+  uint16_t sequence_ = 0xFFFF;
+  uint8_t uploader_[2] = {0, 0};
+  TCatalogItemBlock block_;
+  TCatalogItemState state_ = cisNew;
 };
 
 // An item listed from the online Eye-Fi service instead of a local file.

@@ -170,24 +170,25 @@ void TCatalogItem::LoadFromStream(RecordReader& in) {
   }
   std::lock_guard guard(lock_);
   block_ = r.block;
-  fileSize_ = static_cast<uint32_t>(r.block.fileSize);
-  name_ = std::move(r.name);
+  name_.Assign(r.name);
   // Most items have no texts: a catalog of a million loads without a million spare allocations.
+  // The tags and the attachment stay; the record knows only the low 32 bits of the size.
   const bool noTexts = r.title.empty() && r.secondTitle.empty() && r.comment.empty() && r.exifText1.empty() &&
                        r.exifText2.empty() && r.remoteRef.empty();
-  if (noTexts && (!extra_ || extra_->tags.empty())) {
-    extra_.reset();
-    return;
+  if (noTexts && !extra_) return;
+  auto part = std::make_unique<Extra>();
+  part->title = std::move(r.title);
+  part->secondTitle = std::move(r.secondTitle);
+  part->comment = std::move(r.comment);
+  part->exifText1 = std::move(r.exifText1);
+  part->exifText2 = std::move(r.exifText2);
+  part->remoteRef = std::move(r.remoteRef);
+  if (extra_) {
+    part->tags = std::move(extra_->tags);
+    part->attachment = std::move(extra_->attachment);
   }
-  auto texts = std::make_unique<Extra>();
-  texts->title = std::move(r.title);
-  texts->secondTitle = std::move(r.secondTitle);
-  texts->comment = std::move(r.comment);
-  texts->exifText1 = std::move(r.exifText1);
-  texts->exifText2 = std::move(r.exifText2);
-  texts->remoteRef = std::move(r.remoteRef);
-  if (extra_) texts->tags = std::move(extra_->tags);
-  extra_ = texts->Empty() ? nullptr : std::move(texts);
+  extra_ = std::move(part);
+  DropExtraIfEmpty();
 }
 
 void TCatalogItem::SaveToStream(RecordWriter& out) {

@@ -21,6 +21,7 @@ namespace {
 
 // A folder's items are flushed to the file once this much is buffered.
 constexpr size_t kFlushThreshold = 204800;
+constexpr uint32_t kMaxItemsReservedAhead = 65536;
 
 bool ValidComponent(std::string_view name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
@@ -716,6 +717,12 @@ void TFolder::LoadFolderRecord(RecordReader& in, int depth) {
   LoadOptionsFromStream(in);
   // An item record is at least its version; a folder record its name, flags and two counts.
   const uint32_t itemCount = in.Count(4);
+  {
+    // Room for the items at once (the list then wastes no growth), but never more than a bounded
+    // guess: a damaged count must not allocate much before the records run out.
+    std::lock_guard guard(lock_);
+    items_.reserve(items_.size() + std::min<uint32_t>(itemCount, kMaxItemsReservedAhead));
+  }
   for (uint32_t i = 0; i < itemCount; ++i) {
     std::unique_ptr<TCatalogItem> item = NewItem();
     item->LoadFromStream(in);

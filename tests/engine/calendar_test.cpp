@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
@@ -143,6 +144,56 @@ TEST_F(CalendarFixture, BulkPlacementTakesOnlyDatedPicturesAndMovies) {
   EXPECT_EQ(day->AddItem(photo, Day(2010, 1, 2, 5)), entry);
   EXPECT_EQ(day->ItemCount(), 2);
   EXPECT_EQ(root->AddItem(photo, 1), nullptr) << "only days hold items";
+}
+
+// Entries are handed out by pointer: they must stay put while their day grows by bulk placement
+// (runs of one day broken by another) and one by one, and stay readable after they left it.
+TEST_F(CalendarFixture, EntriesStayPutWhileTheirDayGrowsAndAfterTheyLeaveIt) {
+  std::vector<TCatalogItem*> bulk;
+  for (int i = 0; i < 300; ++i) bulk.push_back(Add(Day(2012, 3, (i / 7) % 2 == 0 ? 4 : 5, i % 24)));
+  root->AddItems(bulk);
+  TCalendar* day4 = Node("2012年03月04日");
+  TCalendar* day5 = Node("2012年03月05日");
+  ASSERT_TRUE(day4 && day5);
+  struct Seen {
+    TCatalogItem* item;
+    const TCalendarItem* entry;
+    double date;
+  };
+  std::vector<Seen> seen;
+  for (TCatalogItem* item : bulk) {
+    TCalendar* day = item->CalendarDay() == day4 ? day4 : day5;
+    ASSERT_EQ(item->CalendarDay(), day);
+    seen.push_back({item, day->FindEntry(item), item->ShootingDate()});
+  }
+  for (int i = 0; i < 500; ++i) {
+    TCatalogItem* item = Add(Day(2012, 3, 4, i % 24));
+    day4->AddItem(item, item->ShootingDate());
+    seen.push_back({item, day4->FindEntry(item), item->ShootingDate()});
+  }
+  EXPECT_EQ(day4->ItemCount() + day5->ItemCount(), 800);
+  for (const Seen& s : seen) {
+    ASSERT_NE(s.entry, nullptr);
+    EXPECT_EQ(s.entry->Item, s.item);
+    EXPECT_EQ(s.entry->Date, s.date);
+    EXPECT_EQ(static_cast<TCalendar*>(s.item->CalendarDay())->FindEntry(s.item), s.entry);
+  }
+  // Every third leaves and comes back: the old entry still reads, the day lists each item once.
+  for (size_t i = 0; i < seen.size(); i += 3) {
+    TCalendar* day = static_cast<TCalendar*>(seen[i].item->CalendarDay());
+    EXPECT_EQ(day->RemoveItem(seen[i].item), seen[i].entry);
+    EXPECT_EQ(day->FindEntry(seen[i].item), nullptr);
+    EXPECT_EQ(seen[i].entry->Item, seen[i].item);
+    day->AddItem(seen[i].item, seen[i].date + 0.01);
+  }
+  std::vector<TCatalogItem*> listed;
+  day4->GetItems(listed);
+  day5->GetItems(listed);
+  std::vector<TCatalogItem*> expected;
+  for (const Seen& s : seen) expected.push_back(s.item);
+  std::sort(listed.begin(), listed.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listed, expected);
 }
 
 TEST_F(CalendarFixture, TheFirstPhotoOfAYearCreatesTopDownAndItsRemovalDeactivatesBottomUp) {

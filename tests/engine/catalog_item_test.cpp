@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -494,6 +495,73 @@ TEST(CatalogItem, CopyAttributesTakesTheEditsButNotTheThumbnail) {
   ASSERT_EQ(calendar.changes.size(), 1u);
   EXPECT_EQ(calendar.changes[0].oldDate, 0.0);
   EXPECT_EQ(calendar.changes[0].newDate, 44000.25);
+}
+
+class CountedAttachment : public TItemAttachment {
+ public:
+  explicit CountedAttachment(int& alive) : alive_(alive) { ++alive_; }
+  ~CountedAttachment() override { --alive_; }
+
+ private:
+  int& alive_;
+};
+
+// Sizes beyond 4 GB, the attachment, the texts and the tags are kept together outside the item
+// while any of them is set: none may be lost when another comes or goes.
+TEST(CatalogItem, RareFieldsSurviveOneAnothersChanges) {
+  constexpr uint64_t kBig = (uint64_t{5} << 32) + 1234;
+  int alive = 0;
+  FakeAlbum tag(1), otherTag(1);
+  TCatalogItem item;
+  item.UpdateFromEntry({"movie.mp4", kBig, 45000.5, false}, fkMovie, false);
+  EXPECT_EQ(item.FileSize(), kBig);
+  EXPECT_EQ(item.DisplayText(4), "21,474,837,714");
+  item.SetAttachment(std::make_unique<CountedAttachment>(alive));
+  item.AddTag(&tag);
+  item.SetComment("comment");
+  item.SetComment("");
+  item.RemoveTag(&otherTag);
+  EXPECT_EQ(item.FileSize(), kBig);
+  EXPECT_NE(item.Attachment(), nullptr);
+  EXPECT_EQ(item.Tags(), std::vector<TCustomFolder*>{&tag});
+
+  // A record read over the item keeps its tags and attachment; records hold the low 32 bits.
+  item.SetTitle("title");
+  Load(item, Save(item));
+  EXPECT_EQ(item.FileSize(), 1234u);
+  EXPECT_EQ(item.Title(), "title");
+  EXPECT_NE(item.Attachment(), nullptr);
+  EXPECT_EQ(item.Tags(), std::vector<TCustomFolder*>{&tag});
+
+  // The same file seen again keeps the attachment; a changed one drops it.
+  item.UpdateFromEntry({"movie.mp4", 1234, 45000.5, false}, fkMovie, false);
+  EXPECT_EQ(alive, 1);
+  item.UpdateFromEntry({"movie.mp4", kBig, 45001.5, false}, fkMovie, false);
+  EXPECT_EQ(alive, 0);
+  EXPECT_EQ(item.Attachment(), nullptr);
+  EXPECT_EQ(item.FileSize(), kBig);
+  EXPECT_EQ(item.Title(), "title");
+
+  // A copy takes the other item's size and texts, keeps its own tags and drops its attachment.
+  TCatalogItem copy;
+  copy.AddTag(&otherTag);
+  copy.SetAttachment(std::make_unique<CountedAttachment>(alive));
+  copy.CopyAttributes(item);
+  EXPECT_EQ(alive, 0);
+  EXPECT_EQ(copy.FileSize(), kBig);
+  EXPECT_EQ(copy.Title(), "title");
+  EXPECT_EQ(copy.Tags(), std::vector<TCustomFolder*>{&otherTag});
+
+  // A block set whole is all there is to know of the size; a null attachment removes one.
+  item.SetAttachment(std::make_unique<CountedAttachment>(alive));
+  item.SetAttachment(nullptr);
+  EXPECT_EQ(alive, 0);
+  item.SetBlock(item.Block());
+  EXPECT_EQ(item.FileSize(), 1234u);
+  item.SetTitle("");
+  item.RemoveTag(&tag);
+  EXPECT_TRUE(item.Tags().empty());
+  EXPECT_EQ(item.Title(), "");
 }
 
 TEST(CatalogItem, DisplayTexts) {
