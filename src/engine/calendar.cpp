@@ -224,44 +224,54 @@ const TCalendarItem* TCalendar::FindEntry(TCatalogItem* item) const {
 }
 
 void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
+  // Items are placed a slice at a time: first the day of each, so that each day makes room for
+  // its items of the slice at once, then the entries, while the slice's items are still cached.
+  constexpr size_t kSlice = 1024;
   struct Placement {
     TCalendar* leaf;
     TCatalogItem* item;
     double date;
   };
-  // First the day of every item, so that each day can make room for its items at once.
-  // Neighbouring items mostly share a day: its node is looked up once for the run.
   std::vector<Placement> placements;
-  placements.reserve(items.size());
+  placements.reserve(std::min(items.size(), kSlice));
+  std::unordered_map<TCalendar*, size_t> counts;
+  // Neighbouring items mostly share a day: its node is looked up once for the run.
   TCalendar* leaf = nullptr;
   double leafDay = -1;
-  for (TCatalogItem* item : items) {
-    if (!item) continue;
-    const TCatalogItemBlock block = item->Block();
-    if (block.kind == kSoundKind || !block.dateKnown) continue;
-    const double date = block.shootingDate;
-    if (!(date > 0)) continue;
-    if (!leaf || std::floor(date) != leafDay) {
-      leaf = LeafFor(true, date);
-      leafDay = std::floor(date);
+  for (size_t start = 0; start < items.size(); start += kSlice) {
+    placements.clear();
+    counts.clear();
+    const size_t end = std::min(items.size(), start + kSlice);
+    for (size_t i = start; i < end; ++i) {
+      TCatalogItem* item = items[i];
+      if (!item) continue;
+      const TCatalogItemBlock block = item->Block();
+      if (block.kind == kSoundKind || !block.dateKnown) continue;
+      const double date = block.shootingDate;
+      if (!(date > 0)) continue;
+      if (!leaf || std::floor(date) != leafDay) {
+        leaf = LeafFor(true, date);
+        leafDay = std::floor(date);
+      }
+      placements.push_back({leaf, item, date});
     }
-    placements.push_back({leaf, item, date});
+    for (size_t run = 0; run < placements.size();) {
+      size_t runEnd = run + 1;
+      while (runEnd < placements.size() && placements[runEnd].leaf == placements[run].leaf) ++runEnd;
+      counts[placements[run].leaf] += runEnd - run;
+      run = runEnd;
+    }
+    for (const auto& [day, count] : counts) day->ReserveItems(count);
+    for (const Placement& p : placements) p.leaf->AddItem(p.item, p.date);
   }
-  std::unordered_map<TCalendar*, size_t> counts;
-  for (size_t run = 0; run < placements.size();) {
-    size_t end = run + 1;
-    while (end < placements.size() && placements[end].leaf == placements[run].leaf) ++end;
-    counts[placements[run].leaf] += end - run;
-    run = end;
-  }
-  for (const auto& [day, count] : counts) day->ReserveItems(count);
-  for (const Placement& p : placements) p.leaf->AddItem(p.item, p.date);
 }
 
 void TCalendar::ReserveItems(size_t n) {
   if (!IsLeaf()) return;
   std::lock_guard guard(lock_);
-  entries_.reserve(entries_.size() + n);
+  // The list grows as it would item by item (by half at least), the store by exactly n.
+  const size_t needed = entries_.size() + n;
+  if (entries_.capacity() < needed) entries_.reserve(std::max(needed, entries_.capacity() + entries_.capacity() / 2));
   store_.Reserve(n);
 }
 

@@ -718,17 +718,17 @@ void TFolder::LoadFolderRecord(RecordReader& in, int depth) {
   // An item record is at least its version; a folder record its name, flags and two counts.
   const uint32_t itemCount = in.Count(4);
   {
+    // The lock is taken once for all items (an item's lock may be taken under ours).
+    std::lock_guard guard(lock_);
     // Room for the items at once (the list then wastes no growth), but never more than a bounded
     // guess: a damaged count must not allocate much before the records run out.
-    std::lock_guard guard(lock_);
     items_.reserve(items_.size() + std::min<uint32_t>(itemCount, kMaxItemsReservedAhead));
-  }
-  for (uint32_t i = 0; i < itemCount; ++i) {
-    std::unique_ptr<TCatalogItem> item = NewItem();
-    item->LoadFromStream(in);
-    item->SetOwnerRaw(this);
-    std::lock_guard guard(lock_);
-    items_.push_back(std::move(item));
+    for (uint32_t i = 0; i < itemCount; ++i) {
+      std::unique_ptr<TCatalogItem> item = NewItem();
+      item->LoadFromStream(in);
+      item->SetOwnerRaw(this);
+      items_.push_back(std::move(item));
+    }
   }
   const uint32_t folderCount = in.Count(13);
   for (uint32_t i = 0; i < folderCount; ++i) {

@@ -1,5 +1,6 @@
 #include "engine/name_order.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace plb {
@@ -21,7 +22,8 @@ uint8_t FoldAscii(uint8_t c) {
 // Yields the folded bytes of a text one by one.
 class FoldedBytes {
  public:
-  explicit FoldedBytes(std::string_view s) : s_(s) {}
+  // From byte start on, which must begin a character.
+  FoldedBytes(std::string_view s, size_t start) : s_(s), i_(start) {}
   bool Done() const { return i_ >= s_.size() && pending_ == 0; }
   uint8_t Next() {
     if (pending_ > 0) {
@@ -49,7 +51,11 @@ class FoldedBytes {
 }  // namespace
 
 int CompareNames(std::string_view a, std::string_view b) {
-  FoldedBytes fa(a), fb(b);
+  // Equal ASCII bytes fold alike; the folding starts behind them, at a character boundary of both.
+  size_t same = 0;
+  const size_t shorter = std::min(a.size(), b.size());
+  while (same < shorter && a[same] == b[same] && static_cast<uint8_t>(a[same]) < 0x80) ++same;
+  FoldedBytes fa(a, same), fb(b, same);
   while (!fa.Done() && !fb.Done()) {
     const uint8_t ca = fa.Next(), cb = fb.Next();
     if (ca != cb) return ca < cb ? -1 : 1;
@@ -63,7 +69,7 @@ int CompareNames(std::string_view a, std::string_view b) {
 std::string FoldCase(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  FoldedBytes f(text);
+  FoldedBytes f(text, 0);
   while (!f.Done()) out.push_back(static_cast<char>(f.Next()));
   return out;
 }
