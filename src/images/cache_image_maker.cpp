@@ -300,20 +300,19 @@ void TCacheImageMaker::Request(const std::vector<TCatalogItem*>& list, int32_t s
     std::lock_guard guard(visibleLock_);
     visible_ = std::unordered_set<TCatalogItem*>(visible.begin(), visible.end());
   }
-  {
-    std::lock_guard guard(requestLock_);
-    requestList_ = list;
-    requestReplace_ = replace;
-  }
+  std::lock_guard guard(requestLock_);
+  requestList_ = list;
+  requestReplace_ = replace;
+  // Signalled under the lock the maker takes the list under: signalled after it, the maker could
+  // take this list on an earlier signal and then wake once more to an empty list, which counts as
+  // a request for nothing and would drop the source queue.
   requestEvent_->Set();
 }
 
 void TCacheImageMaker::AddItem(TCatalogItem* item) {
   if (!item) return;
-  {
-    std::lock_guard guard(requestLock_);
-    if (std::find(requestList_.begin(), requestList_.end(), item) == requestList_.end()) requestList_.push_back(item);
-  }
+  std::lock_guard guard(requestLock_);
+  if (std::find(requestList_.begin(), requestList_.end(), item) == requestList_.end()) requestList_.push_back(item);
   requestEvent_->Set();
 }
 
@@ -409,9 +408,13 @@ void TCacheImageMaker::UpdateEventsLocked() {
 
 bool TCacheImageMaker::TakeNext(int type, TCatalogItem*& item, int32_t& sizeClass, uint64_t& takenIn) {
   item = nullptr;
-  takenIn = withdrawals_;
   if (type == cwtThumbs) {
     std::lock_guard guard(thumbsLock_);
+    // Read under the queue's lock: a withdrawal changes the count and the queue in one step, so
+    // the count read here is the one of the request the item is taken from. Read before the
+    // lock, a replacing request landing in between would make the item look withdrawn although
+    // it was taken from the new queue, and nothing would ever hand it on.
+    takenIn = withdrawals_;
     if (!thumbsQueue_.empty()) {
       item = thumbsQueue_.front();
       thumbsQueue_.pop_front();

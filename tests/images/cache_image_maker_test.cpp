@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -412,6 +413,66 @@ TEST_F(MakerOrder, TwoMakersNeverWorkOnTheSameFileAtOnce) {
   ASSERT_TRUE(db.WaitSource(1));
   EXPECT_EQ(overlaps, 0);
   EXPECT_EQ(visits, 4 * 12);
+}
+
+// The grid re-sends the items on screen as a replacing request on every tick, so requests keep
+// falling between a worker taking an item and handing it on. Whatever the interleaving, every
+// requested item must end with its thumbnail made (these photos all decode) once the requests
+// stop: none may be left behind with every queue empty. Each round sends the same replacing
+// request until a different number of items is done, so the last request lands at a different
+// point of the work every time.
+TEST(CacheImageMakerRace, RepeatedReplacingRequestsLeaveNoItemBehind) {
+  PhotoFolder photos;
+  const std::vector<std::string> names = {
+      "Canon_40D.jpg",           "Canon_DIGITAL_IXUS_400.jpg",
+      "Canon_PowerShot_S40.jpg", "Fujifilm_FinePix6900ZOOM.jpg",
+      "Kodak_CX7530.jpg",        "Nikon_COOLPIX_P1.jpg",
+      "Nikon_D70.jpg",           "Olympus_C8080WZ.jpg",
+      "Panasonic_DMC-FZ30.jpg",  "Pentax_K10D.jpg",
+      "Ricoh_Caplio_RR330.jpg",  "Sony_HDR-HC3.jpg",
+  };
+  const std::string dir = test::TestDataDir() + "/exif-samples/jpg/";
+  for (const std::string& name : names) {
+    const std::vector<uint8_t> bytes = test::ReadFile(dir + name);
+    photos.Add(name, std::string(bytes.begin(), bytes.end()));
+  }
+  std::vector<TCatalogItem*> items;
+  for (const std::string& name : names) items.push_back(photos.Item(name));
+  ASSERT_EQ(std::count(items.begin(), items.end(), nullptr), 0);
+
+  TCatalogImageCacheMaster cache;
+  cache.InitializeCatalog(ickMemory, "", true, 64 << 20);
+  TCacheImageMaker maker(&cache, 300, true);
+  maker.Start();
+  auto made = [&](int32_t size) {
+    return static_cast<size_t>(
+        std::count_if(items.begin(), items.end(), [&](TCatalogItem* item) { return item->CacheIndex() == size; }));
+  };
+  const auto end = std::chrono::steady_clock::now() + 3s;
+  for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
+    // A new size class every round: every item needs both stages again.
+    const int32_t size = 300 + round % 2;
+    const size_t stopAt = static_cast<size_t>(round) % items.size();
+    const auto sendUntil = std::chrono::steady_clock::now() + 1s;
+    do {
+      maker.Request(items, size, items, true);
+      std::this_thread::yield();
+    } while (made(size) < stopAt && std::chrono::steady_clock::now() < sendUntil);
+    const auto limit = std::chrono::steady_clock::now() + 2s;
+    while (made(size) < items.size() && std::chrono::steady_clock::now() < limit) std::this_thread::sleep_for(1ms);
+    if (made(size) == items.size()) continue;
+    const auto stats = maker.Statistics();
+    std::string left;
+    for (TCatalogItem* item : items) {
+      if (item->CacheIndex() != size)
+        left.append(" ").append(item->FileName()).append("@").append(std::to_string(item->CacheIndex()));
+    }
+    FAIL() << "round " << round << ", requests stopped at " << stopAt << " made: left behind" << left
+           << "; thumbs made " << stats.thumbsMade << ", source made " << stats.sourceMade << ", failed "
+           << stats.failed << ", queued " << maker.ThumbsQueue().size() << "/" << maker.SourcePrimary().size() << "/"
+           << maker.SourceSecondary().size();
+  }
+  maker.Stop();
 }
 
 }  // namespace
