@@ -3,30 +3,11 @@
 #   bench/scan_bench.sh [BUILD_DIR] [TREE]
 # Without TREE a tree of 100,000 files in 1,000 folders is made in a temporary folder.
 set -eu
+. "$(dirname "$0")/tree_bench_common.sh"
 build=${1:-build}
-tree=${2:-}
 bench="$build/bin/scan_bench"
-[ -x "$bench" ] || { echo "build $bench first" >&2; exit 1; }
-cleanup=""
-if [ -z "$tree" ]; then
-  work=$(mktemp -d "${TMPDIR:-/tmp}/scan_bench.XXXXXX")
-  cleanup=$work
-  tree=$work/tree
-  "$bench" "$tree" --make 1000 100 --passes 1 >/dev/null
-fi
-trap '[ -n "$cleanup" ] && rm -rf "$cleanup"' EXIT
-
-# Warm the caches once, then take the best of three runs of find.
-find "$tree" -printf '%s %T@\n' >/dev/null
-best_find=""
-for _ in 1 2 3; do
-  start=$(date +%s%N)
-  find "$tree" -printf '%s %T@\n' >/dev/null
-  end=$(date +%s%N)
-  ms=$(( (end - start) / 1000000 ))
-  if [ -z "$best_find" ] || [ "$ms" -lt "$best_find" ]; then best_find=$ms; fi
-done
-[ "$best_find" -gt 0 ] || best_find=1
+tree_bench_prepare "$bench" scan_bench "${2:-}"
+tree_bench_find_ms
 
 line=$("$bench" "$tree" --passes 3)
 echo "find_ms $best_find $line"

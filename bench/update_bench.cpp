@@ -5,16 +5,12 @@
 //   update_bench PATH [--make FOLDERS FILES_PER_FOLDER] [--passes N]
 //
 // Prints one line of "key value" pairs; bench/update_bench.sh runs find on the same tree beside it.
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -23,43 +19,19 @@
 #include "engine/folder.h"
 #include "engine/folder_tree_list.h"
 #include "engine/folder_tree_scan.h"
+#include "tree_bench.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void MakeTree(const std::string& root, int folders, int filesPerFolder) {
-  ::mkdir(root.c_str(), 0755);
-  for (int f = 0; f < folders; ++f) {
-    const std::string dir = root + "/folder" + std::to_string(f);
-    ::mkdir(dir.c_str(), 0755);
-    for (int i = 0; i < filesPerFolder; ++i) std::ofstream(dir + "/IMG_" + std::to_string(i) + ".JPG") << "x";
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: update_bench PATH [--make FOLDERS FILES_PER_FOLDER] [--passes N]\n");
-    return 2;
-  }
-  const std::string path = argv[1];
-  int passes = 3;
-  for (int i = 2; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--make" && i + 2 < argc) {
-      MakeTree(path, std::atoi(argv[i + 1]), std::atoi(argv[i + 2]));
-      i += 2;
-    } else if (arg == "--passes" && i + 1 < argc) {
-      passes = std::max(1, std::atoi(argv[++i]));
-    }
-  }
-  char resolved[PATH_MAX];
-  if (!::realpath(path.c_str(), resolved)) {
-    std::perror(path.c_str());
-    return 1;
-  }
+  const auto args = bench::ParseTreeBenchArgs(argc, argv, "update_bench");
+  if (!args) return 2;
+  const char* resolved = args->path.c_str();
+  const int passes = args->passes;
   plb::TFolderTreeListEyeFi trees;
   plb::TFolder* folder = trees.FolderOf(resolved);
   if (!folder) {
