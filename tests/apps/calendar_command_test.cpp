@@ -13,11 +13,13 @@
 
 #include "support/run_command.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::WriteFile;
 
 test::CommandRun Plb(const std::string& args) {
   return test::RunCommand(test::BinaryDir() + "/bin/plb " + args + " 2>/dev/null");
@@ -36,21 +38,14 @@ std::map<std::string, int> Days(const std::string& text) {
   return days;
 }
 
-void Touch(const std::string& path, int64_t mtime) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << "not a picture";
-  const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
-  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
 TEST(CalendarCommand, RegisteredPhotosGoUnderTheirShootingOrFileDay) {
   const std::string root = test::TestRoot() + "/pics";
   // Noon UTC, so that the local day is the same in every time zone within eleven hours.
   const int64_t nov14 = 1699963200, nov15 = 1700049600, feb01 = 1612180800;
-  for (int i = 0; i < 40; ++i) Touch(root + "/a/" + std::to_string(i) + ".jpg", nov14);
-  Touch(root + "/b/x.jpg", nov15);
-  Touch(root + "/b/deep/Y.JPG", feb01);
-  Touch(root + "/b/song.mp3", feb01);  // sound files are not in the calendar
+  for (int i = 0; i < 40; ++i) WriteFile(root + "/a/" + std::to_string(i) + ".jpg", "not a picture", nov14);
+  WriteFile(root + "/b/x.jpg", "not a picture", nov15);
+  WriteFile(root + "/b/deep/Y.JPG", "not a picture", feb01);
+  WriteFile(root + "/b/song.mp3", "not a picture", feb01);  // sound files are not in the calendar
   fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", root + "/Canon_40D.jpg");  // 2008-05-30
 
   EXPECT_EQ(Plb("calendar --json").out, "") << "an empty catalog has no days";

@@ -15,11 +15,13 @@
 #include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::WriteFile;
 
 test::CommandRun Plb(const std::string& args) {
   return test::RunPlbStdout(args);
@@ -27,20 +29,13 @@ test::CommandRun Plb(const std::string& args) {
 
 using test::JsonLines;
 
-void Touch(const std::string& path, const std::string& bytes, int64_t mtime) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-  const struct timespec times[2] = {{mtime, 0}, {mtime, 0}};
-  ::utimensat(AT_FDCWD, path.c_str(), times, 0);
-}
-
 TEST(CatalogCommands, ScanCountsFoldersAndKindsAndSeesWhatChanged) {
   WriteSupportMovieTypeUser("avi,mov");
   const std::string root = test::TestRoot() + "/pics";
   for (const char* name : {"a.jpg", "A.JPG", "b.cr2", "c.bmp", "d.mp3", "e.avi", "f.txt", "g.thm"}) {
-    Touch(root + "/" + name, "x", 1700000000);
+    WriteFile(root + "/" + name, "x", 1700000000);
   }
-  Touch(root + "/sub/deeper/h.JPEG", "x", 1700000000);
+  WriteFile(root + "/sub/deeper/h.JPEG", "x", 1700000000);
   fs::create_directory_symlink(root, root + "/sub/loop");
   const test::CommandRun run = Plb("scan --json " + root + " " + root + "/sub");
   ASSERT_EQ(run.status, 0) << run.out;
@@ -61,10 +56,10 @@ TEST(CatalogCommands, ScanCountsFoldersAndKindsAndSeesWhatChanged) {
 
 TEST(CatalogCommands, LsListsInTheChosenOrder) {
   const std::string root = test::TestRoot() + "/ls";
-  Touch(root + "/b.jpg", "12345", 1700000300);
-  Touch(root + "/A.jpg", "1", 1700000100);
-  Touch(root + "/a.jpg", "12", 1700000200);
-  Touch(root + "/c.bmp", "123", 1700000000);
+  WriteFile(root + "/b.jpg", "12345", 1700000300);
+  WriteFile(root + "/A.jpg", "1", 1700000100);
+  WriteFile(root + "/a.jpg", "12", 1700000200);
+  WriteFile(root + "/c.bmp", "123", 1700000000);
   struct Case {
     const char* options;
     std::vector<std::string> names;

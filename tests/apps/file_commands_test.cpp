@@ -12,22 +12,17 @@
 #include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
 using test::JsonLines;
+using test::ReadFile;
 
 std::string Q(const std::string& path) {
   return "'" + path + "'";
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 // A registered folder with two real photos of known shooting days; one of them is tagged.
@@ -86,15 +81,15 @@ TEST_F(FileCommands, ExistingFilesAreKeptUnlessOverwriteIsGiven) {
   const test::CommandRun kept = test::RunPlb("cp " + Q(photos_ + "/trip/canon.jpg") + " " + Q(archive_ + "/trip"));
   EXPECT_EQ(kept.status, 1);
   EXPECT_NE(kept.out.find("exists, kept (--overwrite replaces it)"), std::string::npos) << kept.out;
-  EXPECT_EQ(Read(archive_ + "/trip/canon.jpg"), "mine");
+  EXPECT_EQ(ReadFile(archive_ + "/trip/canon.jpg"), "mine");
 
   const test::CommandRun folder = test::RunPlb("cp " + Q(photos_ + "/trip") + " " + Q(archive_));
   EXPECT_EQ(folder.status, 1) << "a folder is never merged into one of its name";
-  EXPECT_EQ(Read(archive_ + "/trip/canon.jpg"), "mine");
+  EXPECT_EQ(ReadFile(archive_ + "/trip/canon.jpg"), "mine");
   EXPECT_FALSE(fs::exists(archive_ + "/trip/nikon.jpg"));
 
   Ok("cp --overwrite " + Q(photos_ + "/trip/canon.jpg") + " " + Q(archive_ + "/trip"));
-  EXPECT_EQ(Read(archive_ + "/trip/canon.jpg"), Read(photos_ + "/trip/canon.jpg"));
+  EXPECT_EQ(ReadFile(archive_ + "/trip/canon.jpg"), ReadFile(photos_ + "/trip/canon.jpg"));
   EXPECT_EQ(Tagged("beach"), std::vector<std::string>{photos_ + "/trip/canon.jpg"}) << "a copy is not tagged";
 }
 
@@ -120,7 +115,7 @@ TEST_F(FileCommands, RenameMkdirAndRm) {
   EXPECT_EQ(Ok("rename " + Q(photos_ + "/trip/canon.jpg") + " 'sea:side.jpg'"), photos_ + "/trip/sea-side.jpg\n");
   EXPECT_EQ(Tagged("beach"), std::vector<std::string>{photos_ + "/trip/sea-side.jpg"});
   EXPECT_EQ(test::RunPlb("rename " + Q(photos_ + "/trip/sea-side.jpg") + " nikon.jpg").status, 1);
-  EXPECT_NE(Read(photos_ + "/trip/nikon.jpg"), Read(photos_ + "/trip/sea-side.jpg"));
+  EXPECT_NE(ReadFile(photos_ + "/trip/nikon.jpg"), ReadFile(photos_ + "/trip/sea-side.jpg"));
 
   EXPECT_EQ(Ok("mkdir " + Q(archive_ + "/new") + " " + Q(archive_ + "/new")),
             archive_ + "/new\n" + archive_ + "/new(2)\n");

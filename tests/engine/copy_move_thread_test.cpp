@@ -21,23 +21,14 @@
 #include "platform/ui_dispatcher.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Write(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ReadFile;
+using test::WriteFile;
 
 // A dialog that answers from a script and writes down what it was asked.
 class ScriptedView : public ICopyMoveView {
@@ -73,8 +64,8 @@ class CopyMoveThread : public ::testing::Test {
   void SetUp() override {
     vol_ = test::TestRoot() + "/vol";
     volumes_.Mount({platform::kDriveFixed, 0x1234, "Data", vol_});
-    for (const char* n : {"a", "b", "c", "d"}) Write(Src(n), std::string("new ") + n);
-    for (const char* n : {"b", "c", "d"}) Write(Dst(n), std::string("old ") + n);
+    for (const char* n : {"a", "b", "c", "d"}) WriteFile(Src(n), std::string("new ") + n);
+    for (const char* n : {"b", "c", "d"}) WriteFile(Dst(n), std::string("old ") + n);
     src_ = Scan(vol_ + "/src");
     dst_ = Scan(vol_ + "/dst");
   }
@@ -128,7 +119,7 @@ TEST_F(CopyMoveThread, StickyAnswersSettleTheRemainingConflicts) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    for (const char* n : {"b", "c", "d"}) Write(Dst(n), std::string("old ") + n);
+    for (const char* n : {"b", "c", "d"}) WriteFile(Dst(n), std::string("old ") + n);
     fs::remove(Dst("a"));
     Scan(vol_ + "/dst");
     ScriptedView view;
@@ -136,10 +127,10 @@ TEST_F(CopyMoveThread, StickyAnswersSettleTheRemainingConflicts) {
     EXPECT_EQ(Run(true, view), c.done);
     EXPECT_EQ(view.asked, c.asked);
     EXPECT_EQ(view.finished, c.done);
-    EXPECT_EQ(Read(Dst("a")), "new a");
-    EXPECT_EQ(Read(Dst("b")), c.b);
-    EXPECT_EQ(Read(Dst("c")), c.c);
-    EXPECT_EQ(Read(Dst("d")), c.d);
+    EXPECT_EQ(ReadFile(Dst("a")), "new a");
+    EXPECT_EQ(ReadFile(Dst("b")), c.b);
+    EXPECT_EQ(ReadFile(Dst("c")), c.c);
+    EXPECT_EQ(ReadFile(Dst("d")), c.d);
   }
 }
 
@@ -152,9 +143,9 @@ TEST_F(CopyMoveThread, ReadOnlyFilesAreReplacedOnlyAfterASecondYes) {
   view.readOnlyAnswers = {cmaNo, cmaYes};
   EXPECT_EQ(Run(true, view), 3);
   EXPECT_EQ(view.asked, (std::vector<std::string>{"overwrite b.jpg", "read-only b.jpg", "read-only c.jpg"}));
-  EXPECT_EQ(Read(Dst("b")), "old b");
-  EXPECT_EQ(Read(Dst("c")), "new c");
-  EXPECT_EQ(Read(Dst("d")), "new d");
+  EXPECT_EQ(ReadFile(Dst("b")), "old b");
+  EXPECT_EQ(ReadFile(Dst("c")), "new c");
+  EXPECT_EQ(ReadFile(Dst("d")), "new d");
 }
 
 TEST_F(CopyMoveThread, MovedPhotosKeepTheirItemsAndCopiesGetTheirData) {
@@ -173,7 +164,7 @@ TEST_F(CopyMoveThread, MovedPhotosKeepTheirItemsAndCopiesGetTheirData) {
   ASSERT_NE(bCopy, nullptr);
   EXPECT_NE(bCopy, b);
   EXPECT_TRUE(bCopy->Mark());
-  EXPECT_EQ(Read(Dst("b")), "new b");
+  EXPECT_EQ(ReadFile(Dst("b")), "new b");
   EXPECT_EQ(src_->FindItem("b.jpg"), b);
 
   ScriptedView moveView;
@@ -193,16 +184,16 @@ TEST_F(CopyMoveThread, MovedPhotosKeepTheirItemsAndCopiesGetTheirData) {
   thread.Execute();
   EXPECT_EQ(thread.DoneCount(), 0);
   EXPECT_EQ(again.finished, 0);
-  EXPECT_EQ(Read(Dst("a")), "new a");
+  EXPECT_EQ(ReadFile(Dst("a")), "new a");
 }
 
 TEST_F(CopyMoveThread, WithoutADialogNothingIsReplaced) {
-  Write(vol_ + "/dst/a.jpg", "appeared");  // not catalogued yet
+  WriteFile(vol_ + "/dst/a.jpg", "appeared");  // not catalogued yet
   TCopyMoveThread thread(trees_, {src_->FindItem("a.jpg")}, "", dst_, true, nullptr);
   // The thread rescans the destination first, so the file is known; with no one to ask, the answer is no.
   thread.Execute();
   EXPECT_EQ(thread.DoneCount(), 0);
-  EXPECT_EQ(Read(Dst("a")), "appeared");
+  EXPECT_EQ(ReadFile(Dst("a")), "appeared");
 }
 
 TEST_F(CopyMoveThread, RunsOnItsOwnThreadAndTalksThroughTheUiThread) {
@@ -216,7 +207,7 @@ TEST_F(CopyMoveThread, RunsOnItsOwnThreadAndTalksThroughTheUiThread) {
   thread.WaitFor();
   EXPECT_EQ(thread.DoneCount(), 4);
   EXPECT_EQ(view.percents, (std::vector<int>{0, 25, 50, 75}));
-  for (const char* n : {"a", "b", "c", "d"}) EXPECT_EQ(Read(Dst(n)), std::string("new ") + n);
+  for (const char* n : {"a", "b", "c", "d"}) EXPECT_EQ(ReadFile(Dst(n)), std::string("new ") + n);
   EXPECT_EQ(src_->ItemCount(), 0);
   EXPECT_EQ(dst_->ItemCount(), 4);
 }

@@ -28,20 +28,17 @@
 #include "platform/ui_dispatcher.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
+using test::WriteFile;
 using namespace std::chrono_literals;
 
 double Day(int y, int m, int d, int h = 12) {
   return EncodeDateTime({y, m, d, h, 0, 0, 0});
-}
-
-void Touch(const std::string& path) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << "x";
 }
 
 template <class P>
@@ -174,9 +171,9 @@ class FileUpdater : public ::testing::Test {
 };
 
 TEST_F(FileUpdater, NewPhotosEnterTheCalendarAndDeletedOnesLeaveItAndTheirAlbums) {
-  Touch(Path("photos/a.jpg"));
-  Touch(Path("photos/b.jpg"));
-  Touch(Path("photos/notes.txt"));
+  WriteFile(Path("photos/a.jpg"));
+  WriteFile(Path("photos/b.jpg"));
+  WriteFile(Path("photos/notes.txt"));
   reader_.Date("a.jpg", Day(2008, 5, 30, 15));
   reader_.Date("b.jpg", Day(2008, 3, 15, 9));
   Folder("photos", 1);
@@ -198,7 +195,7 @@ TEST_F(FileUpdater, NewPhotosEnterTheCalendarAndDeletedOnesLeaveItAndTheirAlbums
   TAlbum tag(atTag, "trip", "", nullptr);
   tag.AddItem(b, 0);
   fs::remove(Path("photos/b.jpg"));
-  Touch(Path("photos/c.jpg"));
+  WriteFile(Path("photos/c.jpg"));
   reader_.Date("c.jpg", Day(2009, 1, 2));
   Pass();
 
@@ -220,8 +217,8 @@ TEST_F(FileUpdater, NewPhotosEnterTheCalendarAndDeletedOnesLeaveItAndTheirAlbums
 }
 
 TEST_F(FileUpdater, UnreadablePhotoCountsAsAnErrorAndThePassGoesOn) {
-  Touch(Path("photos/bad.jpg"));
-  Touch(Path("photos/good.jpg"));
+  WriteFile(Path("photos/bad.jpg"));
+  WriteFile(Path("photos/good.jpg"));
   Folder("photos", 1);
   Pass();
   EXPECT_EQ(CalendarDayOf(Item("photos/bad.jpg")), 0);
@@ -232,7 +229,7 @@ TEST_F(FileUpdater, UnreadablePhotoCountsAsAnErrorAndThePassGoesOn) {
 
 TEST_F(FileUpdater, RemovedModeWithdrawsInheritingSubFoldersWithoutWritingTheirFlags) {
   for (const char* f : {"p/top.jpg", "p/inherit/i.jpg", "p/inherit/deep/d.jpg", "p/own/o.jpg", "other/x.jpg"}) {
-    Touch(Path(f));
+    WriteFile(Path(f));
   }
   TFolder* parent = Folder("p", 1);
   Pass();
@@ -258,9 +255,9 @@ TEST_F(FileUpdater, RemovedModeWithdrawsInheritingSubFoldersWithoutWritingTheirF
 }
 
 TEST_F(FileUpdater, HiddenFoldersStayOutUntilIncluded) {
-  Touch(Path("p/seen.jpg"));
-  Touch(Path("p/.thumbs/t.jpg"));
-  Touch(Path("p/.thumbs/sub/u.jpg"));
+  WriteFile(Path("p/seen.jpg"));
+  WriteFile(Path("p/.thumbs/t.jpg"));
+  WriteFile(Path("p/.thumbs/sub/u.jpg"));
   Folder("p", 1);
   Pass();
   EXPECT_NE(CalendarDayOf(Item("p/seen.jpg")), 0);
@@ -282,8 +279,8 @@ TEST_F(FileUpdater, HiddenFoldersStayOutUntilIncluded) {
 }
 
 TEST_F(FileUpdater, UnpluggedVolumeIsWithdrawnAndComesBackWithoutReadingAgain) {
-  Touch(Path("DCIM/100/a.jpg"));
-  Touch(Path("DCIM/100/b.jpg"));
+  WriteFile(Path("DCIM/100/a.jpg"));
+  WriteFile(Path("DCIM/100/b.jpg"));
   Folder("DCIM", 1);
   Pass();
   TCatalogItem* a = Item("DCIM/100/a.jpg");
@@ -310,8 +307,8 @@ TEST_F(FileUpdater, UnpluggedVolumeIsWithdrawnAndComesBackWithoutReadingAgain) {
 }
 
 TEST_F(FileUpdater, VanishedSubFolderLeavesTheTree) {
-  Touch(Path("p/keep/k.jpg"));
-  Touch(Path("p/gone/g.jpg"));
+  WriteFile(Path("p/keep/k.jpg"));
+  WriteFile(Path("p/gone/g.jpg"));
   TFolder* parent = Folder("p", 1);
   Pass();
   TCatalogItem* g = Item("p/gone/g.jpg");
@@ -329,7 +326,7 @@ TEST_F(FileUpdater, VanishedSubFolderLeavesTheTree) {
 }
 
 TEST_F(FileUpdater, FolderThatCannotBeSeenIsWithdrawnNotRemoved) {
-  Touch(Path("p/sub/a.jpg"));
+  WriteFile(Path("p/sub/a.jpg"));
   Folder("p/sub", 1);
   TFolder* p = Folder("p");
   Pass();
@@ -354,14 +351,14 @@ TEST_F(FileUpdater, FolderThatCannotBeSeenIsWithdrawnNotRemoved) {
 }
 
 TEST_F(FileUpdater, AFailingWindowDoesNotStopThePasses) {
-  Touch(Path("p/a.jpg"));
+  WriteFile(Path("p/a.jpg"));
   Folder("p", 1);
   updater_ = std::make_unique<TFileUpdaterEx>(trees_);
   updater_->SetOnNotify([](TFileUpdaterEx*, uint8_t, uint32_t) { throw EReadError("the window failed"); });
   ASSERT_TRUE(updater_->Start());
   ASSERT_TRUE(WaitUntil([&] { return updater_->PassesEnded() >= 1; }));
 
-  Touch(Path("p/b.jpg"));
+  WriteFile(Path("p/b.jpg"));
   Pass();
   ASSERT_NE(Item("p/b.jpg"), nullptr);
   EXPECT_NE(CalendarDayOf(Item("p/b.jpg")), 0);
@@ -369,7 +366,7 @@ TEST_F(FileUpdater, AFailingWindowDoesNotStopThePasses) {
 }
 
 TEST_F(FileUpdater, CancelStopAndAClosedGateEndThePassPromptly) {
-  for (int i = 0; i < 200; ++i) Touch(Path("many/" + std::to_string(i) + ".jpg"));
+  for (int i = 0; i < 200; ++i) WriteFile(Path("many/" + std::to_string(i) + ".jpg"));
   Folder("many", 1);
   reader_.delayMs = 20;
   Start();
@@ -398,8 +395,8 @@ TEST_F(FileUpdater, ARequestEndsThePassAndTheNextBeginsWithTheRootLeftWaiting) {
   const std::string vol2 = test::TestRoot() + "/vol2";
   volumes_.Mount({platform::kDriveFixed, 0x4321, "OTHER", vol2});
   for (int i = 0; i < 30; ++i) {
-    Touch(Path("a/" + std::to_string(i) + ".jpg"));
-    Touch(vol2 + "/b/" + std::to_string(i) + ".jpg");
+    WriteFile(Path("a/" + std::to_string(i) + ".jpg"));
+    WriteFile(vol2 + "/b/" + std::to_string(i) + ".jpg");
   }
   Folder("a", 1);
   trees_.FolderOf(vol2 + "/b")->SetCalendarMode(1);
@@ -437,9 +434,9 @@ TEST_F(FileUpdater, ARequestEndsThePassAndTheNextBeginsWithTheRootLeftWaiting) {
 }
 
 TEST_F(FileUpdater, EyeFiPhotoFoldersJoinTheCalendarWhenTheUserSaysSo) {
-  Touch(Path("eyefi/card/a.jpg"));
-  Touch(Path("eyefi/card/sub/b.jpg"));
-  Touch(Path("second/c.jpg"));
+  WriteFile(Path("eyefi/card/a.jpg"));
+  WriteFile(Path("eyefi/card/sub/b.jpg"));
+  WriteFile(Path("second/c.jpg"));
   Folder("eyefi/card/sub");
   Folder("second");
   std::vector<std::vector<std::string>> asked;
@@ -472,7 +469,7 @@ TEST_F(FileUpdater, EyeFiPhotoFoldersJoinTheCalendarWhenTheUserSaysSo) {
 }
 
 TEST_F(FileUpdater, NotificationsRunOnTheUiThreadWhichMayDetachThemMeanwhile) {
-  Touch(Path("p/a.jpg"));
+  WriteFile(Path("p/a.jpg"));
   Folder("p", 1);
   platform::PumpedUiDispatcher ui;
   platform::ScopedUiDispatcher installed(ui);
@@ -525,7 +522,7 @@ TEST_F(FileUpdater, ProcessFunctionsNeedARunningUpdater) {
 }
 
 TEST_F(FileUpdater, ProcessFunctionsDriveTheOneUpdater) {
-  Touch(Path("p/a.jpg"));
+  WriteFile(Path("p/a.jpg"));
   Folder("p", 1);
   std::atomic<int> passesEnded{0};
   StartFileUpdater(
@@ -537,7 +534,7 @@ TEST_F(FileUpdater, ProcessFunctionsDriveTheOneUpdater) {
   WaitUntilPlaced();
   EXPECT_NE(CalendarDayOf(Item("p/a.jpg")), 0);
 
-  Touch(Path("p/b.jpg"));
+  WriteFile(Path("p/b.jpg"));
   RequestUpdate();
   ASSERT_TRUE(WaitUntil([&] {
     TCatalogItem* b = Item("p/b.jpg");
@@ -551,7 +548,7 @@ TEST_F(FileUpdater, ProcessFunctionsDriveTheOneUpdater) {
 }
 
 TEST_F(FileUpdater, RetiredRootsAreDroppedAndRootsKeepTheirLastUpdate) {
-  Touch(Path("p/a.jpg"));
+  WriteFile(Path("p/a.jpg"));
   Folder("p", 1);
   Pass();
   std::vector<TUpdateFolderItem> roots = updater_->Roots();

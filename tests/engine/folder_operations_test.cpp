@@ -25,16 +25,13 @@
 #include "host/log_file.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Touch(const std::string& path, const std::string& bytes = "x") {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::WriteFile;
 
 // Dates that reach the calendar, so that deleted items can be seen leaving it.
 class CalendarLog : public ICalendarLink {
@@ -117,7 +114,7 @@ class FolderOperations : public ::testing::Test {
 };
 
 TEST_F(FolderOperations, ChecksRefuseWithTheirTexts) {
-  Touch(vol_ + "/a/sub/x.jpg");
+  WriteFile(vol_ + "/a/sub/x.jpg");
   TFolder* a = Scanned(vol_ + "/a");
   TFolder* sub = a->FindSubFolder("sub");
   TFolder* root = trees_.FolderOf(vol_);
@@ -185,8 +182,8 @@ TEST_F(FolderOperations, ChecksRefuseWithTheirTexts) {
 }
 
 TEST_F(FolderOperations, CopiedPhotosTakeTheCatalogDataOfTheirOriginals) {
-  Touch(vol_ + "/trip/a.jpg", "aaa");
-  Touch(vol_ + "/trip/day2/b.jpg", "bb");
+  WriteFile(vol_ + "/trip/a.jpg", "aaa");
+  WriteFile(vol_ + "/trip/day2/b.jpg", "bb");
   fs::create_directories(vol_ + "/backup");
   TFolder* trip = Scanned(vol_ + "/trip");
   TFolder* backup = Scanned(vol_ + "/backup");
@@ -229,8 +226,8 @@ TEST_P(FolderMove, MovedPhotosAreTheSameItemsWithEverythingTheyHad) {
     if (targetBase.empty()) GTEST_SKIP() << "no second filesystem";
   }
   fs::create_directories(targetBase);
-  Touch(vol_ + "/trip/a.jpg", "aaa");
-  Touch(vol_ + "/trip/day2/b.jpg", "bb");
+  WriteFile(vol_ + "/trip/a.jpg", "aaa");
+  WriteFile(vol_ + "/trip/day2/b.jpg", "bb");
   TFolder* trip = Scanned(vol_ + "/trip");
   TFolder* target = Scanned(targetBase);
   TCatalogItem* a = trip->FindItem("a.jpg");
@@ -245,7 +242,7 @@ TEST_P(FolderMove, MovedPhotosAreTheSameItemsWithEverythingTheyHad) {
   trip->SetPinned(true);
   trip->SetCalendarMode(1);
   history_.Push(trip);
-  Touch(vol_ + "/trip/day2/b.jpg", "changed since the last scan");
+  WriteFile(vol_ + "/trip/day2/b.jpg", "changed since the last scan");
 
   TCustomFolder* moved = OstraEngineMoveFolder(model_, trip, target);
   ASSERT_NE(moved, nullptr);
@@ -321,8 +318,8 @@ TEST_F(FolderOperations, CreateRenameAndTheirNames) {
 }
 
 TEST_F(FolderOperations, DeletedFolderGoesToTheTrashAndItsPhotosLeaveAlbums) {
-  Touch(vol_ + "/old/a.jpg");
-  Touch(vol_ + "/old/sub/b.jpg");
+  WriteFile(vol_ + "/old/a.jpg");
+  WriteFile(vol_ + "/old/sub/b.jpg");
   TFolder* old = Scanned(vol_ + "/old");
   TCatalogItem* a = old->FindItem("a.jpg");
   TAlbum* tag = Album("t", nullptr, atTag);
@@ -337,11 +334,11 @@ TEST_F(FolderOperations, DeletedFolderGoesToTheTrashAndItsPhotosLeaveAlbums) {
 }
 
 TEST_F(FolderOperations, AFolderTheTrashRefusesStaysWithItsCatalogData) {
-  Touch(vol_ + "/keep/a.jpg");
+  WriteFile(vol_ + "/keep/a.jpg");
   TFolder* keep = Scanned(vol_ + "/keep");
   TCatalogItem* a = keep->FindItem("a.jpg");
   // A file where the trash should be: the trash cannot take anything.
-  Touch(VolumeTrash(), "not a folder");
+  WriteFile(VolumeTrash(), "not a folder");
 
   const std::string text = ErrorText([&] { OstraEngineDeleteFolder(model_, keep); });
   EXPECT_EQ(text.rfind("OstraEngineDeleteFolder でエラーが発生しました。\r\n\r\nETrashError\r\n", 0), 0u) << text;
@@ -351,7 +348,7 @@ TEST_F(FolderOperations, AFolderTheTrashRefusesStaysWithItsCatalogData) {
 }
 
 TEST_F(FolderOperations, AlbumsCopyMoveAndDeleteWithTheirChildren) {
-  Touch(vol_ + "/f/a.jpg");
+  WriteFile(vol_ + "/f/a.jpg");
   TCatalogItem* a = Scanned(vol_ + "/f")->FindItem("a.jpg");
   TAlbum* trips = Album("Trips");
   TAlbum* paris = Album("Paris", trips);
@@ -384,8 +381,8 @@ TEST_F(FolderOperations, AlbumsCopyMoveAndDeleteWithTheirChildren) {
 }
 
 TEST_F(FolderOperations, FileRenameAndTrashKeepOrDropTheItem) {
-  Touch(vol_ + "/f/a.jpg");
-  Touch(vol_ + "/f/taken.jpg");
+  WriteFile(vol_ + "/f/a.jpg");
+  WriteFile(vol_ + "/f/taken.jpg");
   TFolder* f = Scanned(vol_ + "/f");
   TCatalogItem* a = f->FindItem("a.jpg");
   a->SetComment("kept");

@@ -17,16 +17,13 @@
 #include "engine/folder_tree_scan.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Touch(const std::string& path, const std::string& bytes = "x") {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test::WriteFile;
 
 struct Event {
   TCustomFolder* node;
@@ -107,7 +104,7 @@ TEST_F(FolderScan, CataloguesTheRightFilesInNameOrder) {
   const std::string dir = vol_ + "/photos";
   for (const char* name : {"b.JPEG", "a.jpg", "A.JPG", "c.bmp", "d.mp3", "e.cr2", "f.thm", "g.wmf", "h.txt",
                            ".hidden.jpg", "m.MOV", "noext"}) {
-    Touch(dir + "/" + name);
+    WriteFile(dir + "/" + name);
   }
   ASSERT_EQ(::mkfifo((dir + "/pipe.jpg").c_str(), 0600), 0);
   fs::create_symlink(dir + "/a.jpg", dir + "/link.jpg");
@@ -161,9 +158,9 @@ TEST_F(FolderScan, RescanCreatesNothingAndRemovalTakesExactlyThatItem) {
   CalendarLog calendar;
   const std::string dir = vol_ + "/many";
   for (int f = 0; f < 20; ++f) {
-    for (int i = 0; i < 150; ++i) Touch(dir + "/d" + std::to_string(f) + "/IMG_" + std::to_string(i) + ".JPG");
+    for (int i = 0; i < 150; ++i) WriteFile(dir + "/d" + std::to_string(f) + "/IMG_" + std::to_string(i) + ".JPG");
   }
-  Touch(dir + "/top.jpg");
+  WriteFile(dir + "/top.jpg");
   TFolder* folder = trees_.FolderOf(dir);
   ScanTree(folder);
   EXPECT_EQ(folder->TotalItemCount(), 3001);
@@ -206,13 +203,13 @@ TEST_F(FolderScan, RescanCreatesNothingAndRemovalTakesExactlyThatItem) {
 
 TEST_F(FolderScan, ATouchedFileResetsOnlyItsDerivedData) {
   const std::string dir = vol_ + "/t";
-  Touch(dir + "/a.jpg", "one");
+  WriteFile(dir + "/a.jpg", "one");
   TFolder* folder = trees_.FolderOf(dir);
   folder->SearchFilesEx(nullptr);
   TCatalogItem* item = folder->FindItem("a.jpg");
   item->ApplyImageInfo({6, 10, 10, true, 6, 0}, false);
   item->SetComment("mine");
-  Touch(dir + "/a.jpg", "changed");
+  WriteFile(dir + "/a.jpg", "changed");
   folder->SearchFilesEx(nullptr);
   EXPECT_EQ(folder->FindItem("a.jpg"), item);
   EXPECT_EQ(item->Width(), 0);
@@ -236,8 +233,8 @@ int RunUnprivileged(const std::function<int()>& fn) {
 
 TEST_F(FolderScan, AFolderThatCannotBeListedKeepsEverything) {
   const std::string dir = vol_ + "/locked";
-  Touch(dir + "/a.jpg");
-  Touch(dir + "/b.jpg");
+  WriteFile(dir + "/a.jpg");
+  WriteFile(dir + "/b.jpg");
   fs::create_directories(dir + "/child");
   TFolder* folder = trees_.FolderOf(dir);
   ScanTree(folder);
@@ -270,7 +267,7 @@ TEST_F(FolderScan, AFolderThatCannotBeListedKeepsEverything) {
 
 TEST_F(FolderScan, AVanishedDirectoryMakesItsItemsMissingNotDeleted) {
   const std::string dir = vol_ + "/card/DCIM";
-  Touch(dir + "/a.jpg");
+  WriteFile(dir + "/a.jpg");
   TFolder* folder = trees_.FolderOf(dir);
   folder->SearchFilesEx(nullptr);
   TCatalogItem* item = folder->FindItem("a.jpg");
@@ -283,17 +280,17 @@ TEST_F(FolderScan, AVanishedDirectoryMakesItsItemsMissingNotDeleted) {
 
 TEST_F(FolderScan, SideCarEditsReachNewItems) {
   const std::string dir = vol_ + "/exported";
-  Touch(dir + "/a.jpg");
-  Touch(dir + "/b.jpg");
-  Touch(dir + "/OstraExportInfo.xml",
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<OstraExportInfo ver=\"1\"><files>"
-        "<file name=\"a.jpg\" mark=\"true\" orietation=\"6\"><comment>海</comment>"
-        "<effect meido=\"5\" gamma=\"80\" filter2=\"3\">true</effect>"
-        "<triming ax=\"3\" ay=\"2\" left=\"1\" top=\"2\" right=\"30\" bottom=\"20\">true</triming></file>"
-        "<file name=\"b.jpg\" orietation=\"12\"><effect meido=\"9\">false</effect></file>"
-        "<file name=\"missing.jpg\" mark=\"true\"/>"
-        "</files></OstraExportInfo>");
+  WriteFile(dir + "/a.jpg");
+  WriteFile(dir + "/b.jpg");
+  WriteFile(dir + "/OstraExportInfo.xml",
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<OstraExportInfo ver=\"1\"><files>"
+            "<file name=\"a.jpg\" mark=\"true\" orietation=\"6\"><comment>海</comment>"
+            "<effect meido=\"5\" gamma=\"80\" filter2=\"3\">true</effect>"
+            "<triming ax=\"3\" ay=\"2\" left=\"1\" top=\"2\" right=\"30\" bottom=\"20\">true</triming></file>"
+            "<file name=\"b.jpg\" orietation=\"12\"><effect meido=\"9\">false</effect></file>"
+            "<file name=\"missing.jpg\" mark=\"true\"/>"
+            "</files></OstraExportInfo>");
   TFolder* folder = trees_.FolderOf(dir);
   folder->SearchFilesEx(nullptr);
   TCatalogItem* a = folder->FindItem("a.jpg");
@@ -325,8 +322,8 @@ namespace {
 
 TEST_F(FolderScan, TreeScanLooksIntoDotFoldersOnlyWhenAsked) {
   const std::string home = vol_ + "/home";
-  Touch(home + "/a/y.jpg");
-  Touch(home + "/.cache/thumbs/x.jpg");
+  WriteFile(home + "/a/y.jpg");
+  WriteFile(home + "/.cache/thumbs/x.jpg");
   TFolder* folder = trees_.FolderOf(home);
   ASSERT_NE(folder, nullptr);
   TExtItems table;

@@ -14,23 +14,14 @@
 #include <string>
 
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb::platform {
 namespace {
 
 namespace fs = std::filesystem;
-
-void Write(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ReadFile;
+using test::WriteFile;
 
 int ErrorOf(const std::function<void()>& f) {
   try {
@@ -56,7 +47,7 @@ class FileTransferTest : public ::testing::Test {
 
 TEST_F(FileTransferTest, FileCopyKeepsBytesModeAndTimeAndReplacesOnlyWhenAsked) {
   const std::string src = root + "/a.jpg", dst = root + "/b.jpg";
-  Write(src, std::string(3 << 20, 'x') + "end");
+  WriteFile(src, std::string(3 << 20, 'x') + "end");
   ::chmod(src.c_str(), 0640);
   const timespec times[2] = {{1000000000, 123456789}, {1200000000, 987654321}};
   ASSERT_EQ(::utimensat(AT_FDCWD, src.c_str(), times, 0), 0);
@@ -66,17 +57,17 @@ TEST_F(FileTransferTest, FileCopyKeepsBytesModeAndTimeAndReplacesOnlyWhenAsked) 
   }, b{};
   ::stat(src.c_str(), &a);
   ::stat(dst.c_str(), &b);
-  EXPECT_EQ(Read(dst), Read(src));
+  EXPECT_EQ(ReadFile(dst), ReadFile(src));
   EXPECT_EQ(b.st_mode & 07777, 0640u);
   EXPECT_EQ(b.st_mtim.tv_sec, a.st_mtim.tv_sec);
   EXPECT_EQ(b.st_mtim.tv_nsec, a.st_mtim.tv_nsec);
 
-  Write(dst, "mine");
+  WriteFile(dst, "mine");
   EXPECT_EQ(ErrorOf([&] { CopyFileTo(src, dst, false); }), EEXIST);
-  EXPECT_EQ(Read(dst), "mine");
+  EXPECT_EQ(ReadFile(dst), "mine");
   EXPECT_EQ(HiddenEntries(root), 0);
   CopyFileTo(src, dst, true);
-  EXPECT_EQ(Read(dst), Read(src));
+  EXPECT_EQ(ReadFile(dst), ReadFile(src));
 
   // The same file under a second name is never "replaced" by itself.
   const std::string link = root + "/hard.jpg";
@@ -88,10 +79,10 @@ TEST_F(FileTransferTest, FileCopyKeepsBytesModeAndTimeAndReplacesOnlyWhenAsked) 
 
 TEST_F(FileTransferTest, TreeCopyCopiesLinksAsLinksAndNeverMerges) {
   const std::string src = root + "/src", dst = root + "/dst";
-  Write(src + "/one.jpg", "1");
-  Write(src + "/sub/deep/two.jpg", "22");
+  WriteFile(src + "/one.jpg", "1");
+  WriteFile(src + "/sub/deep/two.jpg", "22");
   fs::create_directories(root + "/outside");
-  Write(root + "/outside/big.jpg", std::string(1000, 'o'));
+  WriteFile(root + "/outside/big.jpg", std::string(1000, 'o'));
   fs::create_directory_symlink("../outside", src + "/loop");
   fs::create_symlink("one.jpg", src + "/alias.jpg");
 
@@ -101,8 +92,8 @@ TEST_F(FileTransferTest, TreeCopyCopiesLinksAsLinksAndNeverMerges) {
     total = all;
     return true;
   });
-  EXPECT_EQ(Read(dst + "/one.jpg"), "1");
-  EXPECT_EQ(Read(dst + "/sub/deep/two.jpg"), "22");
+  EXPECT_EQ(ReadFile(dst + "/one.jpg"), "1");
+  EXPECT_EQ(ReadFile(dst + "/sub/deep/two.jpg"), "22");
   EXPECT_TRUE(fs::is_symlink(dst + "/loop"));
   EXPECT_EQ(fs::read_symlink(dst + "/loop"), "../outside");
   EXPECT_TRUE(fs::is_symlink(dst + "/alias.jpg"));
@@ -118,8 +109,8 @@ TEST_F(FileTransferTest, TreeCopyCopiesLinksAsLinksAndNeverMerges) {
 
 TEST_F(FileTransferTest, StoppedTreeCopyLeavesNothing) {
   const std::string src = root + "/src";
-  Write(src + "/a.jpg", std::string(2 << 20, 'a'));
-  Write(src + "/b.jpg", std::string(2 << 20, 'b'));
+  WriteFile(src + "/a.jpg", std::string(2 << 20, 'a'));
+  WriteFile(src + "/b.jpg", std::string(2 << 20, 'b'));
   fs::create_directories(root + "/into");
   EXPECT_EQ(
       ErrorOf([&] { CopyTree(src, root + "/into/src", [](uint64_t done, uint64_t) { return done < (1 << 20); }); }),
@@ -128,9 +119,9 @@ TEST_F(FileTransferTest, StoppedTreeCopyLeavesNothing) {
 }
 
 TEST_F(FileTransferTest, RenameNeverReplaces) {
-  Write(root + "/a/x.jpg", "x");
+  WriteFile(root + "/a/x.jpg", "x");
   fs::create_directories(root + "/empty");
-  Write(root + "/file.jpg", "f");
+  WriteFile(root + "/file.jpg", "f");
   struct Case {
     std::string from, to;
   } cases[] = {{"/a", "/empty"}, {"/a", "/file.jpg"}, {"/file.jpg", "/a/x.jpg"}};
@@ -138,22 +129,22 @@ TEST_F(FileTransferTest, RenameNeverReplaces) {
     SCOPED_TRACE(c.from + " -> " + c.to);
     EXPECT_EQ(ErrorOf([&] { RenameNoReplace(root + c.from, root + c.to); }), EEXIST);
   }
-  EXPECT_EQ(Read(root + "/a/x.jpg"), "x");
-  EXPECT_EQ(Read(root + "/file.jpg"), "f");
+  EXPECT_EQ(ReadFile(root + "/a/x.jpg"), "x");
+  EXPECT_EQ(ReadFile(root + "/file.jpg"), "f");
   RenameNoReplace(root + "/a", root + "/b");
-  EXPECT_EQ(Read(root + "/b/x.jpg"), "x");
+  EXPECT_EQ(ReadFile(root + "/b/x.jpg"), "x");
 }
 
 TEST_F(FileTransferTest, MoveReplacesAFileOnlyWhenAskedAndNeverAFolder) {
-  Write(root + "/a.jpg", "new");
-  Write(root + "/b.jpg", "old");
+  WriteFile(root + "/a.jpg", "new");
+  WriteFile(root + "/b.jpg", "old");
   EXPECT_EQ(ErrorOf([&] { MovePath(root + "/a.jpg", root + "/b.jpg", false); }), EEXIST);
-  EXPECT_EQ(Read(root + "/b.jpg"), "old");
+  EXPECT_EQ(ReadFile(root + "/b.jpg"), "old");
   MovePath(root + "/a.jpg", root + "/b.jpg", true);
-  EXPECT_EQ(Read(root + "/b.jpg"), "new");
+  EXPECT_EQ(ReadFile(root + "/b.jpg"), "new");
   EXPECT_FALSE(fs::exists(root + "/a.jpg"));
 
-  Write(root + "/d1/x.jpg", "1");
+  WriteFile(root + "/d1/x.jpg", "1");
   fs::create_directories(root + "/d2");
   EXPECT_EQ(ErrorOf([&] { MovePath(root + "/d1", root + "/d2", true); }), EEXIST);
   EXPECT_TRUE(fs::exists(root + "/d1/x.jpg"));
@@ -172,23 +163,23 @@ std::string OtherVolumeFolder() {
 TEST_F(FileTransferTest, MoveAcrossVolumesCopiesCompletelyBeforeDeleting) {
   const std::string other = OtherVolumeFolder();
   if (other.empty()) GTEST_SKIP() << "no second volume to move to";
-  Write(root + "/tree/a.jpg", "a");
-  Write(root + "/tree/sub/b.jpg", "bb");
-  Write(root + "/single.jpg", "s");
+  WriteFile(root + "/tree/a.jpg", "a");
+  WriteFile(root + "/tree/sub/b.jpg", "bb");
+  WriteFile(root + "/single.jpg", "s");
 
   MovePath(root + "/tree", other + "/tree", false);
   MovePath(root + "/single.jpg", other + "/single.jpg", false);
-  EXPECT_EQ(Read(other + "/tree/sub/b.jpg"), "bb");
-  EXPECT_EQ(Read(other + "/single.jpg"), "s");
+  EXPECT_EQ(ReadFile(other + "/tree/sub/b.jpg"), "bb");
+  EXPECT_EQ(ReadFile(other + "/single.jpg"), "s");
   EXPECT_FALSE(fs::exists(root + "/tree"));
   EXPECT_FALSE(fs::exists(root + "/single.jpg"));
 
   // A stopped copy keeps the source whole and leaves nothing on the other volume.
-  Write(root + "/big/a.jpg", std::string(3 << 20, 'a'));
+  WriteFile(root + "/big/a.jpg", std::string(3 << 20, 'a'));
   EXPECT_EQ(
       ErrorOf([&] { MovePath(root + "/big", other + "/big", false, [](uint64_t d, uint64_t) { return d == 0; }); }),
       ECANCELED);
-  EXPECT_EQ(Read(root + "/big/a.jpg").size(), 3u << 20);
+  EXPECT_EQ(ReadFile(root + "/big/a.jpg").size(), 3u << 20);
   EXPECT_FALSE(fs::exists(other + "/big"));
   EXPECT_EQ(HiddenEntries(other), 0);
   fs::remove_all(other);

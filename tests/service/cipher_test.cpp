@@ -15,9 +15,13 @@
 #include "service/crypt_error.h"
 #include "service/encrypt_file.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
+
+using test::ReadFile;
+using test::WriteFile;
 
 std::string FromHex(const std::string& hex) {
   std::string out;
@@ -42,16 +46,6 @@ std::string EncipherEcb(const std::string& key, const std::string& plain) {
   std::string block = plain;
   fish.EncipherBlock(reinterpret_cast<uint8_t*>(block.data()));
   return block;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
 }
 
 // openssl as an independent oracle: the command's output bytes.

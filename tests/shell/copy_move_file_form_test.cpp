@@ -19,18 +19,13 @@
 #include "qt_test_app.h"
 #include "shell/qt_ui_dispatcher.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb::shell {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ReadFile;
 
 // Answers each question by pressing the scripted button of the box, as a user would.
 class ScriptedForm : public TCopyMoveFileFrm {
@@ -91,7 +86,7 @@ TEST_F(CopyMoveFileForm, CopiesAsksTheOverwriteQuestionAndClosesWithOk) {
   RunToEnd(form);
   EXPECT_EQ(form.result(), QDialog::Accepted);
   EXPECT_EQ(form.Thread().DoneCount(), 2);
-  EXPECT_EQ(Read(vol_ + "/dst/b.jpg"), "new b");
+  EXPECT_EQ(ReadFile(vol_ + "/dst/b.jpg"), "new b");
   ASSERT_EQ(form.asked.size(), 1);
   for (const char* text : {"ファイルの上書きの確認", "指定されたフォルダには、既に b.jpg が存在しています。",
                            "現在のファイル", "に、次の新しいファイルを上書きしますか？", "はい", "いいえ", "すべて",
@@ -110,7 +105,7 @@ TEST_F(CopyMoveFileForm, NothingDoneClosesWithCancel) {
   ASSERT_EQ(form.asked.size(), 2);
   EXPECT_TRUE(form.asked[1].contains(QStringLiteral("読みとり専用ファイルの確認")));
   EXPECT_TRUE(form.asked[1].contains(QStringLiteral("このまま実行してよろしいですか？")));
-  EXPECT_EQ(Read(vol_ + "/dst/b.jpg"), "old b");
+  EXPECT_EQ(ReadFile(vol_ + "/dst/b.jpg"), "old b");
   EXPECT_TRUE(fs::exists(vol_ + "/src/b.jpg"));
 }
 
