@@ -98,6 +98,18 @@ class FirstFailure {
   void Keep(std::exception_ptr failure) {
     if (!first_) first_ = std::move(failure);
   }
+  // Runs one step of a load or save; its failure is kept in the step's form and label, and the
+  // step answers whether it went through.
+  template <class Raise, class Body>
+  bool Step(Raise raise, const char* label, const Body& body) {
+    try {
+      body();
+      return true;
+    } catch (const std::exception& e) {
+      Keep(raise, e, label);
+      return false;
+    }
+  }
   explicit operator bool() const { return first_ != nullptr; }
   [[noreturn]] void Rethrow() const { std::rethrow_exception(first_); }
 
@@ -207,13 +219,7 @@ void TEngineDataFiles::LoadAll() {
   if (!Exists(TreeFile())) return;
   FirstFailure failure;
   auto step = [&failure](const char* label, const auto& body) {
-    try {
-      body();
-      return true;
-    } catch (const std::exception& e) {
-      failure.Keep(RaiseEngineLoadDataError, e, label);
-      return false;
-    }
+    return failure.Step(RaiseEngineLoadDataError, label, body);
   };
 
   bool treeRead = false;
@@ -379,13 +385,7 @@ void TEngineDataFiles::SaveAll() {
   const TDateTime saved = Now();
   FirstFailure failure;
   auto step = [&failure](const char* label, const auto& body) {
-    try {
-      body();
-      return true;
-    } catch (const std::exception& e) {
-      failure.Keep(RaiseEngineSaveDataError, e, label);
-      return false;
-    }
+    return failure.Step(RaiseEngineSaveDataError, label, body);
   };
 
   if (parts_.hints) {

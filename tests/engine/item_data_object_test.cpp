@@ -11,11 +11,10 @@
 #include <vector>
 
 #include "engine/catalog_item.h"
-#include "engine/ext_items.h"
 #include "engine/folder.h"
-#include "engine/folder_tree_list.h"
-#include "platform/volumes.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
+#include "support/volume_catalog.h"
 
 namespace plb {
 namespace {
@@ -31,20 +30,12 @@ std::string Le32(uint32_t v) {
 class ItemDataObject : public ::testing::Test {
  protected:
   void SetUp() override {
-    vol_ = test::TestRoot() + "/vol";
-    fs::create_directories(vol_ + "/f");
-    for (const char* n : {"a.jpg", "b.jpg"}) std::ofstream(vol_ + "/f/" + n) << "x";
-    volumes_.Mount({platform::kDriveFixed, 1, "Data", vol_});
-    folder_ = trees_.FolderOf(vol_ + "/f");
-    TExtItems table;
-    table.Build(kCatalogKinds);
-    folder_->SearchFiles(&table, nullptr);
-    folder_->GetItems(items_);
+    for (const char* n : {"a.jpg", "b.jpg"}) test::WriteFile(catalog_.Volume() + "/f/" + n);
+    vol_ = catalog_.Volume();
+    folder_ = catalog_.ScannedFolder("f", &items_);
   }
+  test::VolumeCatalog catalog_;
   std::string vol_;
-  platform::FakeVolumeSource volumes_;
-  platform::ScopedVolumeSource scoped_{volumes_};
-  TFolderTreeListEyeFi trees_;
   TFolder* folder_ = nullptr;
   std::vector<TCatalogItem*> items_;
 };

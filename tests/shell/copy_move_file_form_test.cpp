@@ -20,12 +20,14 @@
 #include "shell/qt_ui_dispatcher.h"
 #include "support/test_env.h"
 #include "support/test_files.h"
+#include "support/volume_catalog.h"
 
 namespace plb::shell {
 namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFile;
+using test::WriteFile;
 
 // Answers each question by pressing the scripted button of the box, as a user would.
 class ScriptedForm : public TCopyMoveFileFrm {
@@ -48,19 +50,10 @@ class CopyMoveFileForm : public testing::Test {
  protected:
   void SetUp() override {
     test::QtApp();
-    vol_ = test::TestRoot() + "/vol";
-    for (const char* n : {"a", "b"}) Write(vol_ + "/src/" + n + ".jpg", std::string("new ") + n);
-    Write(vol_ + "/dst/b.jpg", "old b");
-    volumes_.Mount({platform::kDriveFixed, 0x1234, "Data", vol_});
-    TExtItems table;
-    table.Build(kCatalogKinds);
-    src_ = trees_.FolderOf(vol_ + "/src");
-    src_->SearchFiles(&table, nullptr);
-    src_->GetItems(items_);
-  }
-  static void Write(const std::string& path, const std::string& bytes) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
+    vol_ = catalog_.Volume();
+    for (const char* n : {"a", "b"}) WriteFile(vol_ + "/src/" + n + ".jpg", std::string("new ") + n);
+    WriteFile(vol_ + "/dst/b.jpg", "old b");
+    src_ = catalog_.ScannedFolder("src", &items_);
   }
   // Shows the dialog and waits until it has closed itself.
   static void RunToEnd(ScriptedForm& form) {
@@ -70,10 +63,9 @@ class CopyMoveFileForm : public testing::Test {
 
   QtUiDispatcher dispatcher_;
   platform::ScopedUiDispatcher installed_{dispatcher_};
+  test::VolumeCatalog catalog_;
+  TFolderTreeListEyeFi& trees_ = catalog_.Trees();
   std::string vol_;
-  platform::FakeVolumeSource volumes_;
-  platform::ScopedVolumeSource scoped_{volumes_};
-  TFolderTreeListEyeFi trees_;
   TFolder* src_ = nullptr;
   std::vector<TCatalogItem*> items_;
 };
