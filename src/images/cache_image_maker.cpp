@@ -434,12 +434,12 @@ bool TCacheImageMaker::TakeNext(int type, TCatalogItem*& item, int32_t& sizeClas
 }
 
 void TCacheImageMaker::HandOn(TCatalogItem* item, uint64_t takenIn) {
-  {
-    std::lock_guard guard(sourceLock_);
-    // An item whose request was withdrawn while it was being made goes no further.
-    if (withdrawals_ != takenIn) return;
-    HandOnItem(primary_, secondary_, item);
-  }
+  std::lock_guard guard(sourceLock_);
+  // An item whose request was withdrawn while it was being made goes no further.
+  if (withdrawals_ != takenIn) return;
+  HandOnItem(primary_, secondary_, item);
+  // Under the lock, like every other change of the event, so it never stays set on a queue a
+  // request has just emptied.
   sourceEvent_->Set();
 }
 

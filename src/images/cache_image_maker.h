@@ -159,7 +159,8 @@ class TCacheImageMaker {
   TDoneProc thumbsDone_, sourceDone_;
   intptr_t thumbsContext_ = 0, sourceContext_ = 0;
 
-  // Raised by Cancel and by replacing requests: an item taken before is not handed on.
+  // Raised by Cancel and by replacing requests: an item taken before is not handed on. Raised only
+  // with both queue locks held, and read with the queue's lock held when an item is taken.
   std::atomic<uint64_t> withdrawals_{0};
   std::atomic<bool> terminated_{false};
   std::thread thread_;
