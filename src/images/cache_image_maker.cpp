@@ -317,12 +317,10 @@ void TCacheImageMaker::AddItem(TCatalogItem* item) {
 }
 
 void TCacheImageMaker::Cancel() {
-  {
-    std::lock_guard guard(requestLock_);
-    requestList_.clear();
-    requestReplace_ = false;
-  }
-  std::scoped_lock guard(thumbsLock_, sourceLock_);
+  // In the maker's order: the request lock first, then both queue locks (see TakeRequest).
+  std::scoped_lock guard(requestLock_, thumbsLock_, sourceLock_);
+  requestList_.clear();
+  requestReplace_ = false;
   ++withdrawals_;
   thumbsQueue_.clear();
   primary_.clear();
@@ -462,21 +460,24 @@ void TCacheImageMaker::CallDone(const TDoneProc& proc, intptr_t context) {
   }
 }
 
+void TCacheImageMaker::TakeRequest() {
+  // The request is taken and queued under its lock, so a Cancel comes either before (and empties
+  // the list) or after (and empties the queues): a cancelled request is never queued afterwards.
+  std::lock_guard guard(requestLock_);
+  std::vector<TCatalogItem*> list;
+  list.swap(requestList_);
+  const bool replace = std::exchange(requestReplace_, false);
+  requestEvent_->Reset();
+  Rearrange(list, replace);
+}
+
 void TCacheImageMaker::Run() {
   bool thumbsFed = false;
   bool working = false;
   while (!terminated_) {
     if (requestEvent_->WaitFor(kWaitStep)) {
-      std::vector<TCatalogItem*> list;
-      bool replace = false;
-      {
-        std::lock_guard guard(requestLock_);
-        list.swap(requestList_);
-        replace = std::exchange(requestReplace_, false);
-        requestEvent_->Reset();
-      }
       if (terminated_) break;
-      Rearrange(list, replace);
+      TakeRequest();
       working = true;
       thumbsFed = true;
     } else if (thumbsFed) {

@@ -110,6 +110,8 @@ class TCacheImageMaker {
   void Run();
   void StartWorkers();
   void StopWorkers();
+  // Takes the pending request and queues it, all under the request lock.
+  void TakeRequest();
   void Rearrange(const std::vector<TCatalogItem*>& list, bool replace);
   // Sets each stage's event while its queue holds items; called with both queue locks held.
   void UpdateEventsLocked();
