@@ -170,7 +170,7 @@ void TEyeFiRootFolder::SaveToStream(RecordWriter& out, int32_t& counter) {
 
 void TEyeFiRootFolder::LoadFromStream(RecordReader& in) {
   Guarded<EEyeFiRootFolderError>("LoadFromStream", [&] {
-    if (in.U32() != kEyeFiRootTag) throw ELoadAbort();
+    if (in.U32() != kEyeFiRootTag) throw LoadAbort();
     const auto type = static_cast<int32_t>(in.U32());
     const auto serial = static_cast<int32_t>(in.U32());
     std::string account = in.Text();

@@ -675,7 +675,7 @@ void TFolder::ScanSubFolders(std::vector<TFolder*>* found) {
 void TFolder::LoadOptionsFromStream(RecordReader& in) {
   TCustomFolder::LoadOptionsFromStream(in);
   // An ordinary folder has no options block of its own; unread, it would shift every later field.
-  if (ExtendedOptions()) throw ELoadAbort();
+  if (ExtendedOptions()) throw LoadAbort();
 }
 
 void TFolder::SaveToStream(RecordWriter& out, int32_t& counter) {
@@ -708,7 +708,7 @@ void TFolder::LoadFromStream(RecordReader& in) {
 }
 
 void TFolder::LoadFolderRecord(RecordReader& in, int depth) {
-  if (depth > kMaxFolderDepth) throw ELoadAbort();
+  if (depth > kMaxFolderDepth) throw LoadAbort();
   std::string name = in.Text();
   {
     std::lock_guard guard(lock_);
@@ -829,7 +829,7 @@ void TFolderRoot::SaveToStream(RecordWriter& out, int32_t& counter) {
 }
 
 void TFolderRoot::LoadFromStream(RecordReader& in) {
-  if (in.U32() != kRecordVersion) throw ELoadAbort();
+  if (in.U32() != kRecordVersion) throw LoadAbort();
   const auto serial = static_cast<int32_t>(in.U32());
   const auto type = static_cast<int32_t>(in.U32());
   std::string volume = in.Text();

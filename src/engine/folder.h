@@ -24,12 +24,8 @@ PLB_DECLARE_ERROR(EFolderError, Error);
 // nothing.
 PLB_DECLARE_ERROR(EFolderScanError, EFolderError);
 
-// The silent abort of a load: its message is fixed and the loader's caller decides what survives.
-class ELoadAbort : public Error {
- public:
-  ELoadAbort() : Error("Operation aborted") {}
-  const char* ClassName() const noexcept override { return "EAbort"; }
-};
+// The silent abort of a load (EAbort with this message); the loader's caller decides what survives.
+inline EAbort LoadAbort() { return EAbort("Operation aborted"); }
 
 // Deepest folder nesting a record may describe.
 constexpr int kMaxFolderDepth = 2048;
@@ -73,7 +69,7 @@ class TFolder : public TCustomFolder {
   // The folder record and its items and sub-folders; counter numbers the items as written.
   virtual void SaveToStream(RecordWriter& out, int32_t& counter);
   virtual void LoadFromStream(RecordReader& in);
-  // The flags byte; an ordinary folder refuses the extended-options bit (ELoadAbort).
+  // The flags byte; an ordinary folder refuses the extended-options bit (LoadAbort).
   void LoadOptionsFromStream(RecordReader& in) override;
   virtual bool IsRemoved() const;
   // Deletes every item of the subtree and detaches the folder; answers the items deleted.

@@ -14,9 +14,6 @@
 
 namespace plb {
 
-// A silent abort: "there is nothing here", not a fault to report.
-PLB_DECLARE_ERROR(EAbort, Error);
-
 // Pixel-format codes of the frame scan.
 constexpr int32_t kPixelFormat8Bit = 3;
 constexpr int32_t kPixelFormat24Bit = 6;

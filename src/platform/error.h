@@ -32,6 +32,8 @@ PLB_DECLARE_ERROR(EReadError, Error);
 PLB_DECLARE_ERROR(EWriteError, Error);
 PLB_DECLARE_ERROR(EOutOfMemory, Error);
 PLB_DECLARE_ERROR(ERegistryException, Error);
+// A silent abort: "there is nothing here" or "stop this load", not a fault to report.
+PLB_DECLARE_ERROR(EAbort, Error);
 
 // The class name of any caught error: ours name themselves; std::bad_alloc is "EOutOfMemory";
 // everything else is "Exception".

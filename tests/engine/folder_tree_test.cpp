@@ -302,7 +302,7 @@ TEST_F(FolderTree, DamagedTreeBlocks) {
     SCOPED_TRACE("a root version other than 10 aborts");
     std::string bytes = good;
     bytes[firstRoot] = 11;
-    EXPECT_THROW(loadFails(bytes), ELoadAbort);
+    EXPECT_THROW(loadFails(bytes), EAbort);
   }
   {
     SCOPED_TRACE("an Eye-Fi folder of an unknown option version");
@@ -336,7 +336,7 @@ TEST_F(FolderTree, DamagedTreeBlocks) {
     // root record: version, serial, type, volume text "K", folder name "/k", flags
     const size_t flags = 6 + 12 + 4 + 1 + 4 + 2;
     bytes[flags] = 8;
-    EXPECT_THROW(loadFails(bytes), ELoadAbort);
+    EXPECT_THROW(loadFails(bytes), EAbort);
   }
   {
     SCOPED_TRACE("nesting deeper than any real path is refused, not a stack overflow");
@@ -354,7 +354,7 @@ TEST_F(FolderTree, DamagedTreeBlocks) {
       w.U32(0);
       w.U32(1);
     }
-    EXPECT_THROW(loadFails(bytes), ELoadAbort);
+    EXPECT_THROW(loadFails(bytes), EAbort);
   }
 }
 
