@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <map>
 #include <stdexcept>
+#include <thread>
 
 namespace plb::localservice {
 namespace {
@@ -110,6 +111,13 @@ void LocalService::Start(int port) {
   state_ = std::make_unique<ServiceState>(data_dir_, BaseUrl());
   Routes();
   thread_ = std::thread([this] { server_->listen_after_bind(); });
+  // The server only honours stop() once its loop runs: a stop that came earlier would be lost and
+  // the join in Stop() would wait for ever. Start returns when the loop is serving.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!server_->is_running()) {
+    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the server loop did not start");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void LocalService::Stop() {
