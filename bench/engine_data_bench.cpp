@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench_measure.h"
 #include "engine/album.h"
 #include "engine/album_list.h"
 #include "engine/calendar.h"
@@ -28,18 +29,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
-double Millis(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
-}
+using bench::Clock;
+using bench::Millis;
+using bench::ResidentBytes;
 
 struct Model {
   plb::TFolderTreeListEyeFi folders;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_measure.h"
 #include "engine/ext_items.h"
 #include "engine/folder.h"
 #include "engine/folder_tree_list.h"
@@ -22,22 +23,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
+using bench::Clock;
+using bench::Millis;
+using bench::ResidentBytes;
 
 void CollectItems(plb::TFolder* folder, std::vector<plb::TCatalogItem*>& out) {
   folder->GetItems(out);
   for (plb::TFolder* child : folder->SubFolders()) CollectItems(child, out);
-}
-
-double Millis(Clock::duration d) {
-  return std::chrono::duration<double, std::milli>(d).count();
 }
 
 }  // namespace
