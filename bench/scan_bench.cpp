@@ -27,11 +27,6 @@ using bench::Clock;
 using bench::Millis;
 using bench::ResidentBytes;
 
-void CollectItems(plb::TFolder* folder, std::vector<plb::TCatalogItem*>& out) {
-  folder->GetItems(out);
-  for (plb::TFolder* child : folder->SubFolders()) CollectItems(child, out);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,7 +61,7 @@ int main(int argc, char** argv) {
     if (!errors.empty()) std::fprintf(stderr, "%zu folders could not be scanned\n", errors.size());
   }
   std::vector<plb::TCatalogItem*> before;
-  CollectItems(folder, before);
+  plb::CollectTreeItems(folder, before);
 
   double second = 1e300;
   for (int pass = 0; pass < passes; ++pass) {
@@ -75,7 +70,7 @@ int main(int argc, char** argv) {
     second = std::min(second, Millis(Clock::now() - start));
   }
   std::vector<plb::TCatalogItem*> after;
-  CollectItems(folder, after);
+  plb::CollectTreeItems(folder, after);
   std::sort(before.begin(), before.end());
   std::sort(after.begin(), after.end());
   const bool sameItems = before == after;

@@ -40,7 +40,7 @@ int RunAdd(const Args& args) {
         status = 1;
       }
       std::vector<TCatalogItem*> items, undated;
-      CollectItems(folder, items);
+      CollectTreeItems(folder, items);
       for (TCatalogItem* item : items) {
         if (!item->DateKnown()) undated.push_back(item);
       }

@@ -46,13 +46,6 @@ TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path) {
   return trees.FolderOf(resolved);
 }
 
-void CollectItems(TCustomFolder* folder, std::vector<TCatalogItem*>& out) {
-  folder->GetItems(out);
-  std::vector<TCustomFolder*> children;
-  folder->GetChildFolders(children);
-  for (TCustomFolder* child : children) CollectItems(child, out);
-}
-
 void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads) {
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;

@@ -6,7 +6,6 @@
 
 namespace plb {
 class TCatalogItem;
-class TCustomFolder;
 class TFolder;
 class TFolderTreeList;
 }  // namespace plb
@@ -19,9 +18,6 @@ void SetUpFileKinds();
 // The folder of an existing directory (symbolic links resolved), made with its tree; null when
 // the path is no directory or lies on no volume.
 TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path);
-
-// The items of a folder and of every folder below it.
-void CollectItems(TCustomFolder* folder, std::vector<TCatalogItem*>& out);
 
 // What the background updater does for a new file, on several threads: its header and EXIF date,
 // the file's date where there is none; then the date counts as known and the item queues its

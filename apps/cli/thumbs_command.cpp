@@ -30,18 +30,12 @@ namespace {
 
 constexpr uint32_t kPictureKinds = (1u << 0) | (1u << 1) | (1u << 5) | (1u << 6);
 
-void CollectItems(TFolder* root, std::vector<TCatalogItem*>& out) {
-  std::vector<TFolder*> pending{root};
+// The pictures of a folder and of every folder below it.
+void CollectPictures(TFolder* root, std::vector<TCatalogItem*>& out) {
   std::vector<TCatalogItem*> items;
-  while (!pending.empty()) {
-    TFolder* f = pending.back();
-    pending.pop_back();
-    items.clear();
-    f->GetItems(items);
-    for (TCatalogItem* item : items) {
-      if (kPictureKinds & (1u << item->Kind())) out.push_back(item);
-    }
-    for (TFolder* child : f->SubFolders()) pending.push_back(child);
+  CollectTreeItems(root, items);
+  for (TCatalogItem* item : items) {
+    if (kPictureKinds & (1u << item->Kind())) out.push_back(item);
   }
 }
 
@@ -93,7 +87,7 @@ int RunThumbs(const Args& given) {
       std::fprintf(stderr, "plb thumbs: %s: %s: %s\n", e.path.c_str(), e.className.c_str(), e.message.c_str());
       status = 1;
     }
-    CollectItems(folder, items);
+    CollectPictures(folder, items);
   }
 
   StageWait wait;

@@ -53,4 +53,15 @@ TTreeCounts CountFolderTree(TFolder* folder) {
   return counts;
 }
 
+void CollectTreeItems(TFolder* folder, std::vector<TCatalogItem*>& out) {
+  std::vector<TFolder*> pending{folder};
+  while (!pending.empty()) {
+    TFolder* f = pending.back();
+    pending.pop_back();
+    f->GetItems(out);
+    const std::vector<TFolder*> children = f->SubFolders();
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+}
+
 }  // namespace plb

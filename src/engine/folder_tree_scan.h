@@ -11,6 +11,7 @@
 
 namespace plb {
 
+class TCatalogItem;
 class TFolder;
 
 struct TTreeScanError {
@@ -31,5 +32,8 @@ struct TTreeCounts {
   std::array<int64_t, 8> kinds{};
 };
 TTreeCounts CountFolderTree(TFolder* folder);
+
+// Adds the items of folder and of every folder below it to out.
+void CollectTreeItems(TFolder* folder, std::vector<TCatalogItem*>& out);
 
 }  // namespace plb
