@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "images/bitmap.h"
-#include "images/jpeg_codec.h"
-#include "images/stream.h"
+#include "images/codec/bitmap.h"
+#include "images/codec/jpeg_codec.h"
+#include "images/codec/stream.h"
 
 int main(int argc, char** argv) {
   int scale = plb::dsEighth, repeat = 1;

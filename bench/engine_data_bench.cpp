@@ -16,15 +16,15 @@
 #include <string>
 
 #include "bench_measure.h"
-#include "engine/album.h"
-#include "engine/album_list.h"
-#include "engine/calendar.h"
-#include "engine/catalog_item.h"
-#include "engine/engine_data_files.h"
-#include "engine/flash_hint_items.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
-#include "engine/history_list.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
+#include "engine/model/calendar.h"
+#include "engine/model/catalog_item.h"
+#include "engine/store/engine_data_files.h"
+#include "engine/model/flash_hints.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
+#include "engine/model/history_list.h"
 #include "host/date_time.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "images/exif_scanner.h"
+#include "images/exif/exif_scanner.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -15,13 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/catalog_item.h"
-#include "engine/folder.h"
-#include "engine/ostra_sort_list.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/folder.h"
+#include "engine/views/sorted_item_list.h"
 #include "host/date_time.h"
-#include "images/bitmap.h"
-#include "images/catalog_image_cache_master.h"
-#include "shell/frame_catalog_dg.h"
+#include "images/codec/bitmap.h"
+#include "images/thumbnails/catalog_thumbnail_store.h"
+#include "shell/grid/frame_catalog_dg.h"
 
 namespace {
 

@@ -18,13 +18,13 @@
 #include <thread>
 #include <vector>
 
-#include "engine/catalog_item.h"
-#include "images/cache_image_maker.h"
-#include "images/catalog_image_cache_master.h"
-#include "images/exif_scanner.h"
-#include "images/image_load.h"
-#include "images/jpeg_codec.h"
-#include "images/resize.h"
+#include "engine/model/catalog_item.h"
+#include "images/thumbnails/thumbnail_maker.h"
+#include "images/thumbnails/catalog_thumbnail_store.h"
+#include "images/exif/exif_scanner.h"
+#include "images/codec/image_load.h"
+#include "images/codec/jpeg_codec.h"
+#include "images/scale/resize.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <thread>
 
-#include "engine/ext_items.h"
-#include "engine/file_updater_ex.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
-#include "engine/folder_tree_scan.h"
+#include "engine/model/file_kinds.h"
+#include "engine/workers/folder_updater.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
+#include "engine/workers/folder_tree_scan.h"
 #include "tree_bench.h"
 
 namespace {

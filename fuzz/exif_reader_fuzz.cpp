@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "images/buffered_stream.h"
-#include "images/exif_item.h"
-#include "images/exif_scanner.h"
+#include "images/codec/buffered_stream.h"
+#include "images/exif/exif_display.h"
+#include "images/exif/exif_scanner.h"
 
 namespace {
 

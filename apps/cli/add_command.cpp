@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "catalog_setup.h"
-#include "engine/catalog_item.h"
-#include "engine/ext_items.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_scan.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
+#include "engine/model/folder.h"
+#include "engine/workers/folder_tree_scan.h"
 #include "engine_session.h"
 #include "platform/error.h"
 #include "subcommand.h"

@@ -5,8 +5,8 @@
 #include <iterator>
 #include <map>
 
-#include "service/plumora_api.h"
-#include "service/plumora_api_params.h"
+#include "service/api/plumora_api.h"
+#include "service/api/plumora_api_params.h"
 #include "subcommand.h"
 
 namespace plb::cli {

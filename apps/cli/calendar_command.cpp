@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/calendar.h"
+#include "engine/model/calendar.h"
 #include "engine_session.h"
 #include "host/date_time.h"
 #include "subcommand.h"

@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "engine/catalog_item.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
 #include "platform/error.h"
 
 namespace plb::cli {

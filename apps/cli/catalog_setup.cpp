@@ -11,11 +11,11 @@
 #include <memory>
 #include <thread>
 
-#include "engine/calendar_master.h"
-#include "engine/catalog_item.h"
-#include "engine/ext_items.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
+#include "engine/events/calendar_date_queue.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
 #include "host/plumora_config_item.h"
 #include "host/product_values.h"
 #include "platform/error.h"

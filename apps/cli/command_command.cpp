@@ -2,8 +2,8 @@
 // and prints the store.
 #include <cstdio>
 
-#include "service/command_csv.h"
-#include "service/plumora_api_params.h"
+#include "service/commands/command_csv.h"
+#include "service/api/plumora_api_params.h"
 #include "subcommand.h"
 
 namespace plb::cli {

@@ -9,10 +9,10 @@
 #include <system_error>
 
 #include "catalog_setup.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/folder_tree_list.h"
 #include "host/log_file.h"
-#include "images/engine_image_cache.h"
-#include "images/image_load.h"
+#include "images/thumbnails/engine_thumbnail_cache.h"
+#include "images/codec/image_load.h"
 #include "platform/error.h"
 
 namespace plb::cli {

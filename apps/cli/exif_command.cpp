@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "host/format.h"
-#include "images/exif_item.h"
-#include "images/exif_property.h"
-#include "images/exif_scanner.h"
-#include "images/exif_text.h"
-#include "images/stream.h"
+#include "images/exif/exif_display.h"
+#include "images/exif/exif_property.h"
+#include "images/exif/exif_scanner.h"
+#include "images/exif/exif_text.h"
+#include "images/codec/stream.h"
 #include "subcommand.h"
 
 namespace plb::cli {

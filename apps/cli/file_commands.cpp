@@ -9,12 +9,12 @@
 #include <filesystem>
 #include <vector>
 
-#include "engine/catalog_item.h"
-#include "engine/copy_move_thread.h"
-#include "engine/ext_items.h"
-#include "engine/folder.h"
-#include "engine/folder_operations.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/catalog_item.h"
+#include "engine/operations/copy_move_thread.h"
+#include "engine/model/file_kinds.h"
+#include "engine/model/folder.h"
+#include "engine/operations/folder_operations.h"
+#include "engine/model/folder_tree_list.h"
 #include "platform/error.h"
 
 namespace plb::cli {

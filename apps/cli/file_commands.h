@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "engine/folder_operations.h"
+#include "engine/operations/folder_operations.h"
 #include "engine_session.h"
 #include "platform/file_transfer.h"
 #include "subcommand.h"

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "catalog_setup.h"
-#include "engine/catalog_item.h"
-#include "engine/ext_items.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
-#include "engine/ostra_sort_list.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
+#include "engine/views/sorted_item_list.h"
 #include "host/date_time.h"
-#include "images/exif_scanner.h"
+#include "images/exif/exif_scanner.h"
 #include "subcommand.h"
 
 namespace plb::cli {

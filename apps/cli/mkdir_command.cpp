@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/custom_folder.h"
-#include "engine/folder.h"
-#include "engine/folder_operations.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/custom_folder.h"
+#include "engine/model/folder.h"
+#include "engine/operations/folder_operations.h"
+#include "engine/model/folder_tree_list.h"
 #include "engine_session.h"
 #include "file_commands.h"
 #include "platform/error.h"

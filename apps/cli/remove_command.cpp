@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
 #include "engine_session.h"
 #include "platform/error.h"
 #include "subcommand.h"

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/catalog_item.h"
-#include "engine/folder.h"
-#include "engine/folder_operations.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/folder.h"
+#include "engine/operations/folder_operations.h"
 #include "engine_session.h"
 #include "file_commands.h"
 #include "host/file_functions.h"

@@ -5,12 +5,12 @@
 #include <string>
 
 #include "catalog_setup.h"
-#include "engine/ext_items.h"
+#include "engine/model/file_kinds.h"
 #include "host/ascii_case.h"
-#include "images/bmp_file.h"
-#include "images/jpeg_codec.h"
-#include "images/picture_render.h"
-#include "images/resize.h"
+#include "images/codec/bmp_file.h"
+#include "images/codec/jpeg_codec.h"
+#include "images/scale/picture_render.h"
+#include "images/scale/resize.h"
 #include "platform/atomic_file.h"
 #include "subcommand.h"
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/folder.h"
-#include "engine/folder_operations.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/folder.h"
+#include "engine/operations/folder_operations.h"
+#include "engine/model/folder_tree_list.h"
 #include "engine_session.h"
 #include "file_commands.h"
 #include "platform/error.h"

@@ -6,12 +6,12 @@
 
 #include "host/date_time.h"
 #include "host/file_functions.h"
-#include "images/exif_date_changer.h"
-#include "images/exif_scanner.h"
-#include "images/exif_text.h"
-#include "images/image_load.h"
-#include "images/raw_reader.h"
-#include "images/stream.h"
+#include "images/dates/exif_date_changer.h"
+#include "images/exif/exif_scanner.h"
+#include "images/exif/exif_text.h"
+#include "images/codec/image_load.h"
+#include "images/codec/raw_reader.h"
+#include "images/codec/stream.h"
 #include "subcommand.h"
 
 namespace plb::cli {

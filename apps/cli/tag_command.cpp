@@ -4,8 +4,8 @@
 #include <string>
 
 #include "catalog_items.h"
-#include "engine/album.h"
-#include "engine/album_list.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
 #include "engine_session.h"
 #include "platform/error.h"
 #include "subcommand.h"

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/album.h"
-#include "engine/album_list.h"
-#include "engine/catalog_item.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
+#include "engine/model/catalog_item.h"
 #include "engine_session.h"
 #include "subcommand.h"
 

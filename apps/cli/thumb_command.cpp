@@ -7,13 +7,13 @@
 #include <string>
 
 #include "catalog_setup.h"
-#include "engine/catalog_item.h"
-#include "engine/ext_items.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
-#include "images/cache_image_maker.h"
-#include "images/catalog_image_cache_master.h"
-#include "images/jpeg_codec.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
+#include "images/thumbnails/thumbnail_maker.h"
+#include "images/thumbnails/catalog_thumbnail_store.h"
+#include "images/codec/jpeg_codec.h"
 #include "platform/atomic_file.h"
 #include "subcommand.h"
 

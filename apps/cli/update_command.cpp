@@ -9,8 +9,8 @@
 #include <string>
 
 #include "catalog_setup.h"
-#include "engine/file_updater_ex.h"
-#include "engine/folder_tree_list.h"
+#include "engine/workers/folder_updater.h"
+#include "engine/model/folder_tree_list.h"
 #include "engine_session.h"
 #include "subcommand.h"
 

@@ -1,5 +1,5 @@
 // plumora-browser: the desktop application.
-#include "shell/plumora_application.h"
+#include "shell/start/plumora_application.h"
 
 int main(int argc, char** argv) {
   return plb::shell::RunPlumoraBrowser(argc, argv);

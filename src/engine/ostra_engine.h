@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "engine/image_cache_interface.h"
+#include "engine/store/thumbnail_cache_interface.h"
 #include "host/plumora_config_item.h"
 #include "platform/instance_lock.h"
 

@@ -9,8 +9,8 @@
 #include <QScreen>
 
 #include "host/log_file.h"
-#include "shell/frame_catalog_dg.h"
-#include "shell/library_page.h"
+#include "shell/grid/frame_catalog_dg.h"
+#include "shell/library/library_page.h"
 
 namespace plb::shell {
 namespace {

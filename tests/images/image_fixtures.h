@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "images/bitmap.h"
+#include "images/codec/bitmap.h"
 
 namespace plb::test {
 

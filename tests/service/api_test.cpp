@@ -10,8 +10,8 @@
 
 #include "host/log_file.h"
 #include "local_service_process.h"
-#include "service/plumora_api.h"
-#include "service/plumora_api_params.h"
+#include "service/api/plumora_api.h"
+#include "service/api/plumora_api_params.h"
 
 namespace plb {
 namespace {

@@ -1,6 +1,6 @@
 // Blowfish against the published vectors and openssl, the CBC driver and its paddings, and the
 // enciphered container file.
-#include "service/cipher.h"
+#include "service/crypto/cipher.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +11,9 @@
 #include <iterator>
 #include <memory>
 
-#include "service/crypt.h"
-#include "service/crypt_error.h"
-#include "service/encrypt_file.h"
+#include "service/crypto/crypt.h"
+#include "service/crypto/crypt_error.h"
+#include "service/crypto/encrypt_file.h"
 #include "support/test_env.h"
 #include "support/test_files.h"
 

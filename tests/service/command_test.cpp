@@ -2,8 +2,8 @@
 // and the parameter store with its twenty-one modes.
 #include <gtest/gtest.h>
 
-#include "service/command_csv.h"
-#include "service/plumora_api_params.h"
+#include "service/commands/command_csv.h"
+#include "service/api/plumora_api_params.h"
 
 namespace plb {
 namespace {

@@ -13,9 +13,9 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "service/command_csv.h"
-#include "service/http_client.h"
-#include "service/plumora_api_params.h"
+#include "service/commands/command_csv.h"
+#include "service/http/http_client.h"
+#include "service/api/plumora_api_params.h"
 #include "support/test_env.h"
 
 extern char** environ;

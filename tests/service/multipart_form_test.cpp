@@ -1,5 +1,5 @@
 // The multipart bodies the client builds, and what the local service does with malformed ones.
-#include "service/multipart_form.h"
+#include "service/http/multipart_form.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 
 #include "host/log_file.h"
 #include "local_service_process.h"
-#include "service/plumora_api.h"
-#include "service/plumora_api_params.h"
+#include "service/api/plumora_api.h"
+#include "service/api/plumora_api_params.h"
 
 namespace plb {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "host/log_file.h"
 #include "platform/private_temp.h"
-#include "service/local_param_file.h"
-#include "service/plumora_browser_command.h"
-#include "service/service_errors.h"
+#include "service/commands/local_param_file.h"
+#include "service/commands/plumora_browser_command.h"
+#include "service/api/service_errors.h"
 #include "support/test_env.h"
 
 namespace plb {

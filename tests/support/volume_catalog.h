@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/catalog_item.h"
-#include "engine/ext_items.h"
-#include "engine/folder.h"
-#include "engine/folder_tree_list.h"
+#include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
+#include "engine/model/folder.h"
+#include "engine/model/folder_tree_list.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
 

@@ -1,0 +1,241 @@
+#include "engine/events/catalog_update_bus.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/log_file.h"
+#include "platform/thread_stop.h"
+#include "platform/ui_dispatcher.h"
+
+namespace plb {
+
+namespace {
+
+constexpr auto kCycle = std::chrono::milliseconds(100);
+
+struct Listener {
+  const void* owner;
+  std::string ownerClassName;
+  std::string code;
+  bool synchronized;
+  TCatalogUpdateHandler handler;
+  std::atomic<bool> retired{false};
+};
+
+struct Record {
+  TCatalogItem* item;
+  uint8_t kind;
+};
+
+class CatalogUpdateBus {
+ public:
+  CatalogUpdateBus() {
+    watcher_.Start("TCatalogUpdateWatcher", platform::ThreadPriority::kNormal, [this] { Execute(); });
+  }
+  ~CatalogUpdateBus() { Stop(); }
+
+  void Stop() {
+    watcher_.Stop([this] {
+      std::lock_guard guard(waitLock_);
+      terminated_ = true;
+      wake_.notify_all();
+    });
+  }
+
+  void Raise(TCatalogItem* item, uint8_t kind) {
+    std::lock_guard guard(queueLock_);
+    queue_.push_back(Record{item, kind});
+  }
+
+  void Register(std::shared_ptr<Listener> listener) {
+    std::lock_guard guard(listenersLock_);
+    listeners_.push_back(std::move(listener));
+  }
+
+  void Unregister(const void* owner, const std::string& code) {
+    {
+      std::lock_guard guard(listenersLock_);
+      for (size_t i = listeners_.size(); i-- > 0;) {
+        if (listeners_[i]->owner != owner || listeners_[i]->code != code) continue;
+        listeners_[i]->retired = true;
+        retired_.push_back(std::move(listeners_[i]));
+        listeners_.erase(listeners_.begin() + i);
+      }
+    }
+    // A direct call of that listener may be under way on the watcher: wait until it is over.
+    if (std::this_thread::get_id() != watcherId_.load()) {
+      std::lock_guard call(callLock_);
+    }
+  }
+
+ private:
+  void Execute() {
+    watcherId_ = std::this_thread::get_id();
+    while (true) {
+      {
+        std::unique_lock lock(waitLock_);
+        if (wake_.wait_for(lock, kCycle, [this] { return terminated_.load(); })) return;
+      }
+      try {
+        Cycle();
+      } catch (const std::exception& e) {
+        LogException("TCatalogUpdateWatcher", e);
+        return;
+      }
+    }
+  }
+
+  void Cycle() {
+    std::vector<Record> taken;
+    {
+      std::lock_guard guard(queueLock_);
+      taken.swap(queue_);
+    }
+    if (taken.empty()) return;
+    std::vector<std::shared_ptr<Listener>> copy;
+    {
+      std::lock_guard guard(listenersLock_);
+      copy = listeners_;
+    }
+    for (const Record& r : taken) {
+      for (size_t i = copy.size(); i-- > 0;) {
+        if (terminated_) return;
+        if (!Call(*copy[i], r)) copy.erase(copy.begin() + i);
+      }
+    }
+  }
+
+  // False when the listener raised: it misses the rest of this cycle.
+  bool Call(Listener& l, const Record& r) {
+    try {
+      platform::UiDispatcher* ui = platform::CurrentUiDispatcher();
+      if (l.synchronized && ui) {
+        // Owners are destroyed on the UI thread, so the mark is looked at there.
+        ui->RunAndWait([&] {
+          if (!l.retired) l.handler(r.item, r.kind);
+        });
+      } else {
+        std::lock_guard call(callLock_);
+        if (!l.retired) l.handler(r.item, r.kind);
+      }
+      return true;
+    } catch (const std::exception& e) {
+      LogException("TCatalogUpdateWatcher : " + l.ownerClassName, e);
+      return false;
+    } catch (...) {
+      return false;
+    }
+  }
+
+  std::mutex queueLock_;
+  std::vector<Record> queue_;
+  std::mutex listenersLock_;
+  std::vector<std::shared_ptr<Listener>> listeners_;
+  std::vector<std::shared_ptr<Listener>> retired_;
+  std::mutex callLock_;
+  std::atomic<std::thread::id> watcherId_{};
+  std::mutex waitLock_;
+  std::condition_variable wake_;
+  std::atomic<bool> terminated_{false};
+  platform::WorkerThread watcher_;
+};
+
+std::mutex& BusLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::shared_ptr<CatalogUpdateBus>& TheBus() {
+  static auto* bus = new std::shared_ptr<CatalogUpdateBus>;
+  return *bus;
+}
+
+std::shared_ptr<CatalogUpdateBus> CurrentBus() {
+  std::lock_guard guard(BusLock());
+  return TheBus();
+}
+
+[[noreturn]] void RaiseUpdaterError(const char* function, const std::exception& e) {
+  throw ECatalogUpdaterError(std::string(function) + "\r\n\r\n" + ClassNameOf(e) + "\r\n" + MessageOf(e) + "\r\n");
+}
+
+void CheckListener(const void* owner, bool hasHandler) {
+  if (!owner) throw Error("AOwner = nil");
+  if (!hasHandler) throw Error("AEvent = nil");
+}
+
+std::shared_ptr<CatalogUpdateBus> RequireBus() {
+  std::shared_ptr<CatalogUpdateBus> bus = CurrentBus();
+  if (!bus) throw Error("CatalogUpdateWatcher が初期化されていません。");
+  return bus;
+}
+
+}  // namespace
+
+void InitializeCatalogUpdater() {
+  try {
+    std::lock_guard guard(BusLock());
+    if (!TheBus()) TheBus() = std::make_shared<CatalogUpdateBus>();
+  } catch (const std::exception& e) {
+    RaiseUpdaterError("InitializeCatalogUpdater", e);
+  }
+}
+
+void FinalizeCatalogUpdater() {
+  try {
+    std::shared_ptr<CatalogUpdateBus> bus;
+    {
+      // Out of its slot first, so that nothing reaches it while we wait for its watcher.
+      std::lock_guard guard(BusLock());
+      bus.swap(TheBus());
+    }
+    if (bus) bus->Stop();
+  } catch (const std::exception& e) {
+    RaiseUpdaterError("FinalizeCatalogUpdater", e);
+  }
+}
+
+void RegisterCatalogUpdateEvent(const void* owner, std::string ownerClassName, bool synchronized,
+                                std::string handlerCode, TCatalogUpdateHandler handler) {
+  try {
+    CheckListener(owner, static_cast<bool>(handler));
+    std::shared_ptr<CatalogUpdateBus> bus = RequireBus();
+    auto listener = std::make_shared<Listener>();
+    listener->owner = owner;
+    listener->ownerClassName = std::move(ownerClassName);
+    listener->code = std::move(handlerCode);
+    listener->synchronized = synchronized;
+    listener->handler = std::move(handler);
+    bus->Register(std::move(listener));
+  } catch (const std::exception& e) {
+    RaiseUpdaterError("RegisterCatalogUpdateEvent", e);
+  }
+}
+
+void UnRegisterCatalogUpdateEvent(const void* owner, const std::string& handlerCode) {
+  try {
+    CheckListener(owner, !handlerCode.empty());
+    RequireBus()->Unregister(owner, handlerCode);
+  } catch (const std::exception& e) {
+    RaiseUpdaterError("UnRegisterCatalogUpdateEvent", e);
+  }
+}
+
+void RaiseCatalogUpdateEvent(TCatalogItem* item, uint8_t kind) {
+  try {
+    if (!item) return;
+    if (std::shared_ptr<CatalogUpdateBus> bus = CurrentBus()) bus->Raise(item, kind);
+  } catch (const std::exception& e) {
+    RaiseUpdaterError("RaiseCatalogUpdateEvent", e);
+  }
+}
+
+bool CatalogUpdaterRunning() {
+  return CurrentBus() != nullptr;
+}
+
+}  // namespace plb

@@ -1,0 +1,67 @@
+#include "engine/workers/folder_tree_scan.h"
+
+#include "engine/model/folder.h"
+
+namespace plb {
+
+std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden) {
+  std::vector<TTreeScanError> errors;
+  // Depth-first with an explicit stack: a deep tree never exhausts the thread's stack.
+  std::vector<TFolder*> pending{folder};
+  while (!pending.empty()) {
+    TFolder* f = pending.back();
+    pending.pop_back();
+    try {
+      f->SearchFiles(&table, nullptr);
+      f->ScanSubFolders(nullptr);
+    } catch (const std::exception& e) {
+      errors.push_back({f->GetFullName(), ClassNameOf(e), MessageOf(e)});
+      continue;  // what could not be listed is not descended into
+    }
+    if (f->Missing()) continue;
+    const std::vector<TFolder*> children = f->SubFolders();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+      if ((*it)->Missing()) {
+        (*it)->RemoveFolder();
+      } else if (!includeHidden && (*it)->Name().starts_with('.')) {
+        continue;
+      } else {
+        pending.push_back(*it);
+      }
+    }
+  }
+  return errors;
+}
+
+TTreeCounts CountFolderTree(TFolder* folder) {
+  TTreeCounts counts;
+  std::vector<TFolder*> pending{folder};
+  std::vector<TCatalogItem*> items;
+  while (!pending.empty()) {
+    TFolder* f = pending.back();
+    pending.pop_back();
+    ++counts.folders;
+    items.clear();
+    f->GetItems(items);
+    for (TCatalogItem* item : items) {
+      ++counts.items;
+      const uint8_t kind = item->Kind();
+      if (kind < counts.kinds.size()) ++counts.kinds[kind];
+    }
+    for (TFolder* child : f->SubFolders()) pending.push_back(child);
+  }
+  return counts;
+}
+
+void CollectTreeItems(TFolder* folder, std::vector<TCatalogItem*>& out) {
+  std::vector<TFolder*> pending{folder};
+  while (!pending.empty()) {
+    TFolder* f = pending.back();
+    pending.pop_back();
+    f->GetItems(out);
+    const std::vector<TFolder*> children = f->SubFolders();
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+  }
+}
+
+}  // namespace plb

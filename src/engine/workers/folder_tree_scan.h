@@ -1,0 +1,39 @@
+#pragma once
+// A whole subtree scanned at once, as a full pass of the background updater does it: each
+// folder's files of the table's kinds, then its sub-folders; a sub-folder found gone is removed
+// from the tree. A folder that cannot be listed is reported and left as it was.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/model/file_kinds.h"
+
+namespace plb {
+
+class TCatalogItem;
+class TFolder;
+
+struct TTreeScanError {
+  std::string path;
+  std::string className;
+  std::string message;
+};
+
+// Scans folder and every folder below it; answers the folders that could not be scanned. Without
+// includeHidden, a sub-folder whose name starts with a dot is listed but not looked into, as the
+// background updater does, so a registered home folder never brings ~/.cache into the catalog.
+std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden = true);
+
+// What a subtree holds.
+struct TTreeCounts {
+  int64_t folders = 0;  // the folder itself included
+  int64_t items = 0;
+  std::array<int64_t, 8> kinds{};
+};
+TTreeCounts CountFolderTree(TFolder* folder);
+
+// Adds the items of folder and of every folder below it to out.
+void CollectTreeItems(TFolder* folder, std::vector<TCatalogItem*>& out);
+
+}  // namespace plb

@@ -1,0 +1,191 @@
+#include "shell/library/folder_tree_panel.h"
+
+#include <QHeaderView>
+
+#include "engine/model/custom_folder.h"
+#include "engine/events/folder_events.h"
+#include "host/format.h"
+
+namespace plb::shell {
+namespace {
+
+constexpr int kNodeRole = Qt::UserRole + 1;
+constexpr int kListedRole = Qt::UserRole + 2;
+constexpr int kEventDelay = 200;
+
+}  // namespace
+
+TFolderTreePanel::TFolderTreePanel(const QString& objectName, TRootSource roots, QWidget* parent)
+    : QTreeWidget(parent), roots_(std::move(roots)) {
+  setObjectName(objectName);
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setUniformRowHeights(true);
+  eventTimer_.setSingleShot(true);
+  eventTimer_.setInterval(kEventDelay);
+  connect(&eventTimer_, &QTimer::timeout, this, &TFolderTreePanel::ApplyPendingEvents);
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { ListChildren(item); });
+  connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
+    if (TCustomFolder* node = NodeOf(item)) emit folderChosen(node);
+  });
+  Reload();
+}
+
+TCustomFolder* TFolderTreePanel::NodeOf(const QTreeWidgetItem* item) {
+  return item ? static_cast<TCustomFolder*>(item->data(0, kNodeRole).value<void*>()) : nullptr;
+}
+
+QTreeWidgetItem* TFolderTreePanel::ItemOf(TCustomFolder* node) const {
+  const auto it = items_.find(node);
+  return it == items_.end() ? nullptr : it->second;
+}
+
+QString TFolderTreePanel::NodeText(TCustomFolder* node) {
+  const std::string name = node->GetName();
+  const int count = node->ItemCount();
+  const QString text = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  // Calendar nodes tell how many photos they hold; folders show their own items.
+  const uint8_t kind = node->Kind();
+  if (kind >= kKindCalendarDay && kind <= kKindCalendarRoot) {
+    return text + QString::fromUtf8(Format(" (%d)", node->TotalItemCount()));
+  }
+  return count > 0 ? text + QString::fromUtf8(Format(" (%d)", count)) : text;
+}
+
+std::vector<TCustomFolder*> TFolderTreePanel::ChildrenOf(TCustomFolder* node) {
+  std::vector<TCustomFolder*> children;
+  // Only the living children: the other children of folders and albums are the retired ones.
+  node->GetChildFolders(children);
+  return children;
+}
+
+QTreeWidgetItem* TFolderTreePanel::AddNode(QTreeWidgetItem* parent, TCustomFolder* node) {
+  auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+  item->setText(0, NodeText(node));
+  item->setData(0, kNodeRole, QVariant::fromValue(static_cast<void*>(node)));
+  item->setData(0, kListedRole, false);
+  item->setChildIndicatorPolicy(node->HasChildren() ? QTreeWidgetItem::ShowIndicator
+                                                    : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+  items_[node] = item;
+  return item;
+}
+
+void TFolderTreePanel::Forget(QTreeWidgetItem* item) {
+  for (int i = 0; i < item->childCount(); ++i) Forget(item->child(i));
+  items_.erase(NodeOf(item));
+}
+
+void TFolderTreePanel::Reload() {
+  TCustomFolder* current = NodeOf(currentItem());
+  const QSignalBlocker block(this);
+  clear();
+  items_.clear();
+  if (roots_) {
+    for (TCustomFolder* root : roots_()) {
+      if (root) AddNode(nullptr, root);
+    }
+  }
+  if (current) SelectNode(current);
+}
+
+void TFolderTreePanel::ListChildren(QTreeWidgetItem* item) {
+  if (!item || item->data(0, kListedRole).toBool()) return;
+  item->setData(0, kListedRole, true);
+  RefreshChildren(item);
+}
+
+void TFolderTreePanel::RefreshChildren(QTreeWidgetItem* item) {
+  TCustomFolder* node = NodeOf(item);
+  if (!node) return;
+  item->setText(0, NodeText(node));
+  if (!item->data(0, kListedRole).toBool()) {
+    item->setChildIndicatorPolicy(node->HasChildren() ? QTreeWidgetItem::ShowIndicator
+                                                      : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    return;
+  }
+  // Keep the items of children still there (their own lists stay open), add new ones in order.
+  const std::vector<TCustomFolder*> children = ChildrenOf(node);
+  std::unordered_map<TCustomFolder*, QTreeWidgetItem*> old;
+  while (item->childCount() > 0) {
+    QTreeWidgetItem* child = item->takeChild(0);
+    old[NodeOf(child)] = child;
+  }
+  for (TCustomFolder* child : children) {
+    const auto it = old.find(child);
+    if (it != old.end()) {
+      item->addChild(it->second);
+      it->second->setText(0, NodeText(child));
+      old.erase(it);
+    } else {
+      AddNode(item, child);
+    }
+  }
+  for (auto& [gone, child] : old) {
+    Forget(child);
+    delete child;
+  }
+}
+
+bool TFolderTreePanel::SelectNode(TCustomFolder* node) {
+  if (!node) return false;
+  std::vector<TCustomFolder*> path;
+  for (TCustomFolder* n = node; n; n = n->GetParent()) {
+    path.push_back(n);
+    if (ItemOf(n)) break;
+  }
+  if (!ItemOf(path.back())) return false;
+  for (auto it = path.rbegin(); it != path.rend(); ++it) {
+    QTreeWidgetItem* item = ItemOf(*it);
+    if (!item) return false;
+    if (*it != node) {
+      ListChildren(item);
+      item->setExpanded(true);
+    }
+  }
+  setCurrentItem(ItemOf(node));
+  return true;
+}
+
+void TFolderTreePanel::NodeEvent(TCustomFolder* node, uint8_t kind) {
+  if (!node || kind > kLastFolderUpdatedType) return;
+  if (kind == futCreated || kind == futDeleted || kind == futParentChanged) {
+    TCustomFolder* parent = node->GetParent();
+    if (!parent || !ItemOf(parent)) reloadPending_ = !parent || reloadPending_;
+    if (parent) dirty_.insert(parent);
+    if (kind == futParentChanged) {
+      // The parameter names the previous parent; a full look at the listed tree is simplest.
+      reloadPending_ = true;
+    }
+  } else {
+    dirty_.insert(node);
+  }
+  if (!eventTimer_.isActive()) eventTimer_.start();
+}
+
+void TFolderTreePanel::ApplyPendingEvents() {
+  eventTimer_.stop();
+  if (reloadPending_) {
+    reloadPending_ = false;
+    dirty_.clear();
+    // Keep what was open.
+    std::vector<TCustomFolder*> open;
+    for (auto& [node, item] : items_) {
+      if (item->isExpanded()) open.push_back(node);
+    }
+    Reload();
+    for (TCustomFolder* node : open) {
+      if (QTreeWidgetItem* item = ItemOf(node)) {
+        ListChildren(item);
+        item->setExpanded(true);
+      }
+    }
+    return;
+  }
+  std::unordered_set<TCustomFolder*> dirty;
+  dirty.swap(dirty_);
+  for (TCustomFolder* node : dirty) {
+    if (QTreeWidgetItem* item = ItemOf(node)) RefreshChildren(item);
+  }
+}
+
+}  // namespace plb::shell

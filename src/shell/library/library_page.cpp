@@ -1,0 +1,154 @@
+#include "shell/library/library_page.h"
+
+#include <QMetaObject>
+#include <QPointer>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QThread>
+#include <exception>
+
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
+#include "engine/model/calendar.h"
+#include "engine/model/folder_tree_list.h"
+#include "engine/events/folder_update_master.h"
+#include "host/log_file.h"
+#include "shell/library/folder_tree_panel.h"
+#include "shell/grid/frame_catalog_dg.h"
+#include "shell/viewer/photo_viewer.h"
+
+namespace plb::shell {
+namespace {
+
+constexpr int kTagAlbumType = 8;
+constexpr int kPanelWidth = 240;
+
+}  // namespace
+
+TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) {
+  setObjectName("LibraryPage");
+  panels_ = new QTabWidget(this);
+  panels_->setObjectName("TFrameTargetsEx");
+  folderTree_ = new TFolderTreePanel("FolderTree", [this] {
+    std::vector<TCustomFolder*> out;
+    if (sources_.folders) {
+      std::vector<TFolder*> roots;
+      sources_.folders->GetRoots(roots);
+      out.assign(roots.begin(), roots.end());
+    }
+    return out;
+  });
+  calendarTree_ = new TFolderTreePanel("CalendarTree", [this] {
+    return sources_.calendar ? std::vector<TCustomFolder*>{sources_.calendar} : std::vector<TCustomFolder*>{};
+  });
+  tagTree_ = new TFolderTreePanel("TagTree", [this] {
+    TAlbum* tags = sources_.albums ? sources_.albums->Root(kTagAlbumType) : nullptr;
+    return tags ? std::vector<TCustomFolder*>{tags} : std::vector<TCustomFolder*>{};
+  });
+  panels_->addTab(folderTree_, QStringLiteral("フォルダ"));
+  panels_->addTab(calendarTree_, QStringLiteral("カレンダー"));
+  panels_->addTab(tagTree_, QStringLiteral("タグ"));
+
+  views_ = new QStackedWidget(this);
+  catalog_ = new TFrameCatalogDG(views_);
+  viewer_ = new TPhotoViewer(views_);
+  views_->addWidget(catalog_);
+  views_->addWidget(viewer_);
+  addWidget(panels_);
+  addWidget(views_);
+  setStretchFactor(1, 1);
+  setSizes({kPanelWidth, 800});
+
+  for (TFolderTreePanel* panel : {folderTree_, calendarTree_, tagTree_}) {
+    connect(panel, &TFolderTreePanel::folderChosen, this, [this](TCustomFolder* node) {
+      if (catalog_->CurrentFolder() != node) catalog_->ShowFolder(node);
+      CloseViewer();
+    });
+  }
+  connect(catalog_, &TFrameCatalogDG::itemOpened, this, [this](TCatalogItem* item) { OpenViewer(item); });
+  connect(viewer_, &TPhotoViewer::closeRequested, this, &TLibraryPage::CloseViewer);
+}
+
+TLibraryPage::~TLibraryPage() {
+  Detach();
+}
+
+void TLibraryPage::Attach(const TLibrarySources& sources) {
+  Detach();
+  sources_ = sources;
+  catalog_->SetThumbnailMaker(sources.maker);
+  catalog_->SetImageCache(sources.cache);
+  catalog_->ConnectCatalogUpdates();
+  Listen(sources.folderUpdates, folderTree_, "TLibraryPage.FolderUpdated");
+  Listen(sources.calendarUpdates, calendarTree_, "TLibraryPage.CalendarUpdated");
+  Listen(sources.albumUpdates, tagTree_, "TLibraryPage.AlbumUpdated");
+  folderTree_->Reload();
+  calendarTree_->Reload();
+  tagTree_->Reload();
+}
+
+void TLibraryPage::Detach() {
+  for (auto& [master, code] : listening_) master->UnregisterListener(this, code);
+  listening_.clear();
+  catalog_->SetThumbnailMaker(nullptr);
+}
+
+void TLibraryPage::Listen(TFolderUpdateMaster* master, TFolderTreePanel* panel, const char* code) {
+  if (!master) return;
+  QPointer<TLibraryPage> self(this);
+  master->RegisterListener(this, "TLibraryPage", code,
+                           [self, panel](TCustomFolder* node, TFolderUpdatedType kind, TFolderEventParam) {
+                             if (!self) return;
+                             if (QThread::currentThread() == self->thread()) {
+                               self->Deliver(panel, node, kind);
+                               return;
+                             }
+                             // Nodes are never freed while the engine runs, so the pointer may travel to the UI thread.
+                             QMetaObject::invokeMethod(
+                                 self.data(),
+                                 [self, panel, node, kind] {
+                                   if (self) self->Deliver(panel, node, kind);
+                                 },
+                                 Qt::QueuedConnection);
+                           });
+  listening_.emplace_back(master, code);
+}
+
+void TLibraryPage::Deliver(TFolderTreePanel* panel, TCustomFolder* node, uint8_t kind) {
+  panel->NodeEvent(node, kind);
+  catalog_->FolderEvent(node, kind);
+}
+
+void TLibraryPage::ShowFolder(TCustomFolder* folder) {
+  for (TFolderTreePanel* panel : {folderTree_, calendarTree_, tagTree_}) {
+    if (panel->SelectNode(folder)) {
+      panels_->setCurrentWidget(panel);
+      break;
+    }
+  }
+  if (catalog_->CurrentFolder() != folder) catalog_->ShowFolder(folder);
+}
+
+void TLibraryPage::OpenViewer(TCatalogItem* item) {
+  if (!item) return;
+  viewer_->ShowItem(item, catalog_->ShownItems());
+  views_->setCurrentWidget(viewer_);
+  viewer_->setFocus();
+}
+
+void TLibraryPage::CloseViewer() {
+  if (!ViewerShown()) return;
+  if (TCatalogItem* item = viewer_->Item()) catalog_->SelectItem(item);
+  views_->setCurrentWidget(catalog_);
+  catalog_->Grid()->setFocus();
+}
+
+void TLibraryPage::ShowPanel(int index) {
+  if (index >= 0 && index < panels_->count()) panels_->setCurrentIndex(index);
+}
+
+bool TLibraryPage::ViewerShown() const {
+  return views_->currentWidget() == viewer_;
+}
+
+}  // namespace plb::shell

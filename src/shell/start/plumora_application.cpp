@@ -1,0 +1,130 @@
+#include "shell/start/plumora_application.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "engine/ostra_engine.h"
+#include "host/engine_error.h"
+#include "host/file_functions.h"
+#include "host/log_file.h"
+#include "host/plumora_config_item.h"
+#include "host/product_values.h"
+#include "host/program_file.h"
+#include "host/start_platform.h"
+#include "host/start_sequence.h"
+#include "images/thumbnails/engine_thumbnail_cache.h"
+#include "images/codec/image_load.h"
+#include "platform/error.h"
+#include "platform/private_temp.h"
+#include "service/commands/command_csv.h"
+#include "service/api/plumora_api_params.h"
+#include "service/api/service_errors.h"
+#include "shell/start/hand_off_listener.h"
+#include "shell/library/library_page.h"
+#include "shell/library/library_session.h"
+#include "shell/main_window.h"
+#include "shell/start/qt_start_ui.h"
+#include "shell/start/qt_ui_dispatcher.h"
+#include "shell/start/unix_signal_watcher.h"
+
+namespace plb::shell {
+namespace {
+
+StartContext MakeStartContext(int argc, char** argv) {
+  StartContext context;
+  context.executable = ProgramFilePath();
+  context.args.assign(argv + 1, argv + argc);
+  // A configuration object made only for its folders, never loaded.
+  context.log_folder = TPlumoraConfigItem().LogFolder();
+  try {
+    context.temp_folder = platform::PrivateTempFolder();
+  } catch (const std::exception&) {
+    // Without a private folder there is no reboot copy; nothing else needs it at start.
+  }
+  context.window_title = WindowTitleOrDefault(ReadWindowTitle());
+  return context;
+}
+
+void OpenStartErrorHelpPage() {
+  const std::string base = PlumoraApiParams().BaseUrl();
+  if (!base.empty()) ShellOpen(ExcludeTrailingSeparators(base) + "/ja/plb/error/");
+}
+
+// Runs the main window until it has closed.
+void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
+  TPlumoraMain2 window(QString::fromStdString(context.window_title));
+  std::unique_ptr<TLibrarySession> library;
+  if (engine.Started()) {
+    library = std::make_unique<TLibrarySession>(engine, window);
+    // The first idle turn: the first start's folders, the start folder and the updater.
+    QTimer::singleShot(0, library.get(), &TLibrarySession::Start);
+  }
+  UnixSignalWatcher signal_watcher;
+  QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });
+  window.show();
+  auto* listener = new HandOffListener(window);
+  try {
+    listener->Listen();
+  } catch (const std::exception& e) {
+    // The window still works; only later starts cannot reach it.
+    LogFailure("HandOffListener.Listen", e);
+  }
+  QApplication::exec();
+  // The updater and the thumbnail workers end before the engine stops.
+  if (library) library->Stop();
+}
+
+}  // namespace
+
+int RunPlumoraBrowser(int argc, char** argv) {
+  QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(true);
+  // Installed for the whole run: the engine's watcher threads deliver through it from their start
+  // to their stop, which comes after the main window has closed.
+  QtUiDispatcher dispatcher;
+  platform::ScopedUiDispatcher installed(dispatcher);
+
+  const StartContext context = MakeStartContext(argc, argv);
+  InstallEngineImageCache();
+  InstallCatalogImageReader();
+  TOstraEngine engine;
+  StartHooks hooks;
+  hooks.forwarded_command_text = [](const std::vector<std::string>& args) { return CommandLineCSV(args); };
+  hooks.read_start_parameters = [](const std::vector<std::string>& args) {
+    PlumoraApiParams().InitializeFromCommandLine(args);
+  };
+  hooks.log_start_parameters = [](const std::string& label) { PlumoraApiParams().LogParams(label); };
+  hooks.is_start_error = [](const std::exception& e) {
+    return dynamic_cast<const EPlumoraApiParamsInitialzeError*>(&e) != nullptr;
+  };
+  hooks.start_engine = [&engine](TStopStack& stop) {
+    engine.Start();
+    stop.Arm("stop the engine", [&engine] { engine.Stop(); });
+    try {
+      engine.StartWatchers();
+    } catch (const EOstraEngineError&) {
+      // Logged where it was raised; the start goes on with what exists.
+    }
+  };
+  hooks.run_main_window = [&context, &engine] { RunMainWindow(context, engine); };
+
+  TStartPlatform platform;
+  QtStartUi ui(OpenStartErrorHelpPage);
+  TStartSequence sequence(context, hooks, platform, ui);
+  try {
+    return sequence.Run();
+  } catch (const std::exception& e) {
+    // An error the sequence does not handle (a failed engine save at exit, say): the stop steps
+    // have run as it unwound; say what happened instead of aborting.
+    LogException("plumora-browser", e);
+    std::fprintf(stderr, "plumora-browser: %s: %s\n", ClassNameOf(e).c_str(), MessageOf(e).c_str());
+    ui.ShowStartError(ClassNameOf(e), MessageOf(e));
+    return 1;
+  }
+}
+
+}  // namespace plb::shell

@@ -1,0 +1,184 @@
+#include "shell/viewer/photo_viewer.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <algorithm>
+#include <exception>
+
+#include "engine/model/catalog_item.h"
+#include "images/scale/picture_render.h"
+#include "platform/error.h"
+#include "shell/grid/catalog_grid_selection.h"
+
+namespace plb::shell {
+namespace {
+
+// Larger pictures are decoded at this long side at most: zooming past it enlarges on screen.
+constexpr int kMaxDecodedSide = 4096;
+
+}  // namespace
+
+TPhotoViewer::TPhotoViewer(QWidget* parent) : QWidget(parent) {
+  setObjectName("PhotoViewer");
+  setFocusPolicy(Qt::StrongFocus);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void TPhotoViewer::ShowItem(TCatalogItem* item, const std::vector<TCatalogItem*>& list) {
+  list_ = list;
+  if (item && std::find(list_.begin(), list_.end(), item) == list_.end()) list_ = {item};
+  item_ = item;
+  offset_ = {};
+  Load();
+  emit currentItemChanged(item_);
+}
+
+void TPhotoViewer::Load() {
+  picture_ = QImage();
+  error_.clear();
+  if (item_) {
+    try {
+      TRenderRequest request;
+      request.file_name = item_->FullPath();
+      request.kind = item_->Kind();
+      request.max_width =
+          std::min(kMaxDecodedSide, std::max(1, item_->DisplayWidth() > 0 ? item_->DisplayWidth() : kMaxDecodedSide));
+      request.max_height =
+          std::min(kMaxDecodedSide, std::max(1, item_->DisplayHeight() > 0 ? item_->DisplayHeight() : kMaxDecodedSide));
+      request.orientation = item_->Orientation();
+      request.adjustment = item_->Color();
+      Bitmap bitmap = RenderPicture(request);
+      if (!bitmap.Empty()) {
+        const QImage::Format format = bitmap.Channels() == 4 ? QImage::Format_ARGB32 : QImage::Format_BGR888;
+        picture_ =
+            QImage(bitmap.Row(0), bitmap.Width(), bitmap.Height(), static_cast<qsizetype>(bitmap.Stride()), format)
+                .copy();
+      }
+    } catch (const std::exception& e) {
+      error_ = QString::fromStdString(ClassNameOf(e) + ": " + MessageOf(e));
+    }
+  }
+  update();
+}
+
+void TPhotoViewer::Step(int step) {
+  TCatalogItem* next = NeighbourItem(list_, item_, step);
+  if (!next || next == item_) return;
+  item_ = next;
+  offset_ = {};
+  Load();
+  emit currentItemChanged(item_);
+}
+
+void TPhotoViewer::Next() {
+  Step(1);
+}
+void TPhotoViewer::Previous() {
+  Step(-1);
+}
+
+void TPhotoViewer::FitToWindow() {
+  fit_ = true;
+  offset_ = {};
+  update();
+}
+
+double TPhotoViewer::Zoom() const {
+  if (!fit_ || picture_.isNull()) return zoom_;
+  const double zx = static_cast<double>(width()) / picture_.width();
+  const double zy = static_cast<double>(height()) / picture_.height();
+  return std::min({zx, zy, 1.0});
+}
+
+void TPhotoViewer::SetZoom(double zoom) {
+  zoom_ = std::clamp(zoom, 0.05, 16.0);
+  fit_ = false;
+  update();
+}
+
+QRect TPhotoViewer::PictureRect() const {
+  if (picture_.isNull()) return {};
+  const double z = Zoom();
+  const int w = std::max(1, static_cast<int>(picture_.width() * z));
+  const int h = std::max(1, static_cast<int>(picture_.height() * z));
+  return QRect((width() - w) / 2 + offset_.x(), (height() - h) / 2 + offset_.y(), w, h);
+}
+
+void TPhotoViewer::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.fillRect(rect(), QColor(0x20, 0x20, 0x20));
+  if (picture_.isNull()) {
+    p.setPen(Qt::white);
+    p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, error_.isEmpty() ? QString() : error_);
+    return;
+  }
+  p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  p.drawImage(PictureRect(), picture_);
+}
+
+void TPhotoViewer::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  update();
+}
+
+void TPhotoViewer::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Space:
+    case Qt::Key_PageDown:
+      Next();
+      break;
+    case Qt::Key_Left:
+    case Qt::Key_Backspace:
+    case Qt::Key_PageUp:
+      Previous();
+      break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      ZoomIn();
+      break;
+    case Qt::Key_Minus:
+      ZoomOut();
+      break;
+    case Qt::Key_0:
+      FitToWindow();
+      break;
+    case Qt::Key_1:
+      SetZoom(1.0);
+      break;
+    case Qt::Key_Escape:
+    case Qt::Key_F6:
+      emit closeRequested();
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+  }
+}
+
+void TPhotoViewer::mousePressEvent(QMouseEvent* event) {
+  setFocus();
+  dragFrom_ = event->pos();
+}
+
+void TPhotoViewer::mouseMoveEvent(QMouseEvent* event) {
+  if (!(event->buttons() & Qt::LeftButton) || fit_) return;
+  offset_ += event->pos() - dragFrom_;
+  dragFrom_ = event->pos();
+  update();
+}
+
+void TPhotoViewer::mouseDoubleClickEvent(QMouseEvent*) {
+  emit closeRequested();
+}
+
+void TPhotoViewer::wheelEvent(QWheelEvent* event) {
+  const int steps = event->angleDelta().y() / 120;
+  if (event->modifiers() & Qt::ControlModifier) {
+    steps > 0 ? ZoomIn() : ZoomOut();
+  } else if (steps != 0) {
+    Step(steps > 0 ? -1 : 1);
+  }
+  event->accept();
+}
+
+}  // namespace plb::shell
