@@ -41,25 +41,11 @@ class TExifItem {
   TDateTime ShootingDate() const;
 
  private:
-  // The decoded value of one property; which fields are used depends on the property.
-  struct Value {
-    std::string text;            // texts (UTF-8), version bytes
-    std::vector<uint8_t> bytes;  // coded texts, as stored
-    int64_t integer = 0;         // enumerations, sub-seconds, sizes, maker-note position
-    int64_t count = 0;           // maker-note byte count, number of values
-    double real = 0;             // rationals
-    bool zero_denominator = false;
-    TDateTime date = 0;
-    std::vector<int64_t> numbers;    // ISO speeds, subject area and location, GPS version
-    std::array<double, 3> triple{};  // GPS coordinates and time
-  };
+  using Value = ExifValue;
 
   void DecodeEntry(TiffReader& r, const TiffEntry& e, bool gps);
   void DecodeValue(TiffReader& r, const TiffEntry& e, int property, Value& v);
   std::string FormatValue(int index) const;
-  std::string FormatDate(int date_property, int sub_property) const;
-  std::string FormatResolution(int index, int unit_property) const;
-  std::string FormatCoordinate(int index, int letter_property) const;
 
   std::bitset<kExifPropertyCount> present_;
   std::array<Value, kExifPropertyCount> values_;
