@@ -98,7 +98,7 @@ void TOstraEngine::LoadData() {
   parts.folder = config_->DataFolder();
   parts.folders = folders_.get();
   parts.albums = albums_.get();
-  parts.calendar = calendar_;
+  parts.calendar = calendar_.get();
   parts.history = history_.get();
   parts.cache = imageCache_.get();
   parts.hints = hints_.get();
@@ -225,8 +225,7 @@ void TOstraEngine::Free() {
   hints_.reset();
   imageCache_.reset();
   history_.reset();
-  ReleaseCalendarRoot(calendar_);
-  calendar_ = nullptr;
+  calendar_.reset();
   albums_.reset();
   folders_.reset();
   config_.reset();

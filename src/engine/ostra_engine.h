@@ -55,7 +55,7 @@ class TOstraEngine {
   TFlashHintItems* Hints() const { return hints_.get(); }
   TPlumoraConfigItem& Config() { return *config_; }
   TAlbumList* Albums() const { return albums_.get(); }
-  TCalendarRoot* Calendar() const { return calendar_; }
+  TCalendarRoot* Calendar() const { return calendar_.get(); }
   THistoryList* History() const { return history_.get(); }
   TFolderUpdateMaster* FolderUpdates() const { return folderUpdates_.get(); }
   TFolderUpdateMaster* AlbumUpdates() const { return albumUpdates_.get(); }
@@ -81,7 +81,7 @@ class TOstraEngine {
   std::string loadError_;
   std::unique_ptr<TEngineDataFiles> dataFiles_;  // from the load to the save of one run
   std::unique_ptr<TAlbumList> albums_;
-  TCalendarRoot* calendar_ = nullptr;  // the shared root, released at free
+  std::shared_ptr<TCalendarRoot> calendar_;  // the process's shared root, let go at free
   std::unique_ptr<THistoryList> history_;
   std::unique_ptr<TFolderMaster> folderEvents_;  // the "(Folder)" queue the folder trees post to
   std::unique_ptr<TFolderUpdateMaster> folderUpdates_;

@@ -1,20 +1,28 @@
 #include "engine/events/calendar_date_queue.h"
 
-#include <chrono>
-
 #include "host/log_file.h"
 
 namespace plb {
 
 namespace {
 
-constexpr auto kCycle = std::chrono::milliseconds(100);
 constexpr uint8_t kSoundKind = 7;
 
+// The root and its master live and go together; owners hold the root through this.
+struct SharedCalendar {
+  SharedCalendar(TCalendar* parent, const TFolderUpdateHandler& handler, double date)
+      : root(std::make_unique<TCalendarRoot>(parent, handler, date)),
+        master(std::make_unique<TCalendarMaster>(root.get())) {}
+  ~SharedCalendar();
+
+  std::unique_ptr<TCalendarRoot> root;
+  std::unique_ptr<TCalendarMaster> master;  // declared last: stopped before the tree goes
+};
+
 struct Shared {
-  std::recursive_mutex rootLock;  // held while the shared root or master is made, routed or freed
-  TCalendarRoot* root = nullptr;
-  int references = 0;
+  std::recursive_mutex rootLock;  // held while the shared root is made, routed or let go
+  std::weak_ptr<TCalendarRoot> owners;
+  const TCalendarRoot* root = nullptr;
   std::mutex masterLock;  // held while a change is queued, so the master cannot go meanwhile
   TCalendarMaster* master = nullptr;
 };
@@ -23,11 +31,23 @@ Shared& TheShared() {
   return *shared;
 }
 
+SharedCalendar::~SharedCalendar() {
+  Shared& shared = TheShared();
+  std::lock_guard guard(shared.rootLock);
+  // Still routed through the master: its delivery target is dropped with the nodes' handler.
+  root->SetUpdateHandler(nullptr);
+  // A new root may have been made since the last owner let go of this one.
+  std::lock_guard masterGuard(shared.masterLock);
+  if (shared.master != master.get()) return;
+  shared.master = nullptr;
+  shared.root = nullptr;
+}
+
 // Items reach the calendar through this link while the shared master exists.
 class Link : public ICalendarLink {
  public:
   void QueueDateChange(TCatalogItem* item, double oldDate, double newDate) override {
-    plb::QueueDateChange(item, newDate, oldDate);
+    plb::QueueDateChange(item, oldDate, newDate);
   }
 };
 
@@ -43,103 +63,57 @@ void InstallLink() {
 TCalendarMaster::TCalendarMaster(TCalendarRoot* root)
     : root_(root), changing_(platform::OpenNamedEvent(kExifDateChangingEventName, false)) {
   changing_->Reset();
-  watcher_.Start("TCalendarWatcher", platform::ThreadPriority::kNormal, [this] { Execute(); });
+  // Reset only once a cycle found nothing: waiters see the event clear one cycle after the last
+  // change was applied.
+  dates_.Start([this](TBatch<TDateChange>& changes) { Deliver(changes); },
+               [this](size_t taken) {
+                 if (taken == 0) changing_->Reset();
+               });
 }
 
 TCalendarMaster::~TCalendarMaster() {
   StopWatcher();
 }
 
-void TCalendarMaster::QueueDateChange(TCatalogItem* item, double oldDate, double newDate) {
-  if (!item || item->Kind() == kSoundKind) return;
-  Enqueue(item, oldDate, newDate);
-}
-
 void TCalendarMaster::Enqueue(TCatalogItem* item, double oldDate, double newDate) {
-  std::lock_guard guard(dateLock_);
-  dates_.push_back(TDateChange{item, oldDate, newDate});
-  changing_->Set();
-}
-
-std::vector<TDateChange> TCalendarMaster::TakeAllDateChanges() {
-  std::lock_guard guard(dateLock_);
-  std::vector<TDateChange> taken;
-  taken.swap(dates_);
-  // Reset only once a cycle found nothing: waiters see the event clear one cycle after the last
-  // change was applied.
-  if (taken.empty()) changing_->Reset();
-  return taken;
+  dates_.Post(TDateChange{item, oldDate, newDate}, [this] { changing_->Set(); });
 }
 
 void TCalendarMaster::PostEvent(TCustomFolder* node, TFolderUpdatedType kind) {
-  std::lock_guard guard(eventLock_);
-  events_.emplace_back(node, kind);
-}
-
-std::vector<std::pair<TCustomFolder*, TFolderUpdatedType>> TCalendarMaster::TakeAllEvents() {
-  std::lock_guard guard(eventLock_);
-  std::vector<std::pair<TCustomFolder*, TFolderUpdatedType>> taken;
-  taken.swap(events_);
-  return taken;
+  events_.Post(NodeEvent(node, kind));
 }
 
 TFolderUpdateHandler TCalendarMaster::Route(TFolderUpdateHandler target) {
   const bool set = static_cast<bool>(target);
   {
-    std::lock_guard guard(watcherLock_);
+    std::lock_guard guard(targetLock_);
     target_ = std::move(target);
   }
   if (!set) return nullptr;
   return [this](TCustomFolder* node, TFolderUpdatedType kind, TFolderEventParam) { PostEvent(node, kind); };
 }
 
-void TCalendarMaster::StopWatcher() {
-  // The watcher never waits for the UI thread, so a plain join is safe here.
-  watcher_.Stop(
-      [this] {
-        std::lock_guard guard(waitLock_);
-        terminated_ = true;
-        wake_.notify_all();
-      },
-      nullptr);
-}
-
-void TCalendarMaster::Execute() {
-  while (true) {
-    {
-      std::unique_lock lock(waitLock_);
-      if (wake_.wait_for(lock, kCycle, [this] { return terminated_.load(); })) return;
-    }
-    Cycle(&terminated_);
-  }
-}
-
-void TCalendarMaster::RunCycle() {
-  Cycle(nullptr);
-}
-
-void TCalendarMaster::Cycle(const std::atomic<bool>* stop) {
-  auto stopping = [stop] { return stop && stop->load(); };
-  std::lock_guard guard(watcherLock_);
-  for (const TDateChange& change : TakeAllDateChanges()) {
-    if (stopping()) break;
+void TCalendarMaster::Deliver(TBatch<TDateChange>& changes) {
+  std::lock_guard guard(targetLock_);
+  while (const TDateChange* change = changes.Next()) {
     try {
-      Apply(change);
+      Apply(*change);
     } catch (const std::exception& e) {
       // One bad record must not stop the calendar for the rest of the run.
       LogException("TCalendarWatcher", e);
     }
   }
-  if (stopping()) return;
-  for (const auto& [node, kind] : TakeAllEvents()) {
-    if (stopping()) break;
+  // The events of the changes just applied go out in the same cycle.
+  TBatch<NodeEvent> events(events_.TakeAll(), changes.StopSignal());
+  while (const NodeEvent* event = events.Next()) {
     if (!target_) continue;
     try {
-      target_(node, kind, 0);
+      target_(event->first, event->second, 0);
     } catch (const std::exception& e) {
       LogException("TCalendarWatcher", e);
     }
   }
+  events_.PutBack(events.TakeRest());
 }
 
 void TCalendarMaster::Apply(const TDateChange& change) {
@@ -154,41 +128,21 @@ TFolderUpdateHandler RouteCalendarEvents(const TCalendarRoot* root, const TFolde
   return shared.master->Route(target);
 }
 
-TCalendarRoot* AcquireCalendarRoot(TCalendar* parent, const TFolderUpdateHandler& handler, double date) {
+std::shared_ptr<TCalendarRoot> AcquireCalendarRoot(TCalendar* parent, const TFolderUpdateHandler& handler,
+                                                   double date) {
   Shared& shared = TheShared();
   std::lock_guard guard(shared.rootLock);
-  if (!shared.root) {
-    auto root = std::make_unique<TCalendarRoot>(parent, handler, date);
-    auto master = std::make_unique<TCalendarMaster>(root.get());
-    InstallLink();
-    std::lock_guard masterGuard(shared.masterLock);
-    shared.root = root.release();
-    shared.master = master.release();
-  }
-  ++shared.references;
-  return shared.root;
-}
-
-void ReleaseCalendarRoot(TCalendarRoot*& root) {
-  Shared& shared = TheShared();
-  TCalendarRoot* release = std::exchange(root, nullptr);
-  if (!release) return;
-  std::unique_lock guard(shared.rootLock);
-  if (release != shared.root) {
-    guard.unlock();
-    delete release;
-    return;
-  }
-  if (--shared.references > 0) return;
-  release->SetUpdateHandler(nullptr);
-  TCalendarMaster* master;
+  if (std::shared_ptr<TCalendarRoot> root = shared.owners.lock()) return root;
+  auto calendar = std::make_shared<SharedCalendar>(parent, handler, date);
+  InstallLink();
   {
     std::lock_guard masterGuard(shared.masterLock);
-    master = std::exchange(shared.master, nullptr);
-    shared.root = nullptr;
+    shared.root = calendar->root.get();
+    shared.master = calendar->master.get();
   }
-  delete master;
-  delete release;
+  std::shared_ptr<TCalendarRoot> root(calendar, calendar->root.get());
+  shared.owners = root;
+  return root;
 }
 
 TCalendarMaster* CurrentCalendarMaster() {
@@ -197,7 +151,7 @@ TCalendarMaster* CurrentCalendarMaster() {
   return shared.master;
 }
 
-void QueueDateChange(TCatalogItem* item, double newDate, double oldDate) {
+void QueueDateChange(TCatalogItem* item, double oldDate, double newDate) {
   // The kind is read before the master's lock: items call in with and without their own lock
   // held, so no item lock may be taken under it.
   if (!item || item->Kind() == kSoundKind) return;

@@ -4,17 +4,16 @@
 // 100 ms, then delivers the node events those changes raised to the calendar's delivery target,
 // on the watcher thread itself (listeners hand work to the UI on their own).
 //
-// One calendar root exists per process, shared by reference count.
-#include <atomic>
-#include <condition_variable>
+// One calendar root exists per process, shared by its owners; the last one to let go stops the
+// watcher and frees the tree.
 #include <memory>
 #include <mutex>
-#include <vector>
+#include <utility>
 
+#include "engine/events/batched_watcher.h"
 #include "engine/model/calendar.h"
 #include "engine/model/catalog_item.h"
 #include "platform/named_event.h"
-#include "platform/thread_stop.h"
 
 namespace plb {
 
@@ -27,64 +26,52 @@ struct TDateChange {
   double NewDate;  // 0: none
 };
 
-class TCalendarMaster : public ICalendarLink {
+class TCalendarMaster {
  public:
   // Makes the queues and the named event and starts the watcher for root.
   explicit TCalendarMaster(TCalendarRoot* root);
   // Stops and joins the watcher.
-  ~TCalendarMaster() override;
+  ~TCalendarMaster();
   TCalendarMaster(const TCalendarMaster&) = delete;
   TCalendarMaster& operator=(const TCalendarMaster&) = delete;
 
-  void QueueDateChange(TCatalogItem* item, double oldDate, double newDate) override;
   // Queues without looking at the item (no item lock is taken).
   void Enqueue(TCatalogItem* item, double oldDate, double newDate);
-  // The queue, emptied; taking an empty queue resets the named event.
-  std::vector<TDateChange> TakeAllDateChanges();
   void PostEvent(TCustomFolder* node, TFolderUpdatedType kind);
-  std::vector<std::pair<TCustomFolder*, TFolderUpdatedType>> TakeAllEvents();
 
   // Makes target the delivery target and answers the handler the nodes post to (null for a
-  // null target).
+  // null target). Once it has returned, no event goes to the previous target.
   TFolderUpdateHandler Route(TFolderUpdateHandler target);
 
   // One watcher cycle: apply the date changes, then deliver the events. The watcher runs it
   // every 100 ms; a failing record or listener is logged and skipped. Tools and tests whose
   // watcher is stopped run cycles themselves.
-  void RunCycle();
-  void StopWatcher();
-  bool WatcherRunning() const { return watcher_.Running(); }
+  void RunCycle() { dates_.RunCycle(); }
+  // Changes and events a stop cut off stay queued for RunCycle.
+  void StopWatcher() { dates_.Stop(); }
+  bool WatcherRunning() const { return dates_.Running(); }
 
  private:
-  void Execute();
-  // stop: the watcher's termination request, looked at between records (null: none).
-  void Cycle(const std::atomic<bool>* stop);
+  using NodeEvent = std::pair<TCustomFolder*, TFolderUpdatedType>;
+  void Deliver(TBatch<TDateChange>& changes);
   void Apply(const TDateChange& change);
 
   TCalendarRoot* const root_;
-  std::mutex dateLock_;
-  std::vector<TDateChange> dates_;
-  std::mutex eventLock_;
-  std::vector<std::pair<TCustomFolder*, TFolderUpdatedType>> events_;
   std::shared_ptr<platform::NamedEvent> changing_;
-  std::recursive_mutex watcherLock_;
+  TBatchQueue<NodeEvent> events_;
+  std::recursive_mutex targetLock_;  // held by every cycle, so a new target waits for it
   TFolderUpdateHandler target_;
-  std::mutex waitLock_;
-  std::condition_variable wake_;
-  std::atomic<bool> terminated_{false};
-  platform::WorkerThread watcher_;
+  // Never waits for the UI thread, so a stop simply joins it.
+  TBatchedWatcher<TDateChange> dates_{"TCalendarWatcher", TWatcherLoop::StopWait::kJoin};
 };
 
-// The process's calendar root, made (with its master) on first use; counts a reference.
-TCalendarRoot* AcquireCalendarRoot(TCalendar* parent = nullptr, const TFolderUpdateHandler& handler = nullptr,
-                                   double date = 0);
-// Drops a reference and clears root; the last one stops the watcher and frees the tree. A root
-// other than the shared one is simply freed.
-void ReleaseCalendarRoot(TCalendarRoot*& root);
+// The process's calendar root, made (with its master) when no owner holds it.
+std::shared_ptr<TCalendarRoot> AcquireCalendarRoot(TCalendar* parent = nullptr,
+                                                   const TFolderUpdateHandler& handler = nullptr, double date = 0);
 // The shared root's master, or null.
 TCalendarMaster* CurrentCalendarMaster();
 
 // Queues a placement change of item (nothing without a master, for no item or a sound file).
-void QueueDateChange(TCatalogItem* item, double newDate, double oldDate);
+void QueueDateChange(TCatalogItem* item, double oldDate, double newDate);
 
 }  // namespace plb

@@ -1,22 +1,17 @@
 #include "engine/events/catalog_update_bus.h"
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
+#include "engine/events/batched_watcher.h"
 #include "host/log_file.h"
-#include "platform/thread_stop.h"
 #include "platform/ui_dispatcher.h"
 
 namespace plb {
 
 namespace {
-
-constexpr auto kCycle = std::chrono::milliseconds(100);
 
 struct Listener {
   const void* owner;
@@ -35,22 +30,13 @@ struct Record {
 class CatalogUpdateBus {
  public:
   CatalogUpdateBus() {
-    watcher_.Start("TCatalogUpdateWatcher", platform::ThreadPriority::kNormal, [this] { Execute(); });
+    watcher_.Start([this](TBatch<Record>& batch) { Deliver(batch); });
   }
   ~CatalogUpdateBus() { Stop(); }
 
-  void Stop() {
-    watcher_.Stop([this] {
-      std::lock_guard guard(waitLock_);
-      terminated_ = true;
-      wake_.notify_all();
-    });
-  }
+  void Stop() { watcher_.Stop(); }
 
-  void Raise(TCatalogItem* item, uint8_t kind) {
-    std::lock_guard guard(queueLock_);
-    queue_.push_back(Record{item, kind});
-  }
+  void Raise(TCatalogItem* item, uint8_t kind) { watcher_.Post(Record{item, kind}); }
 
   void Register(std::shared_ptr<Listener> listener) {
     std::lock_guard guard(listenersLock_);
@@ -68,44 +54,23 @@ class CatalogUpdateBus {
       }
     }
     // A direct call of that listener may be under way on the watcher: wait until it is over.
-    if (std::this_thread::get_id() != watcherId_.load()) {
+    if (!watcher_.OnWatcherThread()) {
       std::lock_guard call(callLock_);
     }
   }
 
  private:
-  void Execute() {
-    watcherId_ = std::this_thread::get_id();
-    while (true) {
-      {
-        std::unique_lock lock(waitLock_);
-        if (wake_.wait_for(lock, kCycle, [this] { return terminated_.load(); })) return;
-      }
-      try {
-        Cycle();
-      } catch (const std::exception& e) {
-        LogException("TCatalogUpdateWatcher", e);
-        return;
-      }
-    }
-  }
-
-  void Cycle() {
-    std::vector<Record> taken;
-    {
-      std::lock_guard guard(queueLock_);
-      taken.swap(queue_);
-    }
-    if (taken.empty()) return;
+  void Deliver(TBatch<Record>& batch) {
+    if (batch.Empty()) return;
     std::vector<std::shared_ptr<Listener>> copy;
     {
       std::lock_guard guard(listenersLock_);
       copy = listeners_;
     }
-    for (const Record& r : taken) {
+    while (const Record* r = batch.Next()) {
       for (size_t i = copy.size(); i-- > 0;) {
-        if (terminated_) return;
-        if (!Call(*copy[i], r)) copy.erase(copy.begin() + i);
+        if (batch.StopRequested()) return;
+        if (!Call(*copy[i], *r)) copy.erase(copy.begin() + i);
       }
     }
   }
@@ -132,17 +97,11 @@ class CatalogUpdateBus {
     }
   }
 
-  std::mutex queueLock_;
-  std::vector<Record> queue_;
   std::mutex listenersLock_;
   std::vector<std::shared_ptr<Listener>> listeners_;
   std::vector<std::shared_ptr<Listener>> retired_;
   std::mutex callLock_;
-  std::atomic<std::thread::id> watcherId_{};
-  std::mutex waitLock_;
-  std::condition_variable wake_;
-  std::atomic<bool> terminated_{false};
-  platform::WorkerThread watcher_;
+  TBatchedWatcher<Record> watcher_{"TCatalogUpdateWatcher"};
 };
 
 std::mutex& BusLock() {

@@ -1,16 +1,12 @@
 #include "engine/events/folder_master.h"
 
-#include <chrono>
 #include <map>
 
-#include "host/log_file.h"
 #include "platform/ui_dispatcher.h"
 
 namespace plb {
 
 namespace {
-
-constexpr auto kCycle = std::chrono::milliseconds(100);
 
 std::mutex& RegistryLock() {
   static std::mutex lock;
@@ -49,8 +45,8 @@ TFolderMaster* FindFolderMaster(const std::string& name) {
   return it == Registry().end() ? nullptr : it->second;
 }
 
-TFolderMaster::TFolderMaster(std::string name) : name_(std::move(name)) {
-  watcher_.Start("TFolderWatcher" + name_, platform::ThreadPriority::kNormal, [this] { Execute(); });
+TFolderMaster::TFolderMaster(std::string name) : name_(std::move(name)), watcher_("TFolderWatcher" + name_) {
+  watcher_.Start([this](TBatch<Record>& batch) { Deliver(batch); });
   InstallRouter();
   std::lock_guard guard(RegistryLock());
   Registry()[name_] = this;
@@ -78,57 +74,28 @@ TFolderUpdateHandler TFolderMaster::Route(TFolderUpdateHandler target) {
 }
 
 void TFolderMaster::PostEvent(TCustomFolder* node, TFolderUpdatedType kind, TFolderEventParam param) {
-  std::lock_guard guard(queueLock_);
-  queue_.push_back(Record{node, kind, param});
+  watcher_.Post(Record{node, kind, param});
 }
 
 size_t TFolderMaster::PendingCount() const {
-  std::lock_guard guard(queueLock_);
-  return queue_.size();
+  return watcher_.Pending();
 }
 
-void TFolderMaster::StopWatcher() {
-  watcher_.Stop([this] {
-    std::lock_guard guard(waitLock_);
-    terminated_ = true;
-    wake_.notify_all();
-  });
-}
-
-void TFolderMaster::Execute() {
-  while (true) {
-    {
-      std::unique_lock lock(waitLock_);
-      if (wake_.wait_for(lock, kCycle, [this] { return terminated_.load(); })) return;
-    }
-    std::vector<Record> taken;
-    {
-      std::lock_guard guard(queueLock_);
-      taken.swap(queue_);
-    }
-    if (taken.empty()) continue;
-    try {
-      Deliver(taken);
-    } catch (const std::exception& e) {
-      // A watcher that stops delivering loses every later event of its family: say so.
-      LogException("TFolderWatcher" + name_, e);
-      return;
-    }
-  }
-}
-
-void TFolderMaster::Deliver(const std::vector<Record>& records) {
-  // One UI call per batch; termination and the target are looked at before every record.
+void TFolderMaster::Deliver(TBatch<Record>& batch) {
+  if (batch.Empty()) return;
+  // One UI call per batch; the target is looked at before every record.
   auto deliverAll = [&] {
-    for (const Record& r : records) {
-      if (terminated_) return;
+    while (const Record* r = batch.Next()) {
       TFolderUpdateHandler target;
       {
         std::lock_guard guard(targetLock_);
         target = target_;
       }
-      if (!target) return;
-      target(r.node, r.kind, r.param);
+      if (!target) {
+        batch.DropRest();
+        return;
+      }
+      target(r->node, r->kind, r->param);
     }
   };
   platform::UiDispatcher* ui = platform::CurrentUiDispatcher();

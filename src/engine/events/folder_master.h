@@ -4,15 +4,12 @@
 // and delivers it, in posting order, on the UI thread to the delivery target (the family's
 // TFolderUpdateMaster). A master registers itself under its name, so that the node lists find
 // it through RouteFolderEvents.
-#include <atomic>
-#include <condition_variable>
 #include <mutex>
 #include <string>
-#include <vector>
 
+#include "engine/events/batched_watcher.h"
 #include "engine/events/folder_events.h"
 #include "platform/error.h"
-#include "platform/thread_stop.h"
 
 namespace plb {
 
@@ -40,8 +37,8 @@ class TFolderMaster {
   void PostEvent(TCustomFolder* node, TFolderUpdatedType kind, TFolderEventParam param);
   size_t PendingCount() const;
 
-  // Asks the watcher to end and waits; events still queued are dropped.
-  void StopWatcher();
+  // Asks the watcher to end and waits; events still queued stay undelivered.
+  void StopWatcher() { watcher_.Stop(); }
   bool WatcherRunning() const { return watcher_.Running(); }
 
  private:
@@ -50,18 +47,12 @@ class TFolderMaster {
     TFolderUpdatedType kind;
     TFolderEventParam param;
   };
-  void Execute();
-  void Deliver(const std::vector<Record>& records);
+  void Deliver(TBatch<Record>& batch);
 
   const std::string name_;
-  mutable std::mutex queueLock_;
-  std::vector<Record> queue_;
   mutable std::mutex targetLock_;
   TFolderUpdateHandler target_;
-  std::mutex waitLock_;
-  std::condition_variable wake_;
-  std::atomic<bool> terminated_{false};
-  platform::WorkerThread watcher_;
+  TBatchedWatcher<Record> watcher_;
 };
 
 // The registered master of that name, or null.

@@ -69,7 +69,7 @@ TEST(CalendarStressTest, ConcurrentDatingTaggingAndDeletingLeaveAConsistentModel
   platform::ScopedUiDispatcher installed(ui);
 
   // Calendar events arrive on the calendar watcher.
-  TCalendarRoot* root = AcquireCalendarRoot();
+  std::shared_ptr<TCalendarRoot> root = AcquireCalendarRoot();
   TFolderUpdateMaster calendarUpdates;
   std::mutex calendarLock;
   std::map<TCustomFolder*, std::vector<TFolderUpdatedType>> calendarEvents;
@@ -191,11 +191,11 @@ TEST(CalendarStressTest, ConcurrentDatingTaggingAndDeletingLeaveAConsistentModel
     EXPECT_NE(day->FindEntry(item.get()), nullptr);
     ++expectedDays[day];
   }
-  CheckCalendarNode(root, expectedDays);
+  CheckCalendarNode(root.get(), expectedDays);
 
   // Each node was announced once, and its activity events alternate and end in its state.
   std::vector<TCalendar*> nodes;
-  CollectNodes(root, nodes);
+  CollectNodes(root.get(), nodes);
   {
     std::lock_guard guard(calendarLock);
     for (TCalendar* node : nodes) {
@@ -213,7 +213,7 @@ TEST(CalendarStressTest, ConcurrentDatingTaggingAndDeletingLeaveAConsistentModel
           active = false;
         }
       }
-      EXPECT_EQ(created, node == root ? 0 : 1) << node->GetFullName();
+      EXPECT_EQ(created, node == root.get() ? 0 : 1) << node->GetFullName();
       EXPECT_EQ(active, node->IsActive()) << node->GetFullName() << ": an activity event was lost";
     }
   }
@@ -244,7 +244,7 @@ TEST(CalendarStressTest, ConcurrentDatingTaggingAndDeletingLeaveAConsistentModel
 
   UnRegisterCatalogUpdateEvent(&gridOwner, "OnCatalogUpdated");
   FinalizeCatalogUpdater();
-  ReleaseCalendarRoot(root);
+  root.reset();
 }
 
 }  // namespace

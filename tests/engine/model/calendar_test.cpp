@@ -45,13 +45,14 @@ std::ostream& operator<<(std::ostream& out, const Event& e) {
 class CalendarFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = AcquireCalendarRoot();
+    owner = AcquireCalendarRoot();
+    root = owner.get();
     CurrentCalendarMaster()->StopWatcher();
     root->SetUpdateHandler([this](TCustomFolder* node, TFolderUpdatedType kind, TFolderEventParam) {
       events.push_back({node->GetFullName(), kind});
     });
   }
-  void TearDown() override { ReleaseCalendarRoot(root); }
+  void TearDown() override { owner.reset(); }
   void Cycle() { CurrentCalendarMaster()->RunCycle(); }
   TCatalogItem* Add(double date, bool known = true, uint8_t kind = 1, bool mark = false) {
     items.push_back(NewItem(date, known, kind, mark));
@@ -65,6 +66,7 @@ class CalendarFixture : public ::testing::Test {
   }
   TCalendar* Node(const std::string& path) { return root->FindByPath(path); }
 
+  std::shared_ptr<TCalendarRoot> owner;
   TCalendarRoot* root = nullptr;
   std::vector<Event> events;
   std::vector<std::unique_ptr<TCatalogItem>> items;
@@ -263,7 +265,7 @@ TEST_F(CalendarFixture, QueuedChangesFollowTheItemsFlagsAndState) {
   Cycle();
   EXPECT_EQ(dated->CalendarDay(), nullptr);
   EXPECT_EQ(Node("2011年03月04日")->ItemCount(), 0);
-  QueueDateChange(nullptr, Day(2011, 3, 4), 0);  // ignored
+  QueueDateChange(nullptr, 0, Day(2011, 3, 4));  // ignored
   Cycle();
 }
 
@@ -340,24 +342,29 @@ TEST_F(CalendarFixture, AFailingListenerCostsOnlyItsOwnEvent) {
   EXPECT_GT(calls, first);
 }
 
-TEST(CalendarRootTest, TheRootIsSharedAndTheLastReleaseStopsTheWatcher) {
-  TCalendarRoot* first = AcquireCalendarRoot();
-  TCalendarRoot* second = AcquireCalendarRoot();
+TEST(CalendarRootTest, TheRootIsSharedAndTheLastOwnerToLetGoStopsTheWatcher) {
+  std::shared_ptr<TCalendarRoot> first = AcquireCalendarRoot();
+  std::shared_ptr<TCalendarRoot> second = AcquireCalendarRoot();
   EXPECT_EQ(first, second);
-  ASSERT_NE(CurrentCalendarMaster(), nullptr);
-  EXPECT_TRUE(CurrentCalendarMaster()->WatcherRunning());
-  ReleaseCalendarRoot(second);
-  EXPECT_EQ(second, nullptr);
-  EXPECT_NE(CurrentCalendarMaster(), nullptr);
-  ReleaseCalendarRoot(first);
+  TCalendarMaster* master = CurrentCalendarMaster();
+  ASSERT_NE(master, nullptr);
+  EXPECT_TRUE(master->WatcherRunning());
+  first.reset();
+  EXPECT_EQ(CurrentCalendarMaster(), master) << "the other owner still holds the root";
+  second.reset();
   EXPECT_EQ(CurrentCalendarMaster(), nullptr);
   auto item = NewItem(Day(2000, 1, 1), false);
   item->SetDateKnown(true);  // no calendar: nothing to queue into
+  EXPECT_EQ(item->CalendarDay(), nullptr);
 
-  // A root of its own is simply freed.
-  TCalendarRoot* own = new TCalendarRoot();
-  ReleaseCalendarRoot(own);
-  EXPECT_EQ(own, nullptr);
+  // Once every owner has let go, the next one gets a fresh calendar that hears date changes.
+  std::shared_ptr<TCalendarRoot> again = AcquireCalendarRoot();
+  ASSERT_NE(CurrentCalendarMaster(), nullptr);
+  CurrentCalendarMaster()->StopWatcher();
+  item->SetDateKnown(false);
+  item->SetDateKnown(true);
+  CurrentCalendarMaster()->RunCycle();
+  EXPECT_EQ(item->CalendarDay(), again->LeafFor(false, Day(2000, 1, 1)));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <map>
 #include <mutex>
 #include <string>
@@ -100,7 +101,7 @@ class FileUpdater : public ::testing::Test {
   }
   void TearDown() override {
     updater_.reset();
-    ReleaseCalendarRoot(calendar_);
+    calendar_.reset();
   }
 
   std::string Path(const std::string& relative) const { return vol_ + "/" + relative; }
@@ -163,7 +164,7 @@ class FileUpdater : public ::testing::Test {
   platform::FakeVolumeSource volumes_;
   platform::ScopedVolumeSource scoped_{volumes_};
   TFolderTreeListEyeFi trees_;
-  TCalendarRoot* calendar_ = nullptr;
+  std::shared_ptr<TCalendarRoot> calendar_;
   FakeHeaderReader reader_;
   std::unique_ptr<TFileUpdaterEx> updater_;
   std::mutex notifyLock_;

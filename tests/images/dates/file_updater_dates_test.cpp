@@ -9,6 +9,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -57,7 +58,7 @@ TEST(FileUpdaterDates, ShootingDaysComeFromExifOrTheFileDate) {
   TFolder* folder = trees.FolderOf(photos);
   ASSERT_NE(folder, nullptr);
   folder->SetCalendarMode(1);
-  TCalendarRoot* calendar = AcquireCalendarRoot();
+  std::shared_ptr<TCalendarRoot> calendar = AcquireCalendarRoot();
   {
     TFileUpdaterEx updater(trees);
     ASSERT_TRUE(updater.Start());
@@ -92,7 +93,7 @@ TEST(FileUpdaterDates, ShootingDaysComeFromExifOrTheFileDate) {
   if (auto* day = static_cast<TCalendar*>(broken->CalendarDay())) {
     EXPECT_EQ(FormatDateTime("yyyy-mm-dd", day->Date()), "2011-02-03");
   }
-  ReleaseCalendarRoot(calendar);
+  calendar.reset();
   SetImageHeaderReader(nullptr);
   SetMovieExtensions("");
 }
