@@ -17,11 +17,6 @@
 namespace plb {
 namespace {
 
-constexpr uint16_t kTagExifPointer = kTagExifIfd;
-constexpr uint16_t kTagGpsPointer = kTagGpsIfd;
-constexpr uint16_t kTagInteropPointer = kTagInteroperabilityIfd;
-constexpr uint16_t kTagJpegOffset = kTagJpegInterchangeFormat;
-constexpr uint16_t kTagJpegLength = kTagJpegInterchangeFormatLength;
 constexpr int64_t kMaxApp1Payload = 65535;
 
 int64_t RoundUpEven(int64_t n) {
@@ -233,21 +228,21 @@ void TIFDItem::ReadDirectory(TiffReader& reader, TiffWalk& walk, int64_t positio
 void TIFDItem::TakeEntry(std::unique_ptr<TTiffRecItem> entry) {
   switch (entry->Tag()) {
     case kTagStripOffsets:
-    case kTagJpegOffset:
+    case kTagJpegInterchangeFormat:
       dataOffset = FirstValue(*entry);
       break;
     case kTagStripByteCounts:
-    case kTagJpegLength:
+    case kTagJpegInterchangeFormatLength:
       dataLength = FirstValue(*entry);
       break;
     // Only pointers typed as pointers lead to directories; other readers skip the rest too.
-    case kTagExifPointer:
+    case kTagExifIfd:
       if (IsPointer(*entry)) exifPointer = entry->Value();
       break;
-    case kTagGpsPointer:
+    case kTagGpsIfd:
       if (IsPointer(*entry)) gpsPointer = entry->Value();
       break;
-    case kTagInteropPointer:
+    case kTagInteroperabilityIfd:
       if (IsPointer(*entry)) interopPointer = entry->Value();
       break;
     case kTagMakerNote:
@@ -595,8 +590,8 @@ void TExifItemEx::SetThumbnail(TMemoryStream& jpeg, int64_t insertPoint) {
   ifd1.SetRational(kTagXResolution, 72, 1);
   ifd1.SetRational(kTagYResolution, 72, 1);
   ifd1.SetInteger(kTagResolutionUnit, 3, 2);
-  ifd1.SetInteger(kTagJpegOffset, 4, 0);
-  ifd1.SetInteger(kTagJpegLength, 4, static_cast<uint32_t>(thumbnail_.size()));
+  ifd1.SetInteger(kTagJpegInterchangeFormat, 4, 0);
+  ifd1.SetInteger(kTagJpegInterchangeFormatLength, 4, static_cast<uint32_t>(thumbnail_.size()));
 }
 
 void TExifItemEx::DropThumbnail() {
@@ -627,9 +622,9 @@ void TExifItemEx::AddRequiredEntries() {
     exif.SetBytes(kTagFlashpixVersion, 7, std::span(reinterpret_cast<const uint8_t*>("0100"), 4));
   }
   // A directory that SetMainImage filled for a source without one must be reachable.
-  if (!exif.Empty()) Dir(kIfd0).FindOrCreate(kTagExifPointer, 4, 1);
+  if (!exif.Empty()) Dir(kIfd0).FindOrCreate(kTagExifIfd, 4, 1);
   if (!Dir(kGps).Empty()) {
-    Dir(kIfd0).FindOrCreate(kTagGpsPointer, 4, 1);
+    Dir(kIfd0).FindOrCreate(kTagGpsIfd, 4, 1);
     const uint8_t version[4] = {2, 2, 0, 0};
     Dir(kGps).SetBytes(kTagGpsVersionId, 1, version);
   }
@@ -667,15 +662,15 @@ void TExifItemEx::ShiftArray(Directory d, uint16_t tag, int64_t first) {
 
 void TExifItemEx::FixPointers(const BlockLayout& layout) {
   ShiftArray(kIfd0, kTagStripOffsets, layout.end);
-  PointTo(kIfd0, kTagExifPointer, kExif, layout);
-  PointTo(kIfd0, kTagGpsPointer, kGps, layout);
-  PointTo(kExif, kTagInteropPointer, kInterop, layout);
-  PointTo(kIfd1, kTagExifPointer, kIfd1Exif, layout);
-  PointTo(kIfd1, kTagGpsPointer, kIfd1Gps, layout);
+  PointTo(kIfd0, kTagExifIfd, kExif, layout);
+  PointTo(kIfd0, kTagGpsIfd, kGps, layout);
+  PointTo(kExif, kTagInteroperabilityIfd, kInterop, layout);
+  PointTo(kIfd1, kTagExifIfd, kIfd1Exif, layout);
+  PointTo(kIfd1, kTagGpsIfd, kIfd1Gps, layout);
   ShiftArray(kIfd1, kTagStripOffsets, layout.thumbnail);
-  SetPointer(kIfd1, kTagJpegOffset, layout.thumbnail);
-  SetPointer(kIfd1, kTagJpegLength, static_cast<int64_t>(thumbnail_.size()));
-  PointTo(kIfd1Exif, kTagInteropPointer, kIfd1Interop, layout);
+  SetPointer(kIfd1, kTagJpegInterchangeFormat, layout.thumbnail);
+  SetPointer(kIfd1, kTagJpegInterchangeFormatLength, static_cast<int64_t>(thumbnail_.size()));
+  PointTo(kIfd1Exif, kTagInteroperabilityIfd, kIfd1Interop, layout);
 }
 
 // Offsets from the TIFF header. The thumbnail is padded to an even length so that every

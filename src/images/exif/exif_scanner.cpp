@@ -106,6 +106,16 @@ void WalkJpegInfo(TStream& stream, uint32_t& requests, uint32_t& obtained, TJpeg
 // order (a DateTimeOriginal after the ApertureValue), and a stop would lose the shooting date.
 // A directory has at most 65535 entries, each read checked, so the full scan stays bounded.
 
+void Store(const TiffImageFields& f, int32_t& width, int32_t& height, int32_t& compression, int32_t& orientation,
+           int64_t& offset, int64_t& length) {
+  width = f.width;
+  height = f.height;
+  compression = f.compression;
+  orientation = f.orientation;
+  offset = f.data_offset;
+  length = f.data_length;
+}
+
 // The main image's fields and the Exif directory's position from IFD0; false when IFD0 is
 // damaged, which ends the scan with what was found before the damage.
 bool ScanIfd0(TiffReader& r, TiffWalk& walk, int64_t ifd0, TTiffInfoRec& info, int64_t& exif_ifd) {
@@ -115,12 +125,7 @@ bool ScanIfd0(TiffReader& r, TiffWalk& walk, int64_t ifd0, TTiffInfoRec& info, i
     exif_ifd = r.At(e.value);
     info.has_exif_ifd = true;
   });
-  info.width = image.width;
-  info.height = image.height;
-  info.compression = image.compression;
-  info.orientation = image.orientation;
-  info.strip_offset = image.data_offset;
-  info.strip_byte_count = image.data_length;
+  Store(image, info.width, info.height, info.compression, info.orientation, info.strip_offset, info.strip_byte_count);
   return end == TiffWalkEnd::kComplete;
 }
 
@@ -134,12 +139,8 @@ void ScanIfd1(TiffReader& r, TiffWalk& walk, int64_t ifd, TTiffInfoRec& info) {
   TiffImageFields thumb;
   thumb.compression = info.thumb_compression;
   walk.Directory(r, ifd, [&](const TiffEntry& e) { TakeImageField(r, e, true, thumb); });
-  info.thumb_width = thumb.width;
-  info.thumb_height = thumb.height;
-  info.thumb_compression = thumb.compression;
-  info.thumb_orientation = thumb.orientation;
-  info.thumb_offset = thumb.data_offset;
-  info.thumb_length = thumb.data_length;
+  Store(thumb, info.thumb_width, info.thumb_height, info.thumb_compression, info.thumb_orientation, info.thumb_offset,
+        info.thumb_length);
 }
 
 }  // namespace
