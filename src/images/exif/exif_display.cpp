@@ -95,7 +95,7 @@ bool TExifItem::LoadFromStream(TStream& stream) {
     for (const auto& [ifd, gps] : {std::pair{exif_ifd, false}, std::pair{gps_ifd, true}}) {
       if (ifd < 0) continue;
       try {
-        walk.Directory(r, ifd, [&](const TiffEntry& e) { DecodeEntry(r, e, gps); });
+        walk.Directory(r, ifd, [&, gps = gps](const TiffEntry& e) { DecodeEntry(r, e, gps); });
       } catch (const std::exception&) {
       }
     }
