@@ -1,13 +1,19 @@
 #include "images/codec/raw_reader.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
 
 #include "host/ascii_case.h"
+#include "host/date_time.h"
 #include "images/codec/buffered_stream.h"
 #include "images/exif/exif_text.h"
+#include "images/exif/maker_notes.h"
 #include "images/exif/tiff_reader.h"
+#include "images/exif/tiff_walk.h"
 #include "platform/checked.h"
 
 namespace plb {
@@ -56,235 +62,234 @@ Strategies StrategiesOf(int type) {
   }
 }
 
+// Where the Exif directory's maker note lies, as its entry says.
+struct MakerNoteRef {
+  int64_t position = 0;  // absolute; 0 when there is none
+  uint32_t length = 0;
+};
+
+// One TIFF directory as the RAW reader sees it; offsets are absolute positions.
+struct TRawIfdRec {
+  TRawIfdRec() { image.compression = 6; }
+  int32_t pixel_format = 6;
+  TiffImageFields image;
+  int64_t sub_ifd1 = 0;
+  int64_t sub_ifd2 = 0;
+  int64_t exif_ifd = 0;
+  int64_t gps_ifd = 0;
+  int64_t next_ifd = 0;
+  TDateTime shooting_date = 0;
+  MakerNoteRef maker_note;
+};
+
+// The file's own directories must lie inside it, as every other read; a directory that does
+// not makes the file unreadable.
+void RequireInside(TiffWalkEnd end) {
+  if (end == TiffWalkEnd::kUnreadable || end == TiffWalkEnd::kTruncated)
+    throw EReadError("Stream read error: a TIFF directory lies outside the data");
+}
+
+// Reads the directories a preview strategy leads to. Each strategy continues the walk that read
+// IFD0 (and its Exif directory) on a copy of its own, so that a directory reached again through
+// a pointer that leads back is refused while the main preview and the thumbnail may still share
+// one.
 class RawTiffWalker {
  public:
-  RawTiffWalker(TStream& stream, TiffReader& reader) : stream_(stream), r_(reader), base_(reader.Base()) {}
+  RawTiffWalker(TStream& stream, TiffReader& reader) : stream_(stream), r_(reader) {}
 
-  // Reads the directory at pos; full also takes the shooting date from the Exif directory.
-  // Every entry is read: some writers store tags out of order.
-  TRawIfdRec ReadIfd(TiffReader& r, int64_t base, int64_t pos, bool full) {
+  // Reads the directory at pos; full also takes the shooting date and the maker note's place
+  // from the Exif directory. Every entry is read: some writers store tags out of order. A
+  // directory walked before gives an empty record.
+  TRawIfdRec ReadIfd(TiffReader& r, TiffWalk& walk, int64_t pos, bool full) {
     TRawIfdRec ifd;
-    const uint16_t n = r.U16At(pos);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = r.EntryAt(pos + 2 + 12 * int64_t{i});
-      const uint32_t v = r.Integer(e);
-      switch (e.tag) {
-        case 256:
-          ifd.width = static_cast<int32_t>(v);
-          break;
-        case 257:
-          ifd.height = static_cast<int32_t>(v);
-          break;
-        case 259:
-          ifd.compression = static_cast<int32_t>(v);
-          break;
-        case 273:
-        case 513:
-          ifd.data_offset = base + v;
-          break;
-        case 274:
-          ifd.orientation = static_cast<int32_t>(v);
-          break;
-        case 279:
-        case 514:
-          ifd.data_length = v;
-          break;
-        case 330:
-          if (e.count == 1) {
-            ifd.sub_ifd1 = base + v;
-          } else if (e.count > 1) {
-            ifd.sub_ifd1 = base + r.U32At(base + v);
-            ifd.sub_ifd2 = base + r.U32At(base + v + 4);
-          }
-          break;
-        case 0x8825:
-          ifd.gps_ifd = base + v;
-          break;
-        case 0x8769:
-          ifd.exif_ifd = base + v;
-          break;
-        default:
-          break;
-      }
-    }
-    const uint32_t next = r.U32At(pos + 2 + 12 * int64_t{n});
-    ifd.next_ifd = next > 0 ? base + next : 0;
-    if (full && ifd.exif_ifd > 0) ifd.shooting_date = ShootingDate(r, ifd.exif_ifd);
+    const TiffWalkEnd end = walk.Directory(r, pos, [&](const TiffEntry& e) { TakeField(r, e, ifd); });
+    RequireInside(end);
+    if (end == TiffWalkEnd::kRefused) return {};
+    ifd.next_ifd = walk.Next(r, pos);
+    if (full && ifd.exif_ifd > 0) ReadExif(r, walk, ifd);
     SizeFromFrame(ifd);
     return ifd;
   }
 
-  TRawIfdRec Resolve(int strategy, const TRawIfdRec& ifd0, int64_t ifd0Pos) {
+  TRawIfdRec Resolve(int strategy, const TRawIfdRec& ifd0, TiffWalk walk) {
     switch (strategy) {
       case kIfd0:
         return ifd0;
       case kIfd1:
-        return AtOrIfd0(ifd0.next_ifd, ifd0);
+        return AtOrIfd0(walk, ifd0.next_ifd, ifd0);
       case kIfd2:
-        return AtOrIfd0(Ifd2Offset(ifd0, ifd0Pos), ifd0);
+        return AtOrIfd0(walk, Ifd2Offset(walk, ifd0), ifd0);
       case kSubIfd1:
-        return AtOrIfd0(ifd0.sub_ifd1, ifd0);
+        return AtOrIfd0(walk, ifd0.sub_ifd1, ifd0);
       case kSubIfd2:
-        return AtOrIfd0(ifd0.sub_ifd2, ifd0);
+        return AtOrIfd0(walk, ifd0.sub_ifd2, ifd0);
       case kMinolta:
-        return ifd0.exif_ifd < 1 ? ifd0 : Minolta(ifd0);
+        return ifd0.exif_ifd < 1 ? ifd0 : Minolta(walk, ifd0);
       case kNikon:
-        return Nikon(ifd0);
+        return Nikon(walk, ifd0);
       case kOlympus:
-        return ifd0.exif_ifd < 1 ? ifd0 : Olympus(ifd0);
+        return ifd0.exif_ifd < 1 ? ifd0 : Olympus(walk, ifd0);
       case kPentax:
-        return ifd0.exif_ifd < 1 ? ifd0 : Pentax(ifd0, ifd0Pos);
+        return ifd0.exif_ifd < 1 ? ifd0 : Pentax(walk, ifd0);
       default:
         return {};
     }
   }
 
  private:
-  TDateTime ShootingDate(TiffReader& r, int64_t exif) {
-    const uint16_t n = r.U16At(exif);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = r.EntryAt(exif + 2 + 12 * int64_t{i});
-      if (e.tag == 0x9003) return ParseExifDateTime(ExifAsciiBytes(r.ValueBytes(e, 1)));
+  void TakeField(TiffReader& r, const TiffEntry& e, TRawIfdRec& ifd) {
+    if (TakeImageField(r, e, true, ifd.image)) return;
+    const uint32_t v = r.Integer(e);
+    switch (e.tag) {
+      case kTagSubIfds:
+        if (e.count == 1) {
+          ifd.sub_ifd1 = r.At(v);
+        } else if (e.count > 1) {
+          ifd.sub_ifd1 = r.At(r.U32At(r.At(v)));
+          ifd.sub_ifd2 = r.At(r.U32At(r.At(v) + 4));
+        }
+        break;
+      case kTagGpsIfd:
+        ifd.gps_ifd = r.At(v);
+        break;
+      case kTagExifIfd:
+        ifd.exif_ifd = r.At(v);
+        break;
+      default:
+        break;
     }
-    return 0;
+  }
+
+  // The shooting date and the maker note's place; an Exif directory that leaves the file gives
+  // what lies before.
+  void ReadExif(TiffReader& r, TiffWalk& walk, TRawIfdRec& ifd) {
+    bool dated = false;
+    walk.Directory(r, ifd.exif_ifd, [&](const TiffEntry& e) {
+      if (e.tag == kTagDateTimeOriginal && !dated) {
+        ifd.shooting_date = ParseExifDateTime(ExifAsciiBytes(r.ValueBytes(e, 1)));
+        dated = true;
+      } else if (e.tag == kTagMakerNote && ifd.maker_note.position == 0) {
+        ifd.maker_note = {r.At(e.value), e.count};
+      }
+    });
   }
 
   // A preview without a stored size is measured by its JPEG frame.
   void SizeFromFrame(TRawIfdRec& ifd) {
-    if (ifd.width != 0 || ifd.height != 0 || ifd.compression == 1 || ifd.data_offset <= 0) return;
-    if (ifd.data_offset >= stream_.Size()) return;
-    stream_.SetPosition(ifd.data_offset);
+    TiffImageFields& f = ifd.image;
+    if (f.width != 0 || f.height != 0 || f.compression == 1 || f.data_offset <= 0) return;
+    if (f.data_offset >= stream_.Size()) return;
+    stream_.SetPosition(f.data_offset);
     TJpegFrameInfoRec frame;
     ReadJpegFrameInfo(stream_, false, frame);
-    if (frame.width > 0) ifd.width = frame.width;
-    if (frame.height > 0) ifd.height = frame.height;
+    if (frame.width > 0) f.width = frame.width;
+    if (frame.height > 0) f.height = frame.height;
   }
 
-  TRawIfdRec AtOrIfd0(int64_t offset, const TRawIfdRec& ifd0) {
-    return offset > 0 ? ReadIfd(r_, base_, offset, false) : ifd0;
+  TRawIfdRec AtOrIfd0(TiffWalk& walk, int64_t offset, const TRawIfdRec& ifd0) {
+    return offset > 0 ? ReadIfd(r_, walk, offset, false) : ifd0;
   }
 
-  // The offset stored after IFD1's entries; a chain pointing back to an earlier directory ends.
-  int64_t Ifd2Offset(const TRawIfdRec& ifd0, int64_t ifd0Pos) {
+  // The directory IFD1 links to; the walk ends a chain that leads back.
+  int64_t Ifd2Offset(TiffWalk& walk, const TRawIfdRec& ifd0) {
     if (ifd0.next_ifd <= 0) return 0;
-    const TRawIfdRec ifd1 = ReadIfd(r_, base_, ifd0.next_ifd, false);
-    if (ifd1.next_ifd == ifd0Pos || ifd1.next_ifd == ifd0.next_ifd) return 0;
-    return ifd1.next_ifd;
+    return ReadIfd(r_, walk, ifd0.next_ifd, false).next_ifd;
   }
 
-  // Position of the maker note (tag 0x927C of the Exif directory), 0 when there is none.
-  int64_t MakerNote(const TRawIfdRec& ifd0, bool stopAtLarger) {
-    if (ifd0.exif_ifd <= 0) return 0;
-    const uint16_t n = r_.U16At(ifd0.exif_ifd);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = r_.EntryAt(ifd0.exif_ifd + 2 + 12 * int64_t{i});
-      if (e.tag == 0x927C) return base_ + e.value;
-      if (stopAtLarger && e.tag > 0x927C) break;
-    }
-    return 0;
+  // The maker note's directory, laid out as the maker's notes are by the table of layouts.
+  std::optional<MakerNoteDirectory> MakerNote(const TRawIfdRec& ifd0, Maker maker) {
+    const MakerNoteRef& note = ifd0.maker_note;
+    if (note.position <= 0 || note.position >= r_.Size()) return std::nullopt;
+    uint8_t head[16];
+    const size_t n =
+        static_cast<size_t>(std::min<int64_t>({r_.Size() - note.position, int64_t{sizeof head}, note.length}));
+    r_.ReadAt(note.position, head, n);
+    const std::span<const uint8_t> bytes(head, n);
+    const MakerNoteLayout* layout = FindMakerNoteLayout(maker, bytes, note.length);
+    if (!layout) return std::nullopt;
+    return LocateMakerNote(r_, note.position, bytes, *layout);
   }
 
-  TRawIfdRec Minolta(const TRawIfdRec& ifd0) {
+  // The maker-note strategies below read the note's directories up to what they look for; a
+  // note that leaves the file gives no preview, the file's own directories still count.
+  TRawIfdRec Minolta(TiffWalk& walk, const TRawIfdRec& ifd0) {
     TRawIfdRec preview;
-    const int64_t note = MakerNote(ifd0, true);
-    if (note <= 0) return preview;
-    const uint16_t n = r_.U16At(note);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = r_.EntryAt(note + 2 + 12 * int64_t{i});
-      if (e.tag == 0x0088) preview.data_offset = base_ + e.value;
-      if (e.tag == 0x0089) preview.data_length = e.value;
-      if (e.tag >= 0x0089) break;
-    }
+    std::optional<MakerNoteDirectory> note = MakerNote(ifd0, Maker::kMinolta);
+    if (!note) return preview;
+    walk.Directory(note->reader, note->position, [&](const TiffEntry& e) {
+      if (e.tag == kMinoltaPreviewStart) preview.image.data_offset = note->reader.At(e.value);
+      if (e.tag == kMinoltaPreviewLength) preview.image.data_length = e.value;
+      return e.tag < kMinoltaPreviewLength;
+    });
     SizeFromFrame(preview);
     return preview;
   }
 
-  TRawIfdRec Nikon(const TRawIfdRec& ifd0) {
-    if (ifd0.sub_ifd1 > 0 && ifd0.sub_ifd2 > 0) return ReadIfd(r_, base_, ifd0.sub_ifd1, false);
-    const int64_t note = MakerNote(ifd0, false);
-    if (note <= 0) return {};
-    const int64_t inner = note + 10;
-    stream_.SetPosition(inner);
-    TiffReader own(stream_);
-    if (!own.ReadHeader(true)) return {};
-    const int64_t first = inner + own.FirstIfdOffset();
-    const uint16_t n = own.U16At(first);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = own.EntryAt(first + 2 + 12 * int64_t{i});
-      if (e.tag == 0x0011) return ReadIfd(own, inner, inner + own.Integer(e), false);
-    }
-    return {};
+  TRawIfdRec Nikon(TiffWalk& walk, const TRawIfdRec& ifd0) {
+    if (ifd0.sub_ifd1 > 0 && ifd0.sub_ifd2 > 0) return ReadIfd(r_, walk, ifd0.sub_ifd1, false);
+    std::optional<MakerNoteDirectory> note = MakerNote(ifd0, Maker::kNikon);
+    if (!note) return {};
+    int64_t preview = 0;
+    walk.Directory(note->reader, note->position, [&](const TiffEntry& e) {
+      if (e.tag == kNikonPreviewIfd) preview = note->reader.At(note->reader.Integer(e));
+      return preview == 0;
+    });
+    return preview > 0 ? ReadIfd(note->reader, walk, preview, false) : TRawIfdRec{};
   }
 
-  TRawIfdRec Olympus(const TRawIfdRec& ifd0) {
+  TRawIfdRec Olympus(TiffWalk& walk, const TRawIfdRec& ifd0) {
     TRawIfdRec preview;
-    const int64_t note = MakerNote(ifd0, false);
-    if (note <= 0) return preview;
-    uint8_t mark[4];
-    r_.ReadAt(note + 8, mark, 4);
-    const bool ownOrder = (mark[0] == 'M' && mark[1] == 'M') || (mark[0] == 'I' && mark[1] == 'I');
-    TiffReader own(stream_);
-    if (ownOrder) {
-      stream_.SetPosition(note + 8);
-      if (!own.ReadHeader(true)) return preview;
-    }
-    TiffReader& r = ownOrder ? own : r_;
-    const int64_t base = ownOrder ? note : base_;
-    const int64_t ifd = ownOrder ? note + 12 : note + 8;
+    std::optional<MakerNoteDirectory> note = MakerNote(ifd0, Maker::kOlympus);
+    if (!note) return preview;
+    TiffReader& r = note->reader;
     int64_t settings = 0;
-    const uint16_t n = r.U16At(ifd);
-    for (uint32_t i = 0; i < n && settings == 0; ++i) {
-      const TiffEntry e = r.EntryAt(ifd + 2 + 12 * int64_t{i});
-      if (e.tag == 0x2020) settings = base + e.value;
-    }
+    walk.Directory(r, note->position, [&](const TiffEntry& e) {
+      if (e.tag == kOlympusCameraSettingsIfd) settings = r.At(e.value);
+      return settings == 0;
+    });
     if (settings <= 0) return preview;
-    const uint16_t m = r.U16At(settings);
-    for (uint32_t i = 0; i < m; ++i) {
-      const TiffEntry e = r.EntryAt(settings + 2 + 12 * int64_t{i});
+    bool valid = true;
+    walk.Directory(r, settings, [&](const TiffEntry& e) {
       const uint32_t v = r.Integer(e);
-      if (e.tag == 0x0100) {
-        if (v != 1) return preview;
-        preview.compression = 6;
-      } else if (e.tag == 0x0101) {
-        preview.data_offset = base + v;
-      } else if (e.tag == 0x0102) {
-        preview.data_length = v;
-        break;
+      if (e.tag == kOlympusPreviewValid) {
+        valid = v == 1;
+        preview.image.compression = 6;
+      } else if (e.tag == kOlympusPreviewStart) {
+        preview.image.data_offset = r.At(v);
+      } else if (e.tag == kOlympusPreviewLength) {
+        preview.image.data_length = v;
+        return false;
       }
-    }
-    SizeFromFrame(preview);
+      return valid;
+    });
+    if (valid) SizeFromFrame(preview);
     return preview;
   }
 
-  TRawIfdRec Pentax(const TRawIfdRec& ifd0, int64_t ifd0Pos) {
-    const int64_t ifd2 = Ifd2Offset(ifd0, ifd0Pos);
-    if (ifd2 > 0) return ReadIfd(r_, base_, ifd2, false);
+  TRawIfdRec Pentax(TiffWalk& walk, const TRawIfdRec& ifd0) {
+    const int64_t ifd2 = Ifd2Offset(walk, ifd0);
+    if (ifd2 > 0) return ReadIfd(r_, walk, ifd2, false);
     TRawIfdRec preview;
-    const int64_t note = MakerNote(ifd0, false);
-    if (note <= 0) return preview;
-    stream_.SetPosition(note + 4);
-    TiffReader own(stream_);
-    if (!own.ReadHeader(true)) return preview;
-    const int64_t ifd = note + 6;
-    const uint16_t n = own.U16At(ifd);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = own.EntryAt(ifd + 2 + 12 * int64_t{i});
-      if (e.tag == 0x0002) {
-        preview.width = own.Order16(e.field.data());
-        preview.height = own.Order16(e.field.data() + 2);
-      } else if (e.tag == 0x0003) {
-        preview.data_length = e.value;
-      } else if (e.tag == 0x0004) {
-        preview.data_offset = base_ + e.value;
-        break;
+    std::optional<MakerNoteDirectory> note = MakerNote(ifd0, Maker::kPentax);
+    if (!note) return preview;
+    TiffReader& r = note->reader;
+    walk.Directory(r, note->position, [&](const TiffEntry& e) {
+      if (e.tag == kPentaxPreviewSize) {
+        preview.image.width = r.Order16(e.field.data());
+        preview.image.height = r.Order16(e.field.data() + 2);
+      } else if (e.tag == kPentaxPreviewLength) {
+        preview.image.data_length = e.value;
+      } else if (e.tag == kPentaxPreviewStart) {
+        preview.image.data_offset = r.At(e.value);
+        return false;
       }
-    }
+      return true;
+    });
     return preview;
   }
 
   TStream& stream_;
   TiffReader& r_;
-  int64_t base_;
 };
 
 // Copies a preview into an owned memory stream; nothing when it does not lie inside the file.
@@ -319,29 +324,29 @@ TRawInfoRec ReadTiffRaw(TStream& stream, int type, bool mainOnly, bool withThumb
   TiffReader r(stream);
   if (!r.ReadHeader(true)) return out;
   RawTiffWalker walker(stream, r);
-  const int64_t ifd0Pos = r.At(r.FirstIfdOffset());
-  const TRawIfdRec ifd0 = walker.ReadIfd(r, r.Base(), ifd0Pos, true);
+  TiffWalk walk;
+  const TRawIfdRec ifd0 = walker.ReadIfd(r, walk, r.At(r.FirstIfdOffset()), true);
   TTiffInfoRec& info = out.tiff;
   info.has_exif_ifd = ifd0.exif_ifd > 0;
-  info.orientation = ifd0.orientation;
+  info.orientation = ifd0.image.orientation;
   info.shooting_date = ifd0.shooting_date;
 
-  const TRawIfdRec main = walker.Resolve(s.main, ifd0, ifd0Pos);
+  const TRawIfdRec main = walker.Resolve(s.main, ifd0, walk);
   out.pixel_format = main.pixel_format;
-  info.width = main.width;
-  info.height = main.height;
-  info.compression = main.compression;
+  info.width = main.image.width;
+  info.height = main.image.height;
+  info.compression = main.image.compression;
 
   const TRawIfdRec thumb = s.thumbnail == kIfd0    ? ifd0
                            : s.thumbnail == s.main ? main
-                                                   : walker.Resolve(s.thumbnail, ifd0, ifd0Pos);
-  info.thumb_width = thumb.width;
-  info.thumb_height = thumb.height;
-  info.thumb_compression = thumb.compression;
-  info.thumb_offset = thumb.data_offset;
-  info.thumb_length = thumb.data_length;
-  if (s.thumbnail != kIfd0) info.thumb_orientation = thumb.orientation;
-  info.thumb_stream = CopyPreview(stream, thumb.data_offset, thumb.data_length);
+                                                   : walker.Resolve(s.thumbnail, ifd0, walk);
+  info.thumb_width = thumb.image.width;
+  info.thumb_height = thumb.image.height;
+  info.thumb_compression = thumb.image.compression;
+  info.thumb_offset = thumb.image.data_offset;
+  info.thumb_length = thumb.image.data_length;
+  if (s.thumbnail != kIfd0) info.thumb_orientation = thumb.image.orientation;
+  info.thumb_stream = CopyPreview(stream, thumb.image.data_offset, thumb.image.data_length);
   if (info.thumb_stream && s.thumbnail == kMinolta && info.thumb_stream->Size() >= 2) {
     // Minolta previews start 00 D8 instead of the start-of-image marker.
     info.thumb_stream->Storage()[0] = 0xFF;

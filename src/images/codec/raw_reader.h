@@ -6,9 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "host/date_time.h"
-#include "images/exif/exif_scanner.h"
 #include "images/codec/stream.h"
+#include "images/exif/exif_scanner.h"
 
 namespace plb {
 
@@ -30,23 +29,6 @@ enum TRawType : int {
 };
 int RawTypeOfExtension(std::string_view extension);
 int RawTypeOfFile(const std::string& fileName);
-
-// One TIFF directory as the RAW reader sees it; offsets are absolute positions.
-struct TRawIfdRec {
-  int32_t pixel_format = 6;
-  int32_t width = 0;
-  int32_t height = 0;
-  int32_t compression = 6;
-  int32_t orientation = 1;
-  int64_t data_offset = 0;
-  int64_t data_length = 0;
-  int64_t sub_ifd1 = 0;
-  int64_t sub_ifd2 = 0;
-  int64_t exif_ifd = 0;
-  int64_t gps_ifd = 0;
-  int64_t next_ifd = 0;
-  TDateTime shooting_date = 0;
-};
 
 // What ReadRawInfo found: the main preview's pixel format beside the TIFF record, whose main
 // fields describe the main preview and whose thumbnail fields (and owned stream) the preview

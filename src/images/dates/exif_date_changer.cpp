@@ -6,39 +6,36 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/model/catalog_item.h"
 #include "engine/events/catalog_update_bus.h"
+#include "engine/model/catalog_item.h"
 #include "host/file_functions.h"
 #include "host/log_file.h"
-#include "images/exif/exif_scanner.h"
-#include "images/exif/exif_text.h"
 #include "images/codec/photo_write.h"
 #include "images/codec/stream.h"
+#include "images/exif/exif_scanner.h"
+#include "images/exif/exif_text.h"
 #include "images/exif/tiff_reader.h"
+#include "images/exif/tiff_walk.h"
 
 namespace plb {
 namespace {
 
-constexpr uint16_t kTagExifPointer = 0x8769;
-constexpr uint16_t kTagDateTimeOriginal = 0x9003;
 constexpr int kDateFieldSize = 20;
 // Larger files are not held in memory to be rewritten; they take the modification-time route.
 constexpr int64_t kMaxRewrittenFileSize = int64_t{1} << 30;
 
 // Looks for tag in the directory at base + offset; every entry read must lie inside the block.
-TDatePatchResult FindEntry(TiffReader& block, int64_t limit, uint32_t offset, uint16_t tag, TiffEntry& found) {
-  if (int64_t{offset} + 2 > limit) return TDatePatchResult::kOutOfBounds;
-  const uint16_t count = block.U16At(block.At(offset));
-  for (uint32_t i = 0; i < count; ++i) {
-    const int64_t at = int64_t{offset} + 2 + 12 * int64_t{i};
-    if (at + 12 > limit) return TDatePatchResult::kOutOfBounds;
-    const TiffEntry e = block.EntryAt(block.Base() + at);
-    if (e.tag == tag) {
-      found = e;
-      return TDatePatchResult::kPatched;
-    }
-  }
-  return TDatePatchResult::kNoField;
+TDatePatchResult FindEntry(TiffReader& block, TiffWalk& walk, uint32_t offset, uint16_t tag, TiffEntry& found) {
+  bool seen = false;
+  const TiffWalkEnd end = walk.Directory(block, block.At(offset), [&](const TiffEntry& e) {
+    if (e.tag != tag) return true;
+    found = e;
+    seen = true;
+    return false;
+  });
+  if (seen) return TDatePatchResult::kPatched;
+  const bool outside = end == TiffWalkEnd::kUnreadable || end == TiffWalkEnd::kTruncated;
+  return outside ? TDatePatchResult::kOutOfBounds : TDatePatchResult::kNoField;
 }
 
 bool ValidMagic(uint16_t magic) {
@@ -53,16 +50,18 @@ TDatePatchResult LocateDateField(TStream& stream, int64_t base, int64_t limit, i
   TiffReader block(stream);
   if (!block.ReadHeader(true)) return TDatePatchResult::kNoExif;
   if (!ValidMagic(block.U16At(base + 2))) return TDatePatchResult::kBadHeader;
+  // A directory the walk has seen before (an Exif pointer back at IFD0) holds no date field.
+  TiffWalk walk(base + limit);
   TiffEntry exifPointer;
-  TDatePatchResult r = FindEntry(block, limit, block.FirstIfdOffset(), kTagExifPointer, exifPointer);
+  TDatePatchResult r = FindEntry(block, walk, block.FirstIfdOffset(), kTagExifIfd, exifPointer);
   if (r != TDatePatchResult::kPatched) return r;
   // A pointer of another type is no Exif directory for other readers; writing through it would
   // change bytes that nothing else takes for the date.
-  if ((exifPointer.type != kTiffLong && exifPointer.type != 13) || exifPointer.count != 1) {
+  if ((exifPointer.type != kTiffLong && exifPointer.type != kTiffIfd) || exifPointer.count != 1) {
     return TDatePatchResult::kNoField;
   }
   TiffEntry date;
-  r = FindEntry(block, limit, exifPointer.value, kTagDateTimeOriginal, date);
+  r = FindEntry(block, walk, exifPointer.value, kTagDateTimeOriginal, date);
   if (r != TDatePatchResult::kPatched) return r;
   if (date.type != kTiffAscii || date.count != kDateFieldSize) return TDatePatchResult::kNotRewritable;
   if (int64_t{date.value} + kDateFieldSize > limit) return TDatePatchResult::kOutOfBounds;

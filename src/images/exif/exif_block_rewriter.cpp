@@ -3,35 +3,21 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 
-#include "host/ascii_case.h"
-#include "images/exif/exif_scanner.h"
-#include "images/exif/exif_text.h"
 #include "images/codec/photo_write.h"
 #include "images/codec/raw_reader.h"
+#include "images/exif/exif_scanner.h"
+#include "images/exif/exif_text.h"
+#include "images/exif/maker_notes.h"
+#include "images/exif/tiff_walk.h"
 #include "platform/checked.h"
 
 namespace plb {
 namespace {
 
-constexpr uint16_t kTagExifPointer = 0x8769;
-constexpr uint16_t kTagGpsPointer = 0x8825;
-constexpr uint16_t kTagInteropPointer = 0xA005;
-constexpr uint16_t kTagMakerNote = 0x927C;
-constexpr uint16_t kTagStripOffsets = 273;
-constexpr uint16_t kTagStripByteCounts = 279;
-constexpr uint16_t kTagJpegOffset = 513;
-constexpr uint16_t kTagJpegLength = 514;
-constexpr uint16_t kTagMake = 0x010F;
-constexpr uint16_t kTagOrientation = 0x0112;
-constexpr uint16_t kTagSubjectArea = 0x9214;
-constexpr uint16_t kTagPixelX = 0xA002;
-constexpr uint16_t kTagPixelY = 0xA003;
 constexpr int64_t kMaxApp1Payload = 65535;
-
-bool StartsWithNoCase(std::span<const uint8_t> bytes, std::string_view prefix) {
-  return AsciiStartsWithNoCase(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), prefix);
-}
 
 int64_t RoundUpEven(int64_t n) {
   return (n + 1) & ~int64_t{1};
@@ -52,7 +38,7 @@ uint32_t FirstValue(const TTiffRecItem& entry) {
 }
 
 bool IsPointer(const TTiffRecItem& entry) {
-  return (entry.Type() == 4 || entry.Type() == 13) && entry.Count() == 1;
+  return (entry.Type() == kTiffLong || entry.Type() == kTiffIfd) && entry.Count() == 1;
 }
 
 }  // namespace
@@ -133,17 +119,18 @@ void TTiffRecItem::SetValue(uint32_t value) {
   Put32(raw_ + 8, value);
 }
 
-bool TTiffRecItem::ReadEntry(TiffReader& reader, int64_t position) {
+bool TTiffRecItem::ReadEntry(TiffReader& reader, const TiffEntry& entry) {
+  SetTag(entry.tag);
+  SetType(entry.type);
+  SetCount(entry.count);
+  std::memcpy(raw_ + 8, entry.field.data(), 4);
+  const uint32_t typeSize = TiffTypeSize(entry.type);
+  if (typeSize == 0) return false;
+  const uint64_t size = uint64_t{entry.count} * typeSize;  // cannot wrap: 32 × 4 bits
+  data_.clear();
+  if (size <= 4) return true;
   try {
-    reader.ReadAt(position, raw_, 12);
-    const uint32_t typeSize = TiffTypeSize(Type());
-    if (typeSize == 0) return false;
-    const uint64_t size = uint64_t{Count()} * typeSize;  // cannot wrap: 32 × 4 bits
-    if (size <= 4) {
-      data_.clear();
-      return true;
-    }
-    data_ = reader.BytesAt(reader.At(Value()), size);  // checked against the stream first
+    data_ = reader.BytesAt(reader.At(entry.value), size);  // checked against the stream first
     return true;
   } catch (const Error&) {
     return false;
@@ -220,58 +207,51 @@ void TTiffRecItem::SetShorts(std::span<const uint16_t> values) {
 
 // --- TIFDItem ---
 
-void TIFDItem::ReadDirectory(TiffReader& reader, int64_t position) {
+void TIFDItem::ReadDirectory(TiffReader& reader, TiffWalk& walk, int64_t position) {
   Clear();
-  // Count and next offset in this directory's own byte order, which a maker note may have
-  // differently from the block.
-  uint8_t countBytes[2];
-  uint16_t count = 0;
-  try {
-    reader.ReadAt(position, countBytes, 2);
-    count = bigEndian_ ? uint16_t(countBytes[0] << 8 | countBytes[1]) : uint16_t(countBytes[1] << 8 | countBytes[0]);
-  } catch (const Error& e) {
-    throw EExifWriteError(std::string("unreadable directory: ") + e.what());
-  }
-  if (count > kMaxEntries) throw EExifWriteError("a directory of " + std::to_string(count) + " entries");
-  for (uint16_t i = 0; i < count; ++i) {
+  const TiffWalkEnd end = walk.Directory(reader, position, [&](const TiffEntry& e) {
     auto entry = std::make_unique<TTiffRecItem>(bigEndian_);
-    if (!entry->ReadEntry(reader, position + 2 + 12 * int64_t{i})) continue;
-    switch (entry->Tag()) {
-      case kTagStripOffsets:
-      case kTagJpegOffset:
-        dataOffset = FirstValue(*entry);
-        break;
-      case kTagStripByteCounts:
-      case kTagJpegLength:
-        dataLength = FirstValue(*entry);
-        break;
-      // Only pointers typed as pointers lead to directories; other readers skip the rest too.
-      case kTagExifPointer:
-        if (IsPointer(*entry)) exifPointer = entry->Value();
-        break;
-      case kTagGpsPointer:
-        if (IsPointer(*entry)) gpsPointer = entry->Value();
-        break;
-      case kTagInteropPointer:
-        if (IsPointer(*entry)) interopPointer = entry->Value();
-        break;
-      case kTagMakerNote:
-        if (entry->DataSize() > 0) makerEntry_ = entry.get();
-        break;
-      default:
-        break;
-    }
-    entries_.push_back(std::move(entry));
+    if (entry->ReadEntry(reader, e)) TakeEntry(std::move(entry));
+  });
+  switch (end) {
+    case TiffWalkEnd::kUnreadable:
+      throw EExifWriteError("unreadable directory");
+    case TiffWalkEnd::kTooMany:
+      throw EExifWriteError("a directory of more than " + std::to_string(kMaxEntries) + " entries");
+    case TiffWalkEnd::kRefused:
+      throw EExifWriteError("a directory reached a second time");
+    default:
+      break;  // the entries before one that leaves the data stand
   }
-  try {
-    uint8_t next[12] = {};
-    reader.ReadAt(position + 2 + 12 * int64_t{count}, next + 8, 4);
-    TTiffRecItem decoded(bigEndian_);
-    decoded.SetValueBytes(4, 1, std::span(next + 8, 4));
-    nextOffset_ = decoded.Value();
-  } catch (const Error&) {
-    nextOffset_ = 0;  // the entries stand; only the chain ends here
+}
+
+void TIFDItem::TakeEntry(std::unique_ptr<TTiffRecItem> entry) {
+  switch (entry->Tag()) {
+    case kTagStripOffsets:
+    case kTagJpegInterchangeFormat:
+      dataOffset = FirstValue(*entry);
+      break;
+    case kTagStripByteCounts:
+    case kTagJpegInterchangeFormatLength:
+      dataLength = FirstValue(*entry);
+      break;
+    // Only pointers typed as pointers lead to directories; other readers skip the rest too.
+    case kTagExifIfd:
+      if (IsPointer(*entry)) exifPointer = entry->Value();
+      break;
+    case kTagGpsIfd:
+      if (IsPointer(*entry)) gpsPointer = entry->Value();
+      break;
+    case kTagInteroperabilityIfd:
+      if (IsPointer(*entry)) interopPointer = entry->Value();
+      break;
+    case kTagMakerNote:
+      if (entry->DataSize() > 0) makerEntry_ = entry.get();
+      break;
+    default:
+      break;
   }
+  entries_.push_back(std::move(entry));
 }
 
 void TIFDItem::ForgetMakerNote() {
@@ -280,7 +260,7 @@ void TIFDItem::ForgetMakerNote() {
   makerEntry_ = nullptr;
 }
 
-void TIFDItem::LoadMakerNote(TStream& stream, TiffReader& reader, const std::string& make) {
+void TIFDItem::LoadMakerNote(TStream& stream, TiffReader& reader, TiffWalk& walk, const std::string& make) {
   if (!makerEntry_) return;
   const int64_t saved = stream.Position();
   const int64_t start = reader.At(makerEntry_->Value());
@@ -288,58 +268,25 @@ void TIFDItem::LoadMakerNote(TStream& stream, TiffReader& reader, const std::str
   try {
     stream.SetPosition(start);
     if (IsMarkedMakerNote(stream)) throw EAbort("own maker note");
-    bool order = bigEndian_;
-    size_t prefix = 0;
-    std::vector<uint16_t> dropTags;
-    const auto prefixBegins = [&](size_t size, std::string_view text) {
-      if (note.size() < size) throw EAbort("maker note shorter than its prefix");
-      return StartsWithNoCase(std::span(note.data(), size), text);
-    };
-    if (AsciiStartsWithNoCase(make, "NIKON")) {
-      if (note.size() >= 14 && StartsWithNoCase(note, "NIKON") &&
-          (std::memcmp(note.data() + 10, "MM\0\x2a", 4) == 0 || std::memcmp(note.data() + 10, "II\x2a\0", 4) == 0)) {
-        throw EAbort("maker note with its own TIFF header");
-      }
-      prefix = prefixBegins(8, "NIKON") ? 8 : 0;
-    } else if (AsciiStartsWithNoCase(make, "OLYMP")) {
-      if (!prefixBegins(8, "OLYMP")) throw EAbort("prefix");
-      prefix = 8;
-    } else if (AsciiStartsWithNoCase(make, "SEIKO")) {
-      if (!prefixBegins(8, "EPSON")) throw EAbort("prefix");
-      prefix = 8;
-    } else if (AsciiStartsWithNoCase(make, "CANON") || AsciiStartsWithNoCase(make, "CASIO")) {
-      prefix = 0;
-    } else if (AsciiStartsWithNoCase(make, "SONY")) {
-      if (!prefixBegins(12, "SONY DSC")) throw EAbort("prefix");
-      prefix = 12;
-    } else if (AsciiStartsWithNoCase(make, "MINOL") || AsciiStartsWithNoCase(make, "KONICA MINOLTA")) {
-      // 0x0088 and 0x0089 place a preview image outside the maker note, which does not travel
-      // with it.
-      dropTags = {0x0081, 0x0010, 0x0088, 0x0089};
-    } else if (AsciiStartsWithNoCase(make, "PENTAX")) {
-      if (!prefixBegins(6, "AOC")) throw EAbort("prefix");
-      prefix = 6;
-      order = note[4] == 'M' && note[5] == 'M';
-    } else if (AsciiStartsWithNoCase(make, "Panasonic")) {
-      if (!prefixBegins(12, "Panasonic")) throw EAbort("prefix");
-      prefix = 12;
-    } else {
-      throw EAbort("maker note of an unknown layout");
-    }
-    makerPrefix_.assign(note.begin(), note.begin() + static_cast<ptrdiff_t>(prefix));
-    makerNote_ = std::make_unique<TIFDItem>(order);
-    // The maker note's offsets count from the main block's base, whatever its byte order.
-    makerNote_->ReadDirectory(reader, start + static_cast<int64_t>(prefix));
+    // Only a note whose offsets count from the block can move within it; any other is copied
+    // byte for byte.
+    const MakerNoteLayout* layout = FindMakerNoteLayout(MakerOfMake(make), note, note.size());
+    if (!layout || layout->base != MakerNoteBase::kBlock) throw EAbort("maker note of an unknown or fixed layout");
+    std::optional<MakerNoteDirectory> directory = LocateMakerNote(reader, start, note, *layout);
+    if (!directory) throw EAbort("maker note without its directory");
+    makerPrefix_.assign(note.begin(), note.begin() + layout->directory_at);
+    makerNote_ = std::make_unique<TIFDItem>(directory->reader.BigEndian());
+    makerNote_->ReadDirectory(directory->reader, walk, directory->position);
     // Sub-directories inside a maker note (Nikon's preview, Olympus' camera settings) are not
     // relocated with it; their pointers would point into the new file at random, so they go.
-    if (AsciiStartsWithNoCase(make, "NIKON")) dropTags.push_back(0x0011);
+    std::vector<uint16_t> dropTags(layout->drop_tags.begin(), layout->drop_tags.end());
     for (const auto& e : makerNote_->entries_) {
-      if (e->Type() == 13) dropTags.push_back(e->Tag());
+      if (e->Type() == kTiffIfd) dropTags.push_back(e->Tag());
     }
     for (uint16_t tag : dropTags) makerNote_->Remove(tag);
-    if (const TTiffRecItem* printIm = makerNote_->Find(0x0E00)) {
+    if (const TTiffRecItem* printIm = makerNote_->Find(kPrintImTag)) {
       const std::span<const uint8_t> bytes = printIm->ValueBytes();
-      if (bytes.size() < 8 || std::memcmp(bytes.data(), "PrintIM\0", 8) != 0) makerNote_->Remove(0x0E00);
+      if (bytes.size() < 8 || std::memcmp(bytes.data(), "PrintIM\0", 8) != 0) makerNote_->Remove(kPrintImTag);
     }
   } catch (const std::exception&) {
     ForgetMakerNote();
@@ -371,7 +318,6 @@ void TIFDItem::Remove(uint16_t tag) {
 void TIFDItem::Clear() {
   ForgetMakerNote();
   entries_.clear();
-  nextOffset_ = 0;
   exifPointer = gpsPointer = interopPointer = dataOffset = dataLength = 0;
 }
 
@@ -534,59 +480,59 @@ void TExifItemEx::LoadExif(const std::string& fileName) {
 }
 
 void TExifItemEx::LoadDirectories(TFileStream& stream, TiffReader& reader) {
+  // One walk through the whole block: a pointer or link back to a directory already read is
+  // refused like an unreadable one.
+  TiffWalk walk(std::numeric_limits<int64_t>::max(), TIFDItem::kMaxEntries);
   TIFDItem& ifd0 = Dir(kIfd0);
-  ifd0.ReadDirectory(reader, reader.At(reader.FirstIfdOffset()));
+  const int64_t ifd0Position = reader.At(reader.FirstIfdOffset());
+  ifd0.ReadDirectory(reader, walk, ifd0Position);
   if (ifd0.exifPointer != 0) {
-    Dir(kExif).ReadDirectory(reader, reader.At(ifd0.exifPointer));
+    Dir(kExif).ReadDirectory(reader, walk, reader.At(ifd0.exifPointer));
     std::string make;
     if (const TTiffRecItem* m = ifd0.Find(kTagMake)) {
       const std::span<const uint8_t> bytes = m->ValueBytes();
       make.assign(bytes.begin(), bytes.end());
     }
-    Dir(kExif).LoadMakerNote(stream, reader, make);
+    Dir(kExif).LoadMakerNote(stream, reader, walk, make);
   }
-  const auto readOrEmpty = [&](Directory d, uint32_t pointer) {
-    if (pointer == 0) return;
-    try {
-      Dir(d).ReadDirectory(reader, reader.At(pointer));
-    } catch (const Error&) {
-      Dir(d).Clear();
-    }
-  };
-  readOrEmpty(kGps, ifd0.gpsPointer);
-  readOrEmpty(kInterop, Dir(kExif).interopPointer);
-  if (ifd0.NextOffset() != 0) {
-    try {
-      LoadThumbnailDirectories(reader);
-    } catch (const Error&) {
-      Dir(kIfd1).Clear();
-      thumbnail_.clear();
-    }
+  ReadOrEmpty(reader, walk, kGps, ifd0.gpsPointer);
+  ReadOrEmpty(reader, walk, kInterop, Dir(kExif).interopPointer);
+  const int64_t ifd1 = walk.Next(reader, ifd0Position);
+  if (ifd1 == 0) return;
+  try {
+    LoadThumbnailDirectories(reader, walk, ifd1);
+  } catch (const Error&) {
+    Dir(kIfd1).Clear();
+    thumbnail_.clear();
   }
 }
 
-void TExifItemEx::LoadThumbnailDirectories(TiffReader& reader) {
+void TExifItemEx::LoadThumbnailDirectories(TiffReader& reader, TiffWalk& walk, int64_t ifd1Position) {
   TIFDItem& ifd1 = Dir(kIfd1);
-  ifd1.ReadDirectory(reader, reader.At(Dir(kIfd0).NextOffset()));
-  const auto readOrEmpty = [&](Directory d, uint32_t pointer) {
-    if (pointer == 0) return;
-    try {
-      Dir(d).ReadDirectory(reader, reader.At(pointer));
-    } catch (const Error&) {
-      Dir(d).Clear();
-    }
-  };
-  readOrEmpty(kIfd1Exif, ifd1.exifPointer);
-  readOrEmpty(kIfd1Gps, ifd1.gpsPointer);
-  readOrEmpty(kIfd1Interop, Dir(kIfd1Exif).interopPointer);
+  ifd1.ReadDirectory(reader, walk, ifd1Position);
+  ReadOrEmpty(reader, walk, kIfd1Exif, ifd1.exifPointer);
+  ReadOrEmpty(reader, walk, kIfd1Gps, ifd1.gpsPointer);
+  ReadOrEmpty(reader, walk, kIfd1Interop, Dir(kIfd1Exif).interopPointer);
   if (ifd1.dataOffset != 0 && ifd1.dataLength != 0) {
     thumbnail_ = reader.BytesAt(reader.At(ifd1.dataOffset), ifd1.dataLength);
   }
 }
 
+void TExifItemEx::ReadOrEmpty(TiffReader& reader, TiffWalk& walk, Directory d, uint32_t pointer) {
+  if (pointer == 0) return;
+  try {
+    Dir(d).ReadDirectory(reader, walk, reader.At(pointer));
+  } catch (const Error&) {
+    Dir(d).Clear();
+  }
+}
+
 void TExifItemEx::ToJpegForm() {
   jpegForm_ = true;
-  static constexpr uint16_t kImageStructureTags[] = {256, 257, 258, 259, 262, 273, 277, 278, 279, 284, 530, 330};
+  static constexpr uint16_t kImageStructureTags[] = {
+      kTagImageWidth,       kTagImageLength,     kTagBitsPerSample, kTagCompression,     kTagPhotometricInterpretation,
+      kTagStripOffsets,     kTagSamplesPerPixel, kTagRowsPerStrip,  kTagStripByteCounts, kTagPlanarConfiguration,
+      kTagYCbCrSubSampling, kTagSubIfds};
   for (Directory d : {kIfd0, kExif, kIfd1, kIfd1Exif}) {
     for (uint16_t tag : kImageStructureTags) Dir(d).Remove(tag);
   }
@@ -602,8 +548,8 @@ TSubjectAreaRec TExifItemEx::GetSubjectArea() const {
   area.y = static_cast<uint16_t>(e->IntegerAt(1));
   area.width = static_cast<uint16_t>(e->IntegerAt(2));
   area.height = static_cast<uint16_t>(e->IntegerAt(3));
-  if (const TTiffRecItem* w = exif.Find(kTagPixelX)) area.refWidth = static_cast<int32_t>(w->IntegerAt(0));
-  if (const TTiffRecItem* h = exif.Find(kTagPixelY)) area.refHeight = static_cast<int32_t>(h->IntegerAt(0));
+  if (const TTiffRecItem* w = exif.Find(kTagPixelXDimension)) area.refWidth = static_cast<int32_t>(w->IntegerAt(0));
+  if (const TTiffRecItem* h = exif.Find(kTagPixelYDimension)) area.refHeight = static_cast<int32_t>(h->IntegerAt(0));
   return area;
 }
 
@@ -619,14 +565,16 @@ void TExifItemEx::SetMainImage(TMemoryStream& jpeg, int64_t insertPoint, int32_t
   if (insertPoint < 0 || insertPoint >= static_cast<int64_t>(bytes.size())) return;
   tail_.assign(bytes.begin() + insertPoint, bytes.end());
   if (transformed) Dir(kIfd0).SetInteger(kTagOrientation, 3, 1);
-  Dir(kIfd0).SetAsciiDate(0x0132, Now());
-  Dir(kExif).SetInteger(kTagPixelX, 4, static_cast<uint32_t>(width));
-  Dir(kExif).SetInteger(kTagPixelY, 4, static_cast<uint32_t>(height));
+  Dir(kIfd0).SetAsciiDate(kTagDateTime, Now());
+  Dir(kExif).SetInteger(kTagPixelXDimension, 4, static_cast<uint32_t>(width));
+  Dir(kExif).SetInteger(kTagPixelYDimension, 4, static_cast<uint32_t>(height));
   const uint8_t sceneType = 2;
-  Dir(kExif).SetBytes(0xA301, 7, std::span(&sceneType, 1));
+  Dir(kExif).SetBytes(kTagSceneType, 7, std::span(&sceneType, 1));
   TIFDItem& interop = Dir(kInterop);
-  if (interop.Find(0x1001)) interop.SetInteger(0x1001, 4, static_cast<uint32_t>(width));
-  if (interop.Find(0x1002)) interop.SetInteger(0x1002, 4, static_cast<uint32_t>(height));
+  if (interop.Find(kTagRelatedImageWidth)) interop.SetInteger(kTagRelatedImageWidth, 4, static_cast<uint32_t>(width));
+  if (interop.Find(kTagRelatedImageLength)) {
+    interop.SetInteger(kTagRelatedImageLength, 4, static_cast<uint32_t>(height));
+  }
 }
 
 void TExifItemEx::SetThumbnail(TMemoryStream& jpeg, int64_t insertPoint) {
@@ -635,15 +583,15 @@ void TExifItemEx::SetThumbnail(TMemoryStream& jpeg, int64_t insertPoint) {
   thumbnail_ = {0xFF, 0xD8};
   thumbnail_.insert(thumbnail_.end(), bytes.begin() + insertPoint, bytes.end());
   TIFDItem& ifd1 = Dir(kIfd1);
-  const TTiffRecItem* compression = ifd1.Find(259);
+  const TTiffRecItem* compression = ifd1.Find(kTagCompression);
   if (!compression || compression->IntegerAt(0) != 6) ifd1.Clear();
-  ifd1.SetInteger(259, 3, 6);
+  ifd1.SetInteger(kTagCompression, 3, 6);
   ifd1.SetInteger(kTagOrientation, 3, 1);
-  ifd1.SetRational(282, 72, 1);
-  ifd1.SetRational(283, 72, 1);
-  ifd1.SetInteger(296, 3, 2);
-  ifd1.SetInteger(kTagJpegOffset, 4, 0);
-  ifd1.SetInteger(kTagJpegLength, 4, static_cast<uint32_t>(thumbnail_.size()));
+  ifd1.SetRational(kTagXResolution, 72, 1);
+  ifd1.SetRational(kTagYResolution, 72, 1);
+  ifd1.SetInteger(kTagResolutionUnit, 3, 2);
+  ifd1.SetInteger(kTagJpegInterchangeFormat, 4, 0);
+  ifd1.SetInteger(kTagJpegInterchangeFormatLength, 4, static_cast<uint32_t>(thumbnail_.size()));
 }
 
 void TExifItemEx::DropThumbnail() {
@@ -652,87 +600,100 @@ void TExifItemEx::DropThumbnail() {
 }
 
 void TExifItemEx::BuildExifBlock(TStream& stream, bool mayDropThumbnail) {
-  TIFDItem& exif = Dir(kExif);
-  if (!exif.Find(0x9000)) exif.SetBytes(0x9000, 7, std::span(reinterpret_cast<const uint8_t*>("0221"), 4));
-  if (!exif.Find(0xA000)) exif.SetBytes(0xA000, 7, std::span(reinterpret_cast<const uint8_t*>("0100"), 4));
-  // A directory that SetMainImage filled for a source without one must be reachable.
-  if (!exif.Empty()) Dir(kIfd0).FindOrCreate(kTagExifPointer, 4, 1);
-  if (!Dir(kGps).Empty()) {
-    Dir(kIfd0).FindOrCreate(kTagGpsPointer, 4, 1);
-    const uint8_t version[4] = {2, 2, 0, 0};
-    Dir(kGps).SetBytes(0x0000, 1, version);
-  }
-  const auto setPointer = [&](Directory d, uint16_t tag, int64_t value) {
-    if (TTiffRecItem* e = Dir(d).Find(tag)) e->SetInteger(static_cast<uint32_t>(value));
-  };
-  // A pointer to a directory that has no entries (left unreadable or dropped) would point at the
-  // next one; it goes instead.
-  const auto pointTo = [&](Directory d, uint16_t tag, Directory target, const int64_t* at) {
-    if (Dir(target).Empty()) {
-      Dir(d).Remove(tag);
-    } else {
-      setPointer(d, tag, at[target]);
-    }
-  };
-  const auto shiftArray = [&](Directory d, uint16_t tag, int64_t first) {
-    TTiffRecItem* e = Dir(d).Find(tag);
-    if (!e || (e->Type() != 3 && e->Type() != 4)) return;
-    const int64_t delta = first - int64_t{e->IntegerAt(0)};
-    std::vector<uint32_t> values;
-    for (uint32_t i = 0; i < e->Count(); ++i) values.push_back(static_cast<uint32_t>(e->IntegerAt(i) + delta));
-    TTiffRecItem shifted(bigEndian_, tag, 4, 1);
-    std::vector<uint8_t> bytes;
-    for (uint32_t v : values) {
-      shifted.SetInteger(v);
-      bytes.insert(bytes.end(), shifted.Raw() + 8, shifted.Raw() + 12);
-    }
-    e->SetValueBytes(4, static_cast<uint32_t>(values.size()), bytes);
-  };
+  AddRequiredEntries();
   // The pointers, first with placeholder values so that their sizes are final before the layout
   // (a pointer may have been stored with another type, strip offsets as SHORT values).
-  const auto fixPointers = [&](int64_t blockEnd, int64_t thumbAt, const int64_t* at) {
-    shiftArray(kIfd0, kTagStripOffsets, blockEnd);
-    pointTo(kIfd0, kTagExifPointer, kExif, at);
-    pointTo(kIfd0, kTagGpsPointer, kGps, at);
-    pointTo(kExif, kTagInteropPointer, kInterop, at);
-    pointTo(kIfd1, kTagExifPointer, kIfd1Exif, at);
-    pointTo(kIfd1, kTagGpsPointer, kIfd1Gps, at);
-    shiftArray(kIfd1, kTagStripOffsets, thumbAt);
-    setPointer(kIfd1, kTagJpegOffset, thumbAt);
-    setPointer(kIfd1, kTagJpegLength, static_cast<int64_t>(thumbnail_.size()));
-    pointTo(kIfd1Exif, kTagInteropPointer, kIfd1Interop, at);
-  };
-  const int64_t placeholders[kDirectoryCount] = {};
-  fixPointers(0, 0, placeholders);
-  // Offsets from the TIFF header. The thumbnail is padded to an even length so that every
-  // directory starts on an even offset, as the directories' own padding assumes.
-  int64_t offsets[kDirectoryCount] = {};
-  int64_t thumbnailOffset = 0;
-  int64_t end = 0;
-  const auto layOut = [&] {
-    int64_t at = 8;
-    for (Directory d : {kIfd0, kExif, kGps, kInterop, kIfd1}) {
-      offsets[d] = at;
-      at += Dir(d).DirectorySize();
-    }
-    thumbnailOffset = at;
-    at += RoundUpEven(static_cast<int64_t>(thumbnail_.size()));
-    for (Directory d : {kIfd1Exif, kIfd1Gps, kIfd1Interop}) {
-      offsets[d] = at;
-      at += Dir(d).DirectorySize();
-    }
-    end = at;
-  };
-  layOut();
-  if (end + 8 > kMaxApp1Payload) {
-    if (!mayDropThumbnail || thumbnail_.empty()) throw EExifWriteError("the EXIF block does not fit into APP1");
+  FixPointers(BlockLayout{});
+  BlockLayout layout = LayOut();
+  if (layout.end + 8 > kMaxApp1Payload && mayDropThumbnail && !thumbnail_.empty()) {
     DropThumbnail();
-    layOut();
-    if (end + 8 > kMaxApp1Payload) throw EExifWriteError("the EXIF block does not fit into APP1");
+    layout = LayOut();
   }
-  fixPointers(end, thumbnailOffset, offsets);
+  if (layout.end + 8 > kMaxApp1Payload) throw EExifWriteError("the EXIF block does not fit into APP1");
+  FixPointers(layout);
+  WriteBlock(stream, layout);
+}
 
-  const uint16_t length = static_cast<uint16_t>(end + 8);
+void TExifItemEx::AddRequiredEntries() {
+  TIFDItem& exif = Dir(kExif);
+  if (!exif.Find(kTagExifVersion))
+    exif.SetBytes(kTagExifVersion, 7, std::span(reinterpret_cast<const uint8_t*>("0221"), 4));
+  if (!exif.Find(kTagFlashpixVersion)) {
+    exif.SetBytes(kTagFlashpixVersion, 7, std::span(reinterpret_cast<const uint8_t*>("0100"), 4));
+  }
+  // A directory that SetMainImage filled for a source without one must be reachable.
+  if (!exif.Empty()) Dir(kIfd0).FindOrCreate(kTagExifIfd, 4, 1);
+  if (!Dir(kGps).Empty()) {
+    Dir(kIfd0).FindOrCreate(kTagGpsIfd, 4, 1);
+    const uint8_t version[4] = {2, 2, 0, 0};
+    Dir(kGps).SetBytes(kTagGpsVersionId, 1, version);
+  }
+}
+
+void TExifItemEx::SetPointer(Directory d, uint16_t tag, int64_t value) {
+  if (TTiffRecItem* e = Dir(d).Find(tag)) e->SetInteger(static_cast<uint32_t>(value));
+}
+
+// A pointer to a directory that has no entries (left unreadable or dropped) would point at the
+// next one; it goes instead.
+void TExifItemEx::PointTo(Directory d, uint16_t tag, Directory target, const BlockLayout& layout) {
+  if (Dir(target).Empty()) {
+    Dir(d).Remove(tag);
+  } else {
+    SetPointer(d, tag, layout.offsets[target]);
+  }
+}
+
+// Moves an array of offsets (strips) so that its first one becomes first, as LONG values.
+void TExifItemEx::ShiftArray(Directory d, uint16_t tag, int64_t first) {
+  TTiffRecItem* e = Dir(d).Find(tag);
+  if (!e || (e->Type() != kTiffShort && e->Type() != kTiffLong)) return;
+  const int64_t delta = first - int64_t{e->IntegerAt(0)};
+  std::vector<uint32_t> values;
+  for (uint32_t i = 0; i < e->Count(); ++i) values.push_back(static_cast<uint32_t>(e->IntegerAt(i) + delta));
+  TTiffRecItem shifted(bigEndian_, tag, 4, 1);
+  std::vector<uint8_t> bytes;
+  for (uint32_t v : values) {
+    shifted.SetInteger(v);
+    bytes.insert(bytes.end(), shifted.Raw() + 8, shifted.Raw() + 12);
+  }
+  e->SetValueBytes(4, static_cast<uint32_t>(values.size()), bytes);
+}
+
+void TExifItemEx::FixPointers(const BlockLayout& layout) {
+  ShiftArray(kIfd0, kTagStripOffsets, layout.end);
+  PointTo(kIfd0, kTagExifIfd, kExif, layout);
+  PointTo(kIfd0, kTagGpsIfd, kGps, layout);
+  PointTo(kExif, kTagInteroperabilityIfd, kInterop, layout);
+  PointTo(kIfd1, kTagExifIfd, kIfd1Exif, layout);
+  PointTo(kIfd1, kTagGpsIfd, kIfd1Gps, layout);
+  ShiftArray(kIfd1, kTagStripOffsets, layout.thumbnail);
+  SetPointer(kIfd1, kTagJpegInterchangeFormat, layout.thumbnail);
+  SetPointer(kIfd1, kTagJpegInterchangeFormatLength, static_cast<int64_t>(thumbnail_.size()));
+  PointTo(kIfd1Exif, kTagInteroperabilityIfd, kIfd1Interop, layout);
+}
+
+// Offsets from the TIFF header. The thumbnail is padded to an even length so that every
+// directory starts on an even offset, as the directories' own padding assumes.
+TExifItemEx::BlockLayout TExifItemEx::LayOut() const {
+  BlockLayout layout;
+  int64_t at = 8;
+  for (Directory d : {kIfd0, kExif, kGps, kInterop, kIfd1}) {
+    layout.offsets[d] = at;
+    at += Dir(d).DirectorySize();
+  }
+  layout.thumbnail = at;
+  at += RoundUpEven(static_cast<int64_t>(thumbnail_.size()));
+  for (Directory d : {kIfd1Exif, kIfd1Gps, kIfd1Interop}) {
+    layout.offsets[d] = at;
+    at += Dir(d).DirectorySize();
+  }
+  layout.end = at;
+  return layout;
+}
+
+void TExifItemEx::WriteBlock(TStream& stream, const BlockLayout& layout) {
+  const uint16_t length = static_cast<uint16_t>(layout.end + 8);
   const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t(length >> 8), uint8_t(length), 'E', 'x', 'i', 'f', 0, 0};
   stream.WriteBuffer(head, sizeof head);
   const int64_t base = stream.Position();
@@ -745,14 +706,17 @@ void TExifItemEx::BuildExifBlock(TStream& stream, bool mayDropThumbnail) {
                              0,
                              uint8_t(bigEndian_ ? 8 : 0)};
   stream.WriteBuffer(header, 8);
-  Dir(kIfd0).WriteDirectory(stream, base, Dir(kIfd1).Empty() ? 0 : static_cast<uint32_t>(offsets[kIfd1]));
+  const uint32_t ifd1 = Dir(kIfd1).Empty() ? 0 : static_cast<uint32_t>(layout.offsets[kIfd1]);
+  Dir(kIfd0).WriteDirectory(stream, base, ifd1);
   for (Directory d : {kExif, kGps, kInterop, kIfd1}) Dir(d).WriteDirectory(stream, base, 0);
   if (!thumbnail_.empty()) {
     stream.WriteBuffer(thumbnail_.data(), static_cast<int64_t>(thumbnail_.size()));
     if (thumbnail_.size() % 2 != 0) WriteZeros(stream, 1);
   }
   for (Directory d : {kIfd1Exif, kIfd1Gps, kIfd1Interop}) Dir(d).WriteDirectory(stream, base, 0);
-  if (stream.Position() - base != end) throw EExifWriteError("the EXIF block came out at another size than laid out");
+  if (stream.Position() - base != layout.end) {
+    throw EExifWriteError("the EXIF block came out at another size than laid out");
+  }
   stream.WriteBuffer(tail_.data(), static_cast<int64_t>(tail_.size()));
 }
 

@@ -14,6 +14,7 @@
 #include "host/date_time.h"
 #include "images/codec/stream.h"
 #include "images/exif/tiff_reader.h"
+#include "images/exif/tiff_walk.h"
 #include "platform/error.h"
 
 namespace plb {
@@ -28,9 +29,9 @@ class TTiffRecItem {
   explicit TTiffRecItem(bool bigEndian) : bigEndian_(bigEndian) {}
   TTiffRecItem(bool bigEndian, uint16_t tag, uint16_t type, uint32_t count);
 
-  // Reads the entry at position and its external data; false (the entry rejected) for an invalid
-  // type or data that do not lie inside the stream.
-  bool ReadEntry(TiffReader& reader, int64_t position);
+  // Takes an entry as read by reader (in this entry's byte order) with its external data; false
+  // (the entry rejected) for an invalid type or data that do not lie inside the stream.
+  bool ReadEntry(TiffReader& reader, const TiffEntry& entry);
   // Writes the 12 bytes at the stream's position; external data are appended at the stream's end
   // with the value field pointing at them (relative to base). The position ends after the data.
   void WriteEntry(TStream& stream, int64_t base);
@@ -77,11 +78,14 @@ class TIFDItem {
 
   explicit TIFDItem(bool bigEndian) : bigEndian_(bigEndian) {}
 
-  // Reads the directory at position; EExifWriteError when the count cannot be read or is above
-  // 200. Entries that cannot be read are dropped one by one.
-  void ReadDirectory(TiffReader& reader, int64_t position);
-  // Relocates the maker note into a directory of its own where its layout is known by make.
-  void LoadMakerNote(TStream& stream, TiffReader& reader, const std::string& make);
+  // Reads the directory at position as part of walk (whose entry limit is kMaxEntries), by reader
+  // in this directory's byte order; EExifWriteError when the count cannot be read or is above the
+  // limit, or the walk has read the directory before. Entries that cannot be read are dropped one
+  // by one, and those after one that leaves the data.
+  void ReadDirectory(TiffReader& reader, TiffWalk& walk, int64_t position);
+  // Relocates the maker note into a directory of its own where the table of maker-note layouts
+  // knows its layout by make and its offsets count from the block.
+  void LoadMakerNote(TStream& stream, TiffReader& reader, TiffWalk& walk, const std::string& make);
   // Writes the directory and its data at the stream's position; nothing without entries.
   void WriteDirectory(TStream& stream, int64_t base, uint32_t nextOffset);
   // The bytes WriteDirectory emits.
@@ -92,7 +96,6 @@ class TIFDItem {
   bool Empty() const { return entries_.empty(); }
   size_t Count() const { return entries_.size(); }
   const std::vector<std::unique_ptr<TTiffRecItem>>& Entries() const { return entries_; }
-  uint32_t NextOffset() const { return nextOffset_; }
 
   TTiffRecItem* Find(uint16_t tag) const;
   // The entry of tag, created with type and count (value 0) when missing.
@@ -117,10 +120,11 @@ class TIFDItem {
   const std::vector<uint8_t>& MakerPrefix() const { return makerPrefix_; }
 
  private:
+  // Adds an entry read from the file, noting the pointers and the maker note it holds.
+  void TakeEntry(std::unique_ptr<TTiffRecItem> entry);
   void ForgetMakerNote();
 
   bool bigEndian_;
-  uint32_t nextOffset_ = 0;
   std::vector<std::unique_ptr<TTiffRecItem>> entries_;
   std::vector<uint8_t> makerPrefix_;
   TTiffRecItem* makerEntry_ = nullptr;
@@ -174,9 +178,26 @@ class TExifItemEx {
   const std::vector<uint8_t>& Thumbnail() const { return thumbnail_; }
 
  private:
+  // Offsets from the TIFF header of each directory and of the thumbnail, and the block's length.
+  struct BlockLayout {
+    int64_t offsets[kDirectoryCount] = {};
+    int64_t thumbnail = 0;
+    int64_t end = 0;
+  };
+
   void LoadDirectories(TFileStream& stream, TiffReader& reader);
-  void LoadThumbnailDirectories(TiffReader& reader);
+  void LoadThumbnailDirectories(TiffReader& reader, TiffWalk& walk, int64_t ifd1Position);
+  // Reads directory d from the pointer's place; an unreadable directory is left empty.
+  void ReadOrEmpty(TiffReader& reader, TiffWalk& walk, Directory d, uint32_t pointer);
   void SetByteOrder(bool bigEndian);
+
+  void AddRequiredEntries();
+  void SetPointer(Directory d, uint16_t tag, int64_t value);
+  void PointTo(Directory d, uint16_t tag, Directory target, const BlockLayout& layout);
+  void ShiftArray(Directory d, uint16_t tag, int64_t first);
+  void FixPointers(const BlockLayout& layout);
+  BlockLayout LayOut() const;
+  void WriteBlock(TStream& stream, const BlockLayout& layout);
 
   std::string fileName_;
   bool loaded_ = false;

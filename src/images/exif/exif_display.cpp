@@ -9,13 +9,10 @@
 #include "images/exif/exif_scanner.h"
 #include "images/exif/exif_text.h"
 #include "images/exif/tiff_reader.h"
+#include "images/exif/tiff_walk.h"
 
 namespace plb {
 namespace {
-
-constexpr uint16_t kExifIfdTag = 0x8769;
-constexpr uint16_t kGpsIfdTag = 0x8825;
-constexpr uint16_t kPrintImageMatchingTag = 0xC4A5;
 
 // A sub-second text as a number: decimal digits up to the first NUL, 0 when it is not a number.
 int64_t SubSecondNumber(const std::string& text) {
@@ -77,31 +74,28 @@ bool TExifItem::LoadFromStream(TStream& stream) {
     big_endian_ = r.BigEndian();
 
     // IFD0: an entry beyond the data makes the whole block unreadable.
+    TiffWalk walk;
     int64_t exif_ifd = -1;
     int64_t gps_ifd = -1;
-    const int64_t ifd0 = r.At(r.FirstIfdOffset());
-    const uint16_t n = r.U16At(ifd0);
-    for (uint32_t i = 0; i < n; ++i) {
-      const TiffEntry e = r.EntryAt(ifd0 + 2 + 12 * static_cast<int64_t>(i));
-      if (e.tag == kExifIfdTag) {
+    const TiffWalkEnd ifd0 = walk.Directory(r, r.At(r.FirstIfdOffset()), [&](const TiffEntry& e) {
+      if (e.tag == kTagExifIfd) {
         exif_ifd = r.At(e.value);
-      } else if (e.tag == kGpsIfdTag) {
+      } else if (e.tag == kTagGpsIfd) {
         gps_ifd = r.At(e.value);
-      } else if (e.tag != kPrintImageMatchingTag) {
+      } else if (e.tag != kTagPrintImageMatching) {
         DecodeEntry(r, e, false);
       }
+    });
+    if (ifd0 != TiffWalkEnd::kComplete) {
+      present_.reset();
+      return false;
     }
 
     // The Exif and GPS directories just end early where their entries leave the data.
     for (const auto& [ifd, gps] : {std::pair{exif_ifd, false}, std::pair{gps_ifd, true}}) {
-      if (ifd < 0 || ifd >= r.Size()) continue;
+      if (ifd < 0) continue;
       try {
-        const uint16_t count = r.U16At(ifd);
-        for (uint32_t i = 0; i < count; ++i) {
-          const int64_t at = ifd + 2 + 12 * static_cast<int64_t>(i);
-          if (at + 12 > r.Size()) break;
-          DecodeEntry(r, r.EntryAt(at), gps);
-        }
+        walk.Directory(r, ifd, [&, gps = gps](const TiffEntry& e) { DecodeEntry(r, e, gps); });
       } catch (const std::exception&) {
       }
     }

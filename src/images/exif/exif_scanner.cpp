@@ -5,6 +5,7 @@
 #include "images/codec/buffered_stream.h"
 #include "images/exif/exif_text.h"
 #include "images/exif/tiff_reader.h"
+#include "images/exif/tiff_walk.h"
 #include "platform/checked.h"
 
 namespace plb {
@@ -105,78 +106,41 @@ void WalkJpegInfo(TStream& stream, uint32_t& requests, uint32_t& obtained, TJpeg
 // order (a DateTimeOriginal after the ApertureValue), and a stop would lose the shooting date.
 // A directory has at most 65535 entries, each read checked, so the full scan stays bounded.
 
-// The IFD0 part of ReadTiffInfo; returns the entry count (for the next-IFD offset).
-uint16_t ScanTiffIfd0(TiffReader& r, int64_t ifd, TTiffInfoRec& info, int64_t& exif_ifd) {
-  const uint16_t n = r.U16At(ifd);
-  for (uint32_t i = 0; i < n; ++i) {
-    const TiffEntry e = r.EntryAt(ifd + 2 + 12 * static_cast<int64_t>(i));
-    switch (e.tag) {
-      case 256:
-        info.width = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 257:
-        info.height = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 259:
-        info.compression = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 273:
-        info.strip_offset = r.At(r.Integer(e));
-        break;
-      case 274:
-        info.orientation = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 279:
-        info.strip_byte_count = r.Integer(e);
-        break;
-      case 0x8769:
-        exif_ifd = r.At(e.value);
-        info.has_exif_ifd = true;
-        break;
-      default:
-        break;
-    }
-  }
-  return n;
+void Store(const TiffImageFields& f, int32_t& width, int32_t& height, int32_t& compression, int32_t& orientation,
+           int64_t& offset, int64_t& length) {
+  width = f.width;
+  height = f.height;
+  compression = f.compression;
+  orientation = f.orientation;
+  offset = f.data_offset;
+  length = f.data_length;
 }
 
-void ScanExifIfdForDate(TiffReader& r, int64_t ifd, TTiffInfoRec& info) {
-  const uint16_t n = r.U16At(ifd);
-  for (uint32_t i = 0; i < n; ++i) {
-    const TiffEntry e = r.EntryAt(ifd + 2 + 12 * static_cast<int64_t>(i));
-    if (e.tag == 0x9003) info.shooting_date = ParseExifDateTime(ExifAsciiBytes(r.ValueBytes(e, 1)));
-  }
+// The main image's fields and the Exif directory's position from IFD0; false when IFD0 is
+// damaged, which ends the scan with what was found before the damage.
+bool ScanIfd0(TiffReader& r, TiffWalk& walk, int64_t ifd0, TTiffInfoRec& info, int64_t& exif_ifd) {
+  TiffImageFields image;
+  const TiffWalkEnd end = walk.Directory(r, ifd0, [&](const TiffEntry& e) {
+    if (TakeImageField(r, e, false, image) || e.tag != kTagExifIfd) return;
+    exif_ifd = r.At(e.value);
+    info.has_exif_ifd = true;
+  });
+  Store(image, info.width, info.height, info.compression, info.orientation, info.strip_offset, info.strip_byte_count);
+  return end == TiffWalkEnd::kComplete;
 }
 
-void ScanIfd1(TiffReader& r, int64_t ifd, TTiffInfoRec& info) {
-  const uint16_t n = r.U16At(ifd);
-  for (uint32_t i = 0; i < n; ++i) {
-    const TiffEntry e = r.EntryAt(ifd + 2 + 12 * static_cast<int64_t>(i));
-    switch (e.tag) {
-      case 256:
-        info.thumb_width = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 257:
-        info.thumb_height = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 259:
-        info.thumb_compression = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 274:
-        info.thumb_orientation = static_cast<int32_t>(r.Integer(e));
-        break;
-      case 273:
-      case 513:
-        info.thumb_offset = r.At(r.Integer(e));
-        break;
-      case 279:
-      case 514:
-        info.thumb_length = r.Integer(e);
-        break;
-      default:
-        break;
-    }
-  }
+void ScanExifIfdForDate(TiffReader& r, TiffWalk& walk, int64_t ifd, TTiffInfoRec& info) {
+  walk.Directory(r, ifd, [&](const TiffEntry& e) {
+    if (e.tag == kTagDateTimeOriginal) info.shooting_date = ParseExifDateTime(ExifAsciiBytes(r.ValueBytes(e, 1)));
+  });
+}
+
+void ScanIfd1(TiffReader& r, TiffWalk& walk, int64_t ifd, TTiffInfoRec& info) {
+  TiffImageFields thumb;
+  thumb.compression = info.thumb_compression;
+  walk.Directory(r, ifd, [&](const TiffEntry& e) { TakeImageField(r, e, true, thumb); });
+  Store(thumb, info.thumb_width, info.thumb_height, info.thumb_compression, info.thumb_orientation, info.thumb_offset,
+        info.thumb_length);
 }
 
 }  // namespace
@@ -252,15 +216,12 @@ void ReadTiffInfo(TStream& stream, bool readThumbnail, TTiffInfoRec& info) {
     TiffReader r(stream);
     if (!r.ReadHeader(false)) return;
     const int64_t ifd0 = r.At(r.FirstIfdOffset());
+    TiffWalk walk;
     int64_t exif_ifd = 0;
-    const uint16_t n = ScanTiffIfd0(r, ifd0, info, exif_ifd);
-    int64_t ifd1 = 0;
-    if (readThumbnail) {
-      const uint32_t next = r.U32At(ifd0 + 2 + 12 * static_cast<int64_t>(n));
-      if (next != 0) ifd1 = r.At(next);
-    }
-    if (info.has_exif_ifd && exif_ifd < r.Size()) ScanExifIfdForDate(r, exif_ifd, info);
-    if (ifd1 != 0) ScanIfd1(r, ifd1, info);
+    if (!ScanIfd0(r, walk, ifd0, info, exif_ifd)) return;
+    const int64_t ifd1 = readThumbnail ? walk.Next(r, ifd0) : 0;
+    if (info.has_exif_ifd) ScanExifIfdForDate(r, walk, exif_ifd, info);
+    if (ifd1 != 0) ScanIfd1(r, walk, ifd1, info);
     if (info.thumb_offset > 0 && info.thumb_length > 0 &&
         RangeInside(static_cast<uint64_t>(info.thumb_offset), static_cast<uint64_t>(info.thumb_length),
                     static_cast<uint64_t>(r.Size()))) {

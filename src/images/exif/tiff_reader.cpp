@@ -27,6 +27,13 @@ bool TiffReader::ReadHeader(bool strict) {
   return true;
 }
 
+TiffReader TiffReader::Rebased(int64_t base, bool bigEndian) const {
+  TiffReader other = *this;
+  other.base_ = base;
+  other.big_endian_ = bigEndian;
+  return other;
+}
+
 uint16_t TiffReader::Order16(const uint8_t* p) const {
   return big_endian_ ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
 }

@@ -10,22 +10,9 @@
 #include <vector>
 
 #include "images/codec/stream.h"
+#include "images/exif/tiff_tags.h"
 
 namespace plb {
-
-// TIFF field types as stored in a directory entry.
-enum TiffType : uint16_t {
-  kTiffByte = 1,
-  kTiffAscii = 2,
-  kTiffShort = 3,
-  kTiffLong = 4,
-  kTiffRational = 5,
-  kTiffSByte = 6,
-  kTiffUndefined = 7,
-  kTiffSShort = 8,
-  kTiffSLong = 9,
-  kTiffSRational = 10,
-};
 
 // One 12-byte directory entry.
 struct TiffEntry {
@@ -53,6 +40,9 @@ class TiffReader {
   uint32_t FirstIfdOffset() const { return first_ifd_; }
   // base + offset: an absolute position (never overflows: offsets are 32-bit).
   int64_t At(uint32_t offset) const { return base_ + static_cast<int64_t>(offset); }
+  // The same stream read with another base and byte order: a maker note inside the block that
+  // counts its offsets from elsewhere or stores its numbers the other way round.
+  TiffReader Rebased(int64_t base, bool bigEndian) const;
 
   uint16_t U16At(int64_t position);
   uint32_t U32At(int64_t position);

@@ -368,6 +368,58 @@ TEST(SaveJpegWithExif, MakerNotesAreRelocatedOrCopiedByteForByte) {
   EXPECT_EQ(nikonSaved.Dir(TExifItemEx::kExif).Find(0x927C)->Data(), nikon);
 }
 
+// The place of the value of a little-endian LONG entry of tag in block.
+size_t LongValueAt(const Bytes& block, uint16_t tag) {
+  const Bytes head = {uint8_t(tag), uint8_t(tag >> 8), 4, 0, 1, 0, 0, 0};
+  const auto it = std::search(block.begin(), block.end(), head.begin(), head.end());
+  EXPECT_NE(it, block.end()) << tag;
+  return static_cast<size_t>(it - block.begin()) + 8;
+}
+
+void PutLong(Bytes& block, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) block[at + i] = uint8_t(v >> (8 * i));
+}
+
+TEST(TExifItemEx, DirectoriesThatLeadBackAreReadOnce) {
+  test::TiffBuilder tiff = OrientedBlock(false, false);
+  tiff.exif.push_back(tiff.Long(0xA005, 0));
+  tiff.gps = {tiff.Ascii(0x0001, "N")};
+  const Bytes good = tiff.Build();
+  const size_t exifPointer = LongValueAt(good, 0x8769);
+  const uint32_t exifAt = uint32_t{good[exifPointer]} | uint32_t{good[exifPointer + 1]} << 8;
+  const size_t ifd0Link = 8 + 2 + 12 * size_t{good[8]};
+  struct Case {
+    const char* name;
+    size_t at;  // the link or pointer that leads back
+    TExifItemEx::Directory refused;
+  };
+  const Case cases[] = {
+      {"IFD0 links to itself", ifd0Link, TExifItemEx::kIfd1},
+      {"the GPS pointer leads to the Exif directory", LongValueAt(good, 0x8825), TExifItemEx::kGps},
+      {"the interoperability pointer leads back to the Exif directory", LongValueAt(good, 0xA005),
+       TExifItemEx::kInterop},
+  };
+  for (const Case& c : cases) {
+    Bytes block = good;
+    PutLong(block, c.at, c.refused == TExifItemEx::kIfd1 ? 8 : exifAt);
+    const std::string source = Root("loop.jpg");
+    test::WriteFile(source, test::Jpeg({test::ExifSegment(block)}, 64, 48));
+    TExifItemEx exif;
+    exif.LoadExif(source);
+    ASSERT_TRUE(exif.Loaded()) << c.name;
+    EXPECT_TRUE(exif.Dir(c.refused).Empty()) << c.name;
+    EXPECT_NE(exif.Dir(TExifItemEx::kIfd0).Find(0x0112), nullptr) << c.name;
+    EXPECT_NE(exif.Dir(TExifItemEx::kExif).Find(0x9003), nullptr) << c.name;
+    // What is written carries each directory once and reads back.
+    const std::string destination = Root("loop-saved.jpg");
+    ASSERT_GT(SaveJpegWithExif(Encode(test::PhotoLike(64, 48)), source, destination, false, false, 0), 0) << c.name;
+    TExifItemEx saved;
+    saved.LoadExif(destination);
+    EXPECT_TRUE(saved.Dir(c.refused).Empty()) << c.name;
+    EXPECT_NE(saved.Dir(TExifItemEx::kExif).Find(0x9003), nullptr) << c.name;
+  }
+}
+
 TEST(SaveJpegWithExif, AFailedSaveOverTheSourceKeepsThePhoto) {
   const std::string folder = Root("album");
   fs::create_directories(folder);

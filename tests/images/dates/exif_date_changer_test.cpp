@@ -184,6 +184,19 @@ TEST_F(PatchDate, RefusesWhatItCannotRewriteSafelyAndLeavesTheFileAsItWas) {
     ASSERT_NE(it, manyEntries.end());
     it[0] = 0x68;
   }
+  Bytes exifLoop;
+  {
+    // The Exif pointer leads back to IFD0, which holds a DateTimeOriginal of its own: no other
+    // reader takes that for the shooting date.
+    test::TiffBuilder tiff(false);
+    tiff.ifd0 = {tiff.Ascii(0x9003, "2008:01:31 14:35:10"), tiff.Long(0x8768, 8)};
+    Bytes block = tiff.Build();
+    const Bytes pointer = {0x68, 0x87, 0x04, 0x00, 1, 0, 0, 0, 8, 0, 0, 0};
+    auto it = std::search(block.begin(), block.end(), pointer.begin(), pointer.end());
+    ASSERT_NE(it, block.end());
+    it[0] = 0x69;
+    exifLoop = test::Jpeg({test::ExifSegment(block)}, 8, 8);
+  }
   std::string notTiff = "plain text, II here and MM there";
   const Case cases[] = {
       {"short.jpg", DatedJpeg(false, "2008:01:31 14:35:1"), true, TDatePatchResult::kNotRewritable},
@@ -193,6 +206,7 @@ TEST_F(PatchDate, RefusesWhatItCannotRewriteSafelyAndLeavesTheFileAsItWas) {
       {"far-field.jpg", farField, true, TDatePatchResult::kOutOfBounds},
       {"ascii-pointer.jpg", asciiPointer, true, TDatePatchResult::kNoField},
       {"many.jpg", manyEntries, true, TDatePatchResult::kOutOfBounds},
+      {"exif-loop.jpg", exifLoop, true, TDatePatchResult::kNoField},
       {"plain.jpg", test::Jpeg({}, 8, 8), true, TDatePatchResult::kNoExif},
       {"notes.txt", Bytes(notTiff.begin(), notTiff.end()), false, TDatePatchResult::kNoExif},
       {"notes.tif", Bytes(notTiff.begin(), notTiff.end()), false, TDatePatchResult::kBadHeader},

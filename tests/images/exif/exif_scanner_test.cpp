@@ -274,10 +274,18 @@ TEST(ReadTiffInfo, HostileOffsetsAndCountsEndTheScanQuietly) {
   t.ifd0 = {t.Short(274, 2)};
   t.ifd1 = {t.Long(513, 0xFFFFFFFF), t.Long(514, 0xFFFFFFFF)};
   const Bytes thumb_far = t.Build();
+  // IFD0 places a JPEG the way IFD1 places the thumbnail, and links to itself as its IFD1.
+  const Bytes tiny = test::TinyJpeg(8, 8);
+  Bytes self_linked = {'I', 'I', 42, 0, 8, 0, 0, 0, 2, 0};
+  TiffBuilder::Append(self_linked, {0x01, 0x02, 4, 0, 1, 0, 0, 0, 38, 0, 0, 0});
+  TiffBuilder::Append(self_linked, {0x02, 0x02, 4, 0, 1, 0, 0, 0, uint8_t(tiny.size()), 0, 0, 0});
+  TiffBuilder::Append(self_linked, {8, 0, 0, 0});
+  TiffBuilder::Append(self_linked, tiny);
   const Case cases[] = {{"IFD0 beyond the end", huge_ifd0},
                         {"65535 entries in 10 bytes", huge_count},
                         {"Exif IFD far away", exif_far},
                         {"thumbnail of 4 GB", thumb_far},
+                        {"IFD0 that links to itself", self_linked},
                         {"empty", {}}};
   for (const auto& c : cases) {
     TMemoryStream s(c.bytes);
