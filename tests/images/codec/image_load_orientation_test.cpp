@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "image_fixtures.h"
+#include "images/image_fixtures.h"
 #include "images/codec/bmp_file.h"
 #include "images/scale/picture_render.h"
 #include "support/test_env.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "exif_builder.h"
-#include "image_fixtures.h"
+#include "images/exif_builder.h"
+#include "images/image_fixtures.h"
 #include "images/codec/image_load.h"
 #include "images/codec/jpeg_codec.h"
 #include "images/codec/raw_reader.h"

@@ -13,7 +13,7 @@ extern "C" {
 
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
-#include "image_fixtures.h"
+#include "images/image_fixtures.h"
 #include "images/codec/bmp_file.h"
 #include "images/exif/exif_scanner.h"
 #include "images/codec/image_load.h"

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "exif_builder.h"
-#include "image_fixtures.h"
+#include "images/exif_builder.h"
+#include "images/image_fixtures.h"
 #include "images/exif/exif_block_rewriter.h"
 #include "images/exif/exif_scanner.h"
 #include "images/codec/jpeg_codec.h"

@@ -15,7 +15,7 @@
 #include "engine/model/catalog_item.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
-#include "exif_builder.h"
+#include "images/exif_builder.h"
 #include "host/date_time.h"
 #include "images/dates/exif_date_loader.h"
 #include "images/exif/exif_text.h"

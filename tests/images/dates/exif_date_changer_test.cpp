@@ -21,7 +21,7 @@
 #include "engine/model/catalog_item.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
-#include "exif_builder.h"
+#include "images/exif_builder.h"
 #include "host/date_time.h"
 #include "host/file_functions.h"
 #include "images/exif/exif_scanner.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "image_fixtures.h"
+#include "images/image_fixtures.h"
 
 namespace plb {
 namespace {

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "image_fixtures.h"
+#include "images/image_fixtures.h"
 #include "images/exif/exif_scanner.h"
 #include "images/scale/orientation.h"
 

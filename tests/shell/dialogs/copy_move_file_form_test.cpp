@@ -16,7 +16,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "platform/volumes.h"
-#include "qt_test_app.h"
+#include "shell/qt_test_app.h"
 #include "shell/start/qt_ui_dispatcher.h"
 #include "support/test_env.h"
 #include "support/test_files.h"

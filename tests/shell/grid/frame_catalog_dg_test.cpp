@@ -24,7 +24,7 @@
 #include "images/thumbnails/catalog_thumbnail_store.h"
 #include "images/dates/exif_date_loader.h"
 #include "platform/ui_dispatcher.h"
-#include "qt_test_app.h"
+#include "shell/qt_test_app.h"
 #include "shell/start/qt_ui_dispatcher.h"
 #include "support/test_env.h"
 

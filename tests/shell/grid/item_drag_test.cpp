@@ -10,7 +10,7 @@
 
 #include "engine/model/catalog_item.h"
 #include "engine/model/folder.h"
-#include "qt_test_app.h"
+#include "shell/qt_test_app.h"
 #include "support/test_env.h"
 #include "support/test_files.h"
 #include "support/volume_catalog.h"

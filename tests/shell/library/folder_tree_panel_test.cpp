@@ -8,7 +8,7 @@
 
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
-#include "qt_test_app.h"
+#include "shell/qt_test_app.h"
 #include "support/test_env.h"
 
 namespace plb::shell {

@@ -19,7 +19,7 @@
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/codec/image_load.h"
 #include "platform/ui_dispatcher.h"
-#include "qt_test_app.h"
+#include "shell/qt_test_app.h"
 #include "shell/library/folder_tree_panel.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"

@@ -14,7 +14,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "images/codec/image_load.h"
-#include "qt_test_app.h"
+#include "shell/qt_test_app.h"
 #include "support/test_env.h"
 
 namespace plb::shell {
