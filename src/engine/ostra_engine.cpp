@@ -37,7 +37,8 @@ void StartStep(const char* label, const std::function<void()>& step) {
 void WatcherStep(const char* label, const std::function<void()>& step) {
   try {
     StartStep(label, step);
-  } catch (const std::exception&) {
+  } catch (const EOstraEngineInitializeError&) {
+    // Logged as the start form when it was raised; the watchers are a convenience of the window.
   }
 }
 
@@ -59,14 +60,19 @@ std::recursive_mutex& TOstraEngine::EngineLock() {
 
 TOstraEngine::TOstraEngine() = default;
 
+// A destructor cannot raise: what fails is logged, and the parts are freed all the same.
 TOstraEngine::~TOstraEngine() {
   try {
     StopWatchers();
-  } catch (...) {
+  } catch (const EOstraEngineError&) {
+    // Logged as the release form when it was raised.
+  } catch (const std::exception& e) {
+    LogFailure("TOstraEngine.StopWatchers", e);
   }
   try {
     Free();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    LogFailure("TOstraEngine.Free", e);
   }
 }
 

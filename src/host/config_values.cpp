@@ -62,20 +62,20 @@ void ConfigValues::SetDefaults() {
 }
 
 void ConfigValues::LoadField(Registry& registry, const ConfigField& field, Slot& slot) {
-  if (!registry.ValueExists(field.name)) return;
   std::optional<int64_t> number;
   switch (field.kind) {
     case ConfigFieldKind::kBool:
-      number = registry.ReadBool(field.name) ? 1 : 0;
+      if (const auto stored = registry.TryReadBool(field.name)) number = *stored ? 1 : 0;
       break;
     case ConfigFieldKind::kInteger:
-      number = registry.ReadInteger(field.name);
+      number = registry.TryReadInteger(field.name);
       break;
     default: {
       const size_t size = BinarySize(field.kind);
       char buffer[kWindowPlacementSize] = {};
-      // A shorter value would leave part of the field as it was: such a value is not taken.
-      if (registry.ReadBinaryData(field.name, buffer, size) != size) return;
+      // A shorter value would leave part of the field as it was: such a value is not taken, nor
+      // is a missing one.
+      if (registry.TryReadBinaryData(field.name, buffer, size) != size) return;
       if (field.kind == ConfigFieldKind::kDateTime) {
         std::memcpy(&slot.date, buffer, sizeof slot.date);
         slot.source = ConfigSource::kStored;
@@ -90,6 +90,7 @@ void ConfigValues::LoadField(Registry& registry, const ConfigField& field, Slot&
       number = size == 1 ? bytes[0] : bytes[0] | (bytes[1] << 8);
     }
   }
+  if (!number) return;
   if (field.load_rule) number = field.load_rule(*number);
   if (!number) return;
   slot.number = *number;

@@ -117,32 +117,36 @@ std::string LogFilePath() {
   return writer.path;
 }
 
-void LogException(const std::exception& e) noexcept {
+namespace {
+
+// Writes the entry made by text; a report must never become a new error in the code that is
+// handling the first one.
+template <typename MakeText>
+void LogQuietly(MakeText&& text) noexcept {
   try {
-    WriteLog(Format("%s Raised. ( %s )", ClassNameOf(e), MessageOf(e)));
+    WriteLog(text());
   } catch (...) {
+    // The log is where failures are told: one in telling (no memory for the text, a full disk)
+    // has nowhere left to go.
   }
+}
+
+}  // namespace
+
+void LogException(const std::exception& e) noexcept {
+  LogQuietly([&] { return Format("%s Raised. ( %s )", ClassNameOf(e), MessageOf(e)); });
 }
 
 void LogException(std::string_view context, const std::exception& e) noexcept {
-  try {
-    WriteLog(Format("%s : %s Raised ( %s )", context, ClassNameOf(e), MessageOf(e)));
-  } catch (...) {
-  }
+  LogQuietly([&] { return Format("%s : %s Raised ( %s )", context, ClassNameOf(e), MessageOf(e)); });
 }
 
 void LogFailure(std::string_view operation, const std::exception& e) noexcept {
-  try {
-    WriteLog(Format("%s is Failed. ( %s Raised ( %s ) )", operation, ClassNameOf(e), MessageOf(e)));
-  } catch (...) {
-  }
+  LogQuietly([&] { return Format("%s is Failed. ( %s Raised ( %s ) )", operation, ClassNameOf(e), MessageOf(e)); });
 }
 
 void LogFailure(std::string_view operation, std::string_view detail, const std::exception& e) noexcept {
-  try {
-    WriteLog(Format("%s : %s Raised ( %s ; %s )", operation, ClassNameOf(e), MessageOf(e), detail));
-  } catch (...) {
-  }
+  LogQuietly([&] { return Format("%s : %s Raised ( %s ; %s )", operation, ClassNameOf(e), MessageOf(e), detail); });
 }
 
 }  // namespace plb

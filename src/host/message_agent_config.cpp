@@ -1,6 +1,7 @@
 #include "host/message_agent_config.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "host/error_forms.h"
 #include "host/log_file.h"
@@ -72,14 +73,12 @@ void TMessageAgentConfig::LoadCurrentIdData() {
   Guarded("LoadCurrentIdData", [&] {
     Registry registry(Hive::kCurrentUser);
     if (!registry.OpenKeyReadOnly(kCurrentDataKey)) return;
-    if (!registry.ValueExists("PackageId") || !registry.ValueExists("MachineId") || !registry.ValueExists("UserId")) {
-      return;
-    }
-    TMessageAgentCurrentData data;
-    data.package_id = registry.ReadString("PackageId");
-    data.machine_id = registry.ReadString("MachineId");
-    data.user_id = registry.ReadString("UserId");
-    current_ = data;
+    // Only the three together are current data.
+    auto package_id = registry.TryReadString("PackageId");
+    auto machine_id = registry.TryReadString("MachineId");
+    auto user_id = registry.TryReadString("UserId");
+    if (!package_id || !machine_id || !user_id) return;
+    current_ = {std::move(*package_id), std::move(*machine_id), std::move(*user_id)};
   });
 }
 
@@ -114,13 +113,13 @@ void TMessageAgentConfig::LoadConfigData() {
     if (!registry.OpenKeyReadOnly(kConfigKey)) return;
     TMessageAgentSettings s = settings_;
     const auto text = [&](const char* name, std::string& into) {
-      if (registry.ValueExists(name)) into = registry.ReadString(name);
+      if (auto value = registry.TryReadString(name)) into = std::move(*value);
     };
     const auto number = [&](const char* name, int& into) {
-      if (registry.ValueExists(name)) into = registry.ReadInteger(name);
+      if (const auto value = registry.TryReadInteger(name)) into = *value;
     };
     const auto flag = [&](const char* name, bool& into) {
-      if (registry.ValueExists(name)) into = registry.ReadBool(name);
+      if (const auto value = registry.TryReadBool(name)) into = *value;
     };
     text("MachineId", s.machine_id);
     text("UserId", s.user_id);
@@ -169,8 +168,9 @@ bool TMessageAgentConfig::GetSocketErrorRaised() {
   return Guarded("GetSocketErrorRaised", [&] {
     Registry registry(Hive::kCurrentUser);
     if (!registry.OpenKeyReadOnly(kFlagKey)) Raise("openKey failed.");
-    if (!registry.ValueExists("SocketError")) Raise("value is not exists.");
-    return registry.ReadBool("SocketError");
+    const auto raised = registry.TryReadBool("SocketError");
+    if (!raised) Raise("value is not exists.");
+    return *raised;
   });
 }
 
@@ -240,8 +240,8 @@ void TMessageAgentConfig::SetFirstWakeup(const std::string& url, int width, int 
     int stored_width = 0, stored_height = 0;
     if (registry.OpenKeyReadOnly(kConfigKey)) {
       stored_url = registry.ReadString("FirstWakeupUrl");
-      if (registry.ValueExists("FirstWakeupWidth")) stored_width = registry.ReadInteger("FirstWakeupWidth");
-      if (registry.ValueExists("FirstWakeupHeight")) stored_height = registry.ReadInteger("FirstWakeupHeight");
+      stored_width = registry.TryReadInteger("FirstWakeupWidth").value_or(0);
+      stored_height = registry.TryReadInteger("FirstWakeupHeight").value_or(0);
     }
     if (url == stored_url || width == stored_width || height == stored_height) return;
     if (!registry.OpenKey(kConfigKey, true)) Raise("openKey failed.");

@@ -83,13 +83,10 @@ void TOstraConfigItem::LoadFromRegistry() {
 // Older versions stored a size step in "CatalogSize"; it fills the thumbnail size only when no
 // "ThumbnailSize2" was ever stored.
 void TOstraConfigItem::LoadLegacyThumbnailSize(Registry& registry) {
-  try {
-    if (registry.ValueExists("ThumbnailSize2")) return;
-    const int32_t legacy = CatalogSize();
-    const int size = legacy >= 0 && legacy <= 4 ? kLegacyThumbnailSizes[legacy] : legacy;
-    if (size >= kMinThumbnailSize && size <= kMaxThumbnailSize) SetThumbnailSize2(static_cast<uint16_t>(size));
-  } catch (...) {
-  }
+  if (registry.ValueExists("ThumbnailSize2")) return;
+  const int32_t legacy = CatalogSize();
+  const int size = legacy >= 0 && legacy <= 4 ? kLegacyThumbnailSizes[legacy] : legacy;
+  if (size >= kMinThumbnailSize && size <= kMaxThumbnailSize) SetThumbnailSize2(static_cast<uint16_t>(size));
 }
 
 int TOstraConfigItem::ThumbnailSize() const {

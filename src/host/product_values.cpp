@@ -1,8 +1,11 @@
 #include "host/product_values.h"
 
 #include <algorithm>
+#include <exception>
+#include <string_view>
 
 #include "host/ascii_case.h"
+#include "host/log_file.h"
 #include "host/plumora_config_item.h"
 #include "platform/mime_apps.h"
 #include "platform/settings_store.h"
@@ -14,24 +17,35 @@ std::string InstallerInfosKey() {
   return TPlumoraConfigItem::ClassProductKey() + "\\installerInfos";
 }
 
-// Reads one string value; every failure reads as the empty text.
-std::string ReadQuietly(Hive hive, const std::string& key, const std::string& name) {
+// One access to the product's settings. These values are extras the program works without, and
+// the machine-wide file is not the user's to write: a failure (a file that cannot be read or
+// written, a value of another type) is logged with what was asked, and fallback is the answer.
+template <typename T, typename Access>
+T Quietly(std::string_view operation, const std::string& what, T fallback, Access&& access) {
   try {
-    Registry registry(hive);
-    if (!registry.OpenKeyReadOnly(key)) return "";
-    return registry.ReadString(name);
-  } catch (...) {
-    return "";
+    return access();
+  } catch (const std::exception& e) {
+    LogFailure(operation, what, e);
+    return fallback;
   }
 }
 
-// Writes one string value; a failure does nothing (the machine-wide file is not the user's).
-void WriteQuietly(Hive hive, const std::string& key, const std::string& name, const std::string& value) {
-  try {
+// Reads one string value; a missing one, and every failure, reads as the empty text.
+std::string ReadQuietly(Hive hive, const std::string& key, const std::string& name) {
+  return Quietly<std::string>("ReadSetting", key + "\\" + name, "", [&] {
     Registry registry(hive);
-    if (registry.OpenKey(key, true)) registry.WriteString(name, value);
-  } catch (...) {
-  }
+    return registry.OpenKeyReadOnly(key) ? registry.ReadString(name) : "";
+  });
+}
+
+// Writes one string value; a failure writes nothing.
+void WriteQuietly(Hive hive, const std::string& key, const std::string& name, const std::string& value) {
+  Quietly<bool>("WriteSetting", key + "\\" + name, false, [&] {
+    Registry registry(hive);
+    if (!registry.OpenKey(key, true)) return false;
+    registry.WriteString(name, value);
+    return true;
+  });
 }
 
 std::string Trim(const std::string& text) {
@@ -46,12 +60,10 @@ std::string WithoutTrailingSlashes(std::string folder) {
 }
 
 bool ExistsQuietly(Hive hive, const std::string& key, const std::string& name) {
-  try {
+  return Quietly<bool>("ReadSetting", key + "\\" + name, false, [&] {
     Registry registry(hive);
     return registry.OpenKeyReadOnly(key) && registry.ValueExists(name);
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 }  // namespace
@@ -153,7 +165,7 @@ std::string SystemMovieTypes() {
 }
 
 bool ReadIgnoreMovie() {
-  try {
+  return Quietly<bool>("ReadSetting", InstallerInfosKey() + "\\ignoreMovie", false, [] {
     Registry registry(Hive::kLocalMachine);
     if (!registry.OpenKeyReadOnly(InstallerInfosKey())) return false;
     switch (registry.GetDataType("ignoreMovie")) {
@@ -164,9 +176,7 @@ bool ReadIgnoreMovie() {
       default:
         return false;
     }
-  } catch (...) {
-    return false;
-  }
+  });
 }
 
 std::vector<std::string> LoadInstallerInfos() {
@@ -228,14 +238,14 @@ MovieKinds AssembleMovieKinds(const TOstraConfigItem& config, const HasRegistere
     kinds.extensions =
         UnionOfTypeLists({ReadMachineSupportMovieType(), ReadSupportMovieType(), ReadSupportMovieTypeUser()});
     if (kinds.extensions.find("mov") != std::string::npos) {
-      try {
+      // Whether a player is registered only adds to a list; a failed look leaves it as it is.
+      Quietly<bool>("AssembleMovieKinds", "mov", false, [&] {
         std::string external = ReadSupportMovieTypeExternal();
-        if (external.find("mov") == std::string::npos && has_program && has_program("dummy.mov")) {
-          external += external.empty() ? "mov" : ",mov";
-          WriteSupportMovieTypeExternal(external);
-        }
-      } catch (...) {
-      }
+        if (external.find("mov") != std::string::npos || !has_program || !has_program("dummy.mov")) return false;
+        external += external.empty() ? "mov" : ",mov";
+        WriteSupportMovieTypeExternal(external);
+        return true;
+      });
     }
   }
   std::replace(kinds.extensions.begin(), kinds.extensions.end(), ',', ';');

@@ -2,12 +2,17 @@
 
 #include <exception>
 
+#include "host/log_file.h"
+
 namespace plb {
 
 TStopStack::~TStopStack() {
+  // The start is being left by an error that is already on its way; what fails in undoing the
+  // steps is told in the log, since a destructor cannot raise it.
   try {
     RunAll();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    LogFailure("TStopStack.RunAll", e);
   }
 }
 

@@ -14,7 +14,7 @@ class TStopStack {
   TStopStack() = default;
   TStopStack(const TStopStack&) = delete;
   TStopStack& operator=(const TStopStack&) = delete;
-  // Runs what is still armed; errors are swallowed here, since a destructor cannot report them.
+  // Runs what is still armed; the first error is logged, since a destructor cannot raise it.
   ~TStopStack();
 
   void Arm(std::string name, Step step);

@@ -1,10 +1,14 @@
 #include "host/uploader_options.h"
 
-#include <filesystem>
+#include <algorithm>
+#include <exception>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 
+#include "host/ascii_case.h"
 #include "host/ini_file.h"
+#include "host/log_file.h"
 #include "host/plumora_config_item.h"
 #include "host/program_file.h"
 #include "platform/settings_store.h"
@@ -31,31 +35,28 @@ void ReadDebugIni(const std::string& path, TUploaderOptions& options) {
   options.max_uploader_count = ini.ReadInteger("PLAPI", "MaxUploaderCount", 0);
 }
 
-// Each value read on its own, so one value of a wrong type does not hide the others.
-void ReadRegistry(TUploaderOptions& options) {
-  Registry registry(Hive::kCurrentUser);
+// Overlays the values stored in the settings, each read on its own: a value of another type is
+// passed over, so that it does not hide the others. Answers the names of the values the key holds.
+// Settings that cannot be read at all leave the options as they were: uploads work with those.
+std::vector<std::string> ReadRegistry(TUploaderOptions& options) {
   try {
-    if (!registry.OpenKeyReadOnly(UploaderOptionsKey())) return;
-  } catch (...) {
-    return;
+    Registry registry(Hive::kCurrentUser);
+    if (!registry.OpenKeyReadOnly(UploaderOptionsKey())) return {};
+    const auto dword = [&](const char* name) -> std::optional<int32_t> {
+      const auto value = registry.Store().Read(registry.CurrentPath(), name);
+      if (!value || value->type != ValueType::kDword) return std::nullopt;
+      return static_cast<int32_t>(value->dword);
+    };
+    if (const auto v = dword("UseOption")) options.use_option = *v != 0;
+    if (const auto v = dword("AllowParallel")) options.allow_parallel = *v != 0;
+    if (const auto v = dword("ConnectTimeout")) options.connect_timeout = *v;
+    if (const auto v = dword("ReadTimeout")) options.read_timeout = *v;
+    if (const auto v = dword("MaxUploaderCount")) options.max_uploader_count = *v;
+    return registry.GetValueNames();
+  } catch (const std::exception& e) {
+    LogFailure("ReadUploaderOptions", e);
+    return {};
   }
-  const auto read_bool = [&](const char* name, bool& into) {
-    try {
-      if (registry.ValueExists(name)) into = registry.ReadBool(name);
-    } catch (...) {
-    }
-  };
-  const auto read_int = [&](const char* name, int& into) {
-    try {
-      if (registry.ValueExists(name)) into = registry.ReadInteger(name);
-    } catch (...) {
-    }
-  };
-  read_bool("UseOption", options.use_option);
-  read_bool("AllowParallel", options.allow_parallel);
-  read_int("ConnectTimeout", options.connect_timeout);
-  read_int("ReadTimeout", options.read_timeout);
-  read_int("MaxUploaderCount", options.max_uploader_count);
 }
 
 }  // namespace
@@ -75,21 +76,13 @@ void LoadUploaderOptions(const std::string& debug_ini_path) {
 std::vector<ConfigValueView> DescribeUploaderOptions(const std::string& debug_ini_path) {
   TUploaderOptions options;
   ReadDebugIni(debug_ini_path, options);
-  ReadRegistry(options);
+  const std::vector<std::string> stored = ReadRegistry(options);
   IniFile ini;
   const bool file = ini.Load(debug_ini_path);
-  Registry registry(Hive::kCurrentUser);
-  bool key = false;
-  try {
-    key = registry.OpenKeyReadOnly(UploaderOptionsKey());
-  } catch (...) {
-  }
   const auto view = [&](const char* name, const std::string& text) {
     ConfigSource source = file ? ConfigSource::kFile : ConfigSource::kDefault;
-    try {
-      if (key && registry.ValueExists(name)) source = ConfigSource::kStored;
-    } catch (...) {
-    }
+    if (std::any_of(stored.begin(), stored.end(), [&](const std::string& s) { return AsciiEqualsNoCase(s, name); }))
+      source = ConfigSource::kStored;
     return ConfigValueView{std::string("upload\\") + name, text, source};
   };
   return {

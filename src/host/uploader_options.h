@@ -21,7 +21,8 @@ struct TUploaderOptions {
 
 // Sets the defaults, overlays "debug.ini" (section "PLAPI"; in a file that exists, a missing key
 // takes the file's own default: UseOption and AllowParallel true, the three numbers 0), then every
-// value stored in the registry. Registry failures keep what the file gave.
+// value stored in the registry (one of another type is passed over). Settings that cannot be read
+// keep what the file gave; the failure is logged.
 void LoadUploaderOptions(const std::string& debug_ini_path);
 // The same with "debug.ini" in the program's folder.
 void LoadUploaderOptions();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "platform/atomic_file.h"
 
@@ -492,19 +493,22 @@ void SettingsStore::BeginBatch() {
   }
 }
 
-void SettingsStore::EndBatch(bool commit) {
+void SettingsStore::CommitBatch() {
   if (--state_->batch_depth > 0) return;
   struct Release {
     State& state;
     ~Release() { state.batch_lock.reset(); }
   } release{*state_};
+  if (state_->dirty) Flush(path_, mode_, *state_);
+}
+
+void SettingsStore::DropBatch() noexcept {
+  if (--state_->batch_depth > 0) return;
+  state_->batch_lock.reset();
   if (!state_->dirty) return;
-  if (!commit) {
-    state_->dirty = false;
-    state_->loaded = false;
-    return;
-  }
-  Flush(path_, mode_, *state_);
+  // The next access reads the file again, which never saw the batch's writes.
+  state_->dirty = false;
+  state_->loaded = false;
 }
 
 SettingsStore::Batch::Batch(SettingsStore& store) : store_(store), hold_(store.mutex_) {
@@ -512,17 +516,13 @@ SettingsStore::Batch::Batch(SettingsStore& store) : store_(store), hold_(store.m
 }
 
 SettingsStore::Batch::~Batch() {
-  if (done_) return;
-  try {
-    store_.EndBatch(false);
-  } catch (...) {
-  }
+  if (!done_) store_.DropBatch();
 }
 
 void SettingsStore::Batch::Commit() {
   if (done_) return;
   done_ = true;
-  store_.EndBatch(true);
+  store_.CommitBatch();
 }
 
 bool SettingsStore::KeyExists(const std::string& key) {
@@ -713,40 +713,84 @@ bool Registry::DeleteValue(const std::string& name) {
   return store_->DeleteValue(Key(), name);
 }
 
-SettingsStore::Value Registry::Require(const std::string& name, ValueType type) {
-  const auto value = store_->Read(Key(), name);
-  if (!value || value->type != type) throw ERegistryException("Invalid data type for '" + name + "'");
-  return *value;
+namespace {
+
+[[noreturn]] void RaiseInvalidType(const std::string& name) {
+  throw ERegistryException("Invalid data type for '" + name + "'");
+}
+
+template <typename T>
+T Present(std::optional<T> value, const std::string& name) {
+  if (!value) RaiseInvalidType(name);
+  return std::move(*value);
+}
+
+}  // namespace
+
+std::optional<SettingsStore::Value> Registry::Typed(const std::string& name, ValueType type) {
+  auto value = store_->Read(Key(), name);
+  if (value && value->type != type) RaiseInvalidType(name);
+  return value;
+}
+
+std::optional<int32_t> Registry::TryReadInteger(const std::string& name) {
+  const auto value = Typed(name, ValueType::kDword);
+  if (!value) return std::nullopt;
+  return static_cast<int32_t>(value->dword);
+}
+
+std::optional<bool> Registry::TryReadBool(const std::string& name) {
+  const auto value = TryReadInteger(name);
+  if (!value) return std::nullopt;
+  return *value != 0;
+}
+
+std::optional<std::string> Registry::TryReadString(const std::string& name) {
+  auto value = Typed(name, ValueType::kString);
+  if (!value) return std::nullopt;
+  return std::move(value->bytes);
+}
+
+std::optional<std::string> Registry::TryReadBinary(const std::string& name) {
+  auto value = Typed(name, ValueType::kBinary);
+  if (!value) return std::nullopt;
+  return std::move(value->bytes);
+}
+
+std::optional<size_t> Registry::TryReadBinaryData(const std::string& name, void* buffer, size_t size) {
+  const auto bytes = TryReadBinary(name);
+  if (!bytes) return std::nullopt;
+  if (bytes->size() > size) RaiseInvalidType(name);
+  if (!bytes->empty()) std::memcpy(buffer, bytes->data(), bytes->size());
+  return bytes->size();
+}
+
+std::optional<double> Registry::TryReadDateTime(const std::string& name) {
+  double value = 0;
+  const auto size = TryReadBinaryData(name, &value, sizeof value);
+  if (!size) return std::nullopt;
+  if (*size != sizeof value) RaiseInvalidType(name);
+  return value;
 }
 
 int32_t Registry::ReadInteger(const std::string& name) {
-  return static_cast<int32_t>(Require(name, ValueType::kDword).dword);
+  return Present(TryReadInteger(name), name);
 }
 
 std::string Registry::ReadString(const std::string& name) {
-  const auto value = store_->Read(Key(), name);
-  if (!value) return "";
-  if (value->type != ValueType::kString) throw ERegistryException("Invalid data type for '" + name + "'");
-  return value->bytes;
+  return TryReadString(name).value_or("");
 }
 
 std::string Registry::ReadBinary(const std::string& name) {
-  return Require(name, ValueType::kBinary).bytes;
+  return Present(TryReadBinary(name), name);
 }
 
 size_t Registry::ReadBinaryData(const std::string& name, void* buffer, size_t size) {
-  const std::string bytes = ReadBinary(name);
-  if (bytes.size() > size) throw ERegistryException("Invalid data type for '" + name + "'");
-  if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());
-  return bytes.size();
+  return Present(TryReadBinaryData(name, buffer, size), name);
 }
 
 double Registry::ReadDateTime(const std::string& name) {
-  double value = 0;
-  if (ReadBinaryData(name, &value, sizeof value) != sizeof value) {
-    throw ERegistryException("Invalid data type for '" + name + "'");
-  }
-  return value;
+  return Present(TryReadDateTime(name), name);
 }
 
 void Registry::WriteInteger(const std::string& name, int32_t value) {

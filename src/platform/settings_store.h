@@ -96,7 +96,10 @@ class SettingsStore {
   template <typename F>
   auto Writing(F&& f);
   void BeginBatch();
-  void EndBatch(bool commit);
+  // Ends the outermost batch by writing what it changed; raises when the file cannot be written.
+  void CommitBatch();
+  // Ends the outermost batch without writing; it cannot fail, so a batch's destructor needs it.
+  void DropBatch() noexcept;
 
   std::string path_;
   mode_t mode_;
@@ -106,7 +109,12 @@ class SettingsStore {
 
 // The stand-in of the registry object: a hive, one open key and typed reads and writes of its
 // values. Key paths are always full paths from the hive's root. Reads of a value with another
-// type, and of a binary value longer than the buffer, raise ERegistryException.
+// type, and of a binary value longer than the buffer, raise ERegistryException, and so does any
+// read or write while no key is open.
+//
+// A setting that may be absent is read with TryRead...: nothing when the value (or the open key,
+// removed by another process since) is missing. What is there but unusable still raises, as with
+// the plain reads: a value of another type is no absent value.
 class Registry {
  public:
   explicit Registry(Hive hive = Hive::kCurrentUser);
@@ -130,14 +138,22 @@ class Registry {
   std::vector<std::string> GetKeyNames();
   bool DeleteValue(const std::string& name);
 
+  std::optional<int32_t> TryReadInteger(const std::string& name);
+  std::optional<bool> TryReadBool(const std::string& name);
+  std::optional<std::string> TryReadString(const std::string& name);
+  std::optional<std::string> TryReadBinary(const std::string& name);
+  // Copies the binary value into buffer and returns its size.
+  std::optional<size_t> TryReadBinaryData(const std::string& name, void* buffer, size_t size);
+  // An 8-byte binary value holding an IEEE double; a binary value of another size raises.
+  std::optional<double> TryReadDateTime(const std::string& name);
+
+  // The same reads of a value that must be there: a missing one raises ERegistryException, except
+  // that a missing string reads as the empty text.
   int32_t ReadInteger(const std::string& name);
   bool ReadBool(const std::string& name) { return ReadInteger(name) != 0; }
-  // A missing value reads as the empty text.
   std::string ReadString(const std::string& name);
-  // Copies the binary value into buffer and returns its size.
   size_t ReadBinaryData(const std::string& name, void* buffer, size_t size);
   std::string ReadBinary(const std::string& name);
-  // An 8-byte binary value holding an IEEE double.
   double ReadDateTime(const std::string& name);
 
   void WriteInteger(const std::string& name, int32_t value);
@@ -148,7 +164,8 @@ class Registry {
 
  private:
   const std::string& Key() const;
-  SettingsStore::Value Require(const std::string& name, ValueType type);
+  // The value when it is there; raises when it has another type.
+  std::optional<SettingsStore::Value> Typed(const std::string& name, ValueType type);
 
   std::shared_ptr<SettingsStore> store_;
   std::optional<std::string> current_;

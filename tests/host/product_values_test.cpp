@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/log_file.h"
 #include "host/plumora_config_item.h"
 #include "platform/settings_store.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
@@ -76,6 +79,27 @@ TEST(ProductValues, SingleValuesLiveInTheirHivesAndNeverRaise) {
   user.OpenKey(kProduct, false);
   user.WriteInteger("SuccessedVersion", 1);
   EXPECT_EQ(ReadSuccessedVersion(), "");
+}
+
+TEST(ProductValues, FailuresAreLoggedWithTheValueAsked) {
+  const std::string folder = test::TestRoot() + "/log";
+  std::filesystem::create_directories(folder);
+  OpenLog(folder, "product.log");
+  Put(Hive::kLocalMachine, kProduct, "WindowTitle", "");
+  Registry reg(Hive::kLocalMachine);
+  ASSERT_TRUE(reg.OpenKey(kProduct, false));
+  reg.WriteInteger("WindowTitle", 5);
+  EXPECT_EQ(ReadWindowTitle(), "Plumora Browser");
+  BreakMachineHive();
+  EXPECT_NO_THROW(WriteUninstallerUrl("https://example.invalid/bye"));
+  CloseLog();
+  const std::string log = test::ReadFile(folder + "/product.log");
+  EXPECT_NE(log.find("ReadSetting : ERegistryException Raised ( Invalid data type for 'WindowTitle' ; " + kProduct +
+                     "\\WindowTitle )"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("WriteSetting : ERegistryException Raised ("), std::string::npos) << log;
+  EXPECT_NE(log.find(kProduct + "\\UninstallerInfos\\url )"), std::string::npos) << log;
 }
 
 TEST(ProductValues, IgnoreMovie) {

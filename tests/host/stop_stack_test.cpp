@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "host/log_file.h"
 #include "host/relaunch.h"
+#include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
@@ -27,14 +31,21 @@ TEST(StopStack, RunsArmedStepsInReverseEvenWhenOneFails) {
   EXPECT_EQ(ran.size(), 3u);
 }
 
-TEST(StopStack, UnrunStepsRunWhenTheStackGoesAway) {
+TEST(StopStack, UnrunStepsRunWhenTheStackGoesAwayAndItsFailureIsLogged) {
+  const std::string folder = test::TestRoot() + "/log";
+  std::filesystem::create_directories(folder);
+  OpenLog(folder, "stop.log");
   int ran = 0;
   {
     TStopStack stack;
     stack.Arm("a", [&] { ++ran; });
-    stack.Arm("b", [&] { throw std::runtime_error("x"); });
+    stack.Arm("b", [&] { throw std::runtime_error("the engine could not be saved"); });
   }
   EXPECT_EQ(ran, 1);
+  CloseLog();
+  EXPECT_NE(test::ReadFile(folder + "/stop.log")
+                .find("TStopStack.RunAll is Failed. ( Exception Raised ( the engine could not be saved ) )"),
+            std::string::npos);
 }
 
 TEST(Relaunch, PointsLocalParameterFilesAtTheRebootCopy) {

@@ -5,11 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_env.h"
@@ -97,6 +99,73 @@ TEST(SettingsStore, ValuesKeepTheirTypeAndReadsOfAnotherTypeFail) {
       {"short date-time", [&] { again.ReadDateTime("Size"); }},
   };
   for (const auto& [name, read] : refused) EXPECT_THROW(read(), ERegistryException) << name;
+}
+
+// Every optional read, by the kind of value it asks for; each answers whether it found one.
+struct OptionalRead {
+  const char* kind;
+  std::function<bool(Registry&, const std::string& name)> found;
+};
+
+const std::vector<OptionalRead>& OptionalReads() {
+  static const std::vector<OptionalRead> reads = {
+      {"integer", [](Registry& r, const std::string& n) { return r.TryReadInteger(n).has_value(); }},
+      {"bool", [](Registry& r, const std::string& n) { return r.TryReadBool(n).has_value(); }},
+      {"string", [](Registry& r, const std::string& n) { return r.TryReadString(n).has_value(); }},
+      {"binary", [](Registry& r, const std::string& n) { return r.TryReadBinary(n).has_value(); }},
+      {"binary data",
+       [](Registry& r, const std::string& n) {
+         char buffer[8];
+         return r.TryReadBinaryData(n, buffer, sizeof buffer).has_value();
+       }},
+      {"date-time", [](Registry& r, const std::string& n) { return r.TryReadDateTime(n).has_value(); }},
+  };
+  return reads;
+}
+
+TEST(SettingsStore, OptionalReadsAnswerNothingForWhatIsMissingAndRefuseOtherTypes) {
+  Registry reg;
+  ASSERT_TRUE(reg.OpenKey(kKey, true));
+  reg.WriteInteger("Count", -5);
+  reg.WriteBool("Flag", true);
+  reg.WriteString("Text", "");
+  reg.WriteBinaryData("Size", "\x01\x02", 2);
+  reg.WriteDateTime("When", 45000.75);
+
+  Registry again;
+  ASSERT_TRUE(again.OpenKeyReadOnly(kKey));
+  EXPECT_EQ(again.TryReadInteger("count"), -5);
+  EXPECT_EQ(again.TryReadBool("FLAG"), true);
+  EXPECT_EQ(again.TryReadString("Text"), "");  // an empty text is there all the same
+  EXPECT_EQ(again.TryReadBinary("Size"), "\x01\x02");
+  EXPECT_EQ(again.TryReadDateTime("When"), 45000.75);
+  uint32_t wide = 0;
+  EXPECT_EQ(again.TryReadBinaryData("Size", &wide, sizeof wide), 2u);
+  EXPECT_EQ(wide, 0x0201u);
+
+  for (const auto& read : OptionalReads()) EXPECT_FALSE(read.found(again, "Missing")) << read.kind;
+
+  // A value of another type is no missing value: the reads refuse it as the plain ones do.
+  uint8_t narrow = 0;
+  const std::vector<std::pair<const char*, std::function<void()>>> refused = {
+      {"string read as integer", [&] { again.TryReadInteger("Text"); }},
+      {"binary read as bool", [&] { again.TryReadBool("Size"); }},
+      {"integer read as string", [&] { again.TryReadString("Count"); }},
+      {"string read as binary", [&] { again.TryReadBinary("Text"); }},
+      {"binary longer than the buffer", [&] { again.TryReadBinaryData("Size", &narrow, 1); }},
+      {"2-byte binary read as date-time", [&] { again.TryReadDateTime("Size"); }},
+      {"integer read as date-time", [&] { again.TryReadDateTime("Count"); }},
+  };
+  for (const auto& [name, read] : refused) EXPECT_THROW(read(), ERegistryException) << name;
+
+  // The open key removed by another writer: its values are missing, not an error.
+  Registry other;
+  ASSERT_TRUE(other.DeleteKey(kKey));
+  for (const auto& read : OptionalReads()) EXPECT_FALSE(read.found(again, "Count")) << read.kind;
+  EXPECT_THROW(again.ReadInteger("Count"), ERegistryException);
+
+  Registry closed;  // no key open: a mistake of the caller, not an absent value
+  for (const auto& read : OptionalReads()) EXPECT_THROW(read.found(closed, "Count"), ERegistryException) << read.kind;
 }
 
 TEST(SettingsStore, NamesIgnoreCaseKeepTheirSpellingAndOrder) {

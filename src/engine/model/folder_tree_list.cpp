@@ -1,14 +1,29 @@
 #include "engine/model/folder_tree_list.h"
 
 #include <algorithm>
+#include <exception>
+#include <string_view>
 
 #include "engine/model/eyefi_folder.h"
 #include "engine/views/name_order.h"
 #include "host/file_functions.h"
+#include "host/log_file.h"
 
 namespace plb {
 
 namespace {
+
+// A folder looked up for a path: callers ask for places that may not be catalogued (no volume, a
+// name no folder can have) and take null for all of them; what failed is logged with the path.
+template <typename Find>
+TFolder* FolderOrNull(std::string_view operation, const std::string& path, Find&& find) {
+  try {
+    return find();
+  } catch (const std::exception& e) {
+    LogFailure(operation, path, e);
+    return nullptr;
+  }
+}
 
 int CompareInts(int32_t a, int32_t b) {
   return a < b ? -1 : (a > b ? 1 : 0);
@@ -69,7 +84,8 @@ TFolderTreeList::~TFolderTreeList() {
   if (!routed) return;
   try {
     RouteFolderEvents("(Folder)", nullptr);
-  } catch (...) {
+  } catch (const std::exception& e) {
+    LogException("TFolderTreeList.Destroy", e);  // a destructor cannot raise it
   }
 }
 
@@ -133,31 +149,23 @@ TFolder* TFolderTreeList::FindOrAddRoot(const TDriveInfoRec& info) {
 }
 
 TFolder* TFolderTreeList::FolderOf(const std::string& path) {
-  try {
+  return FolderOrNull("TFolderTreeList.FolderOf", path, [&]() -> TFolder* {
     TDriveInfoRec info;
     if (!platform::Volumes().DriveInfoOf(path, info)) return nullptr;
     return FolderOfDriveImpl(info, path, true);
-  } catch (...) {
-    return nullptr;
-  }
+  });
 }
 
 TFolder* TFolderTreeList::FolderOfDrive(const TDriveInfoRec& info, const std::string& path) {
-  try {
-    return FolderOfDriveImpl(info, path, true);
-  } catch (...) {
-    return nullptr;
-  }
+  return FolderOrNull("TFolderTreeList.FolderOfDrive", path, [&] { return FolderOfDriveImpl(info, path, true); });
 }
 
 TFolder* TFolderTreeList::FindFolderOf(const std::string& path) {
-  try {
+  return FolderOrNull("TFolderTreeList.FindFolderOf", path, [&]() -> TFolder* {
     TDriveInfoRec info;
     if (!platform::Volumes().DriveInfoOf(path, info)) return nullptr;
     return FolderOfDriveImpl(info, path, false);
-  } catch (...) {
-    return nullptr;
-  }
+  });
 }
 
 TFolder* TFolderTreeList::FolderOfDriveImpl(const TDriveInfoRec& info, const std::string& path, bool create) {
@@ -188,26 +196,22 @@ int32_t TFolderTreeList::TotalItems() const {
 }
 
 std::vector<TCatalogItem*> TFolderTreeList::BuildItemIndex() const {
-  try {
-    const int32_t n = TotalItems();
-    std::vector<TCatalogItem*> index(static_cast<size_t>(n), nullptr);
-    std::vector<TFolder*> roots;
-    GetRoots(roots);
-    const auto visit = [&](auto&& self, TFolder* folder) -> void {
-      std::vector<TCatalogItem*> items;
-      folder->GetItems(items);
-      for (TCatalogItem* item : items) {
-        const int32_t record = item->RecordNumber();
-        // A record number from a damaged or earlier file may be anything.
-        if (record >= 0 && record < n) index[static_cast<size_t>(record)] = item;
-      }
-      for (TFolder* child : folder->SubFolders()) self(self, child);
-    };
-    for (TFolder* root : roots) visit(visit, root);
-    return index;
-  } catch (...) {
-    return {};
-  }
+  const int32_t n = TotalItems();
+  std::vector<TCatalogItem*> index(static_cast<size_t>(n), nullptr);
+  std::vector<TFolder*> roots;
+  GetRoots(roots);
+  const auto visit = [&](auto&& self, TFolder* folder) -> void {
+    std::vector<TCatalogItem*> items;
+    folder->GetItems(items);
+    for (TCatalogItem* item : items) {
+      const int32_t record = item->RecordNumber();
+      // A record number from a damaged or earlier file may be anything.
+      if (record >= 0 && record < n) index[static_cast<size_t>(record)] = item;
+    }
+    for (TFolder* child : folder->SubFolders()) self(self, child);
+  };
+  for (TFolder* root : roots) visit(visit, root);
+  return index;
 }
 
 void TFolderTreeList::PruneAll(bool recurse, bool purgeDeleted) {

@@ -348,6 +348,8 @@ void TEngineDataFiles::FinishInterruptedSave() {
   try {
     treeSaved = ReadHeaderOf(TreeFile()).saved;
   } catch (const std::exception&) {
+    // No save can be told from an unreadable header: every staged file counts as incomplete, and
+    // the tree file's own damage is reported when it is loaded.
   }
   for (const std::string& path : others) {
     if (!Exists(Staged(path))) continue;
@@ -356,6 +358,7 @@ void TEngineDataFiles::FinishInterruptedSave() {
       const TDataFileHeader header = ReadHeaderOf(Staged(path));
       sameSave = header.MarkerOk() && header.saved == treeSaved;
     } catch (const std::exception&) {
+      // A staged file without a readable header is incomplete: it goes below.
     }
     if (sameSave) {
       KeepPrevious(path);

@@ -1,6 +1,9 @@
 #include "engine/workers/thread_base.h"
 
+#include <exception>
+
 #include "engine/workers/worker_control.h"
+#include "host/log_file.h"
 #include "platform/ui_dispatcher.h"
 
 namespace plb {
@@ -106,7 +109,9 @@ bool TOstraThreadBase::WaitNamedEvent(const std::string& name) {
       if (event->Wait(kNamedEventSliceMs)) return true;
     }
     return false;
-  } catch (...) {
+  } catch (const std::exception& e) {
+    // The event is the worker's cue to go on; without one it stops as if terminated.
+    LogFailure("TOstraThreadBase.WaitNamedEvent", name, e);
     return false;
   }
 }

@@ -1,6 +1,9 @@
 #include "engine/workers/thread_master.h"
 
 #include <algorithm>
+#include <exception>
+
+#include "host/log_file.h"
 
 #include "platform/ui_dispatcher.h"
 
@@ -61,7 +64,8 @@ TThreadMaster::TThreadMaster() = default;
 TThreadMaster::~TThreadMaster() {
   try {
     Shutdown();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    LogFailure("TThreadMaster.Shutdown", e);  // a destructor cannot raise it
   }
 }
 
@@ -213,7 +217,9 @@ void TThreadMaster::OnProgress(TOstraThreadBase* sender, uint8_t state, uint32_t
         return;
     }
     UpdateActiveEventLocked();
-  } catch (...) {
+  } catch (const std::exception& e) {
+    // A report that cannot be counted costs the bar one step; it must never stop the worker.
+    LogException("TThreadMaster.OnProgress", e);
   }
 }
 

@@ -79,6 +79,8 @@ bool TPLApiCall::Post(const std::string& url, const TMultipartForm* form) {
   try {
     if (form != nullptr) request_head_ = form->Head(kTraceLimit);
   } catch (const std::exception&) {
+    // The head only illustrates a later error report; a form that cannot be read fails the
+    // request itself, which says so.
   }
   THttpRequest request;
   request.url = url;

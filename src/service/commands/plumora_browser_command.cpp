@@ -167,7 +167,8 @@ std::string SavePlumoraBrowserParams() {
     TMessageAgentConfig agent;
     sources.machine_user_id_list = agent.GetMachineUserIdList();
   } catch (const std::exception&) {
-    // No message agent settings: the document goes without "plbids".
+    // Logged by the agent (a list it cannot read); a missing list is no error. The document goes
+    // without "plbids".
   }
   sources.installer_history = LoadInstallerHistory();
   sources.installer_infos = LoadInstallerInfos();

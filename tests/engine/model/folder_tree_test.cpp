@@ -9,8 +9,10 @@
 #include "engine/model/eyefi_folder.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
+#include "host/log_file.h"
 #include "platform/volumes.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
@@ -91,6 +93,20 @@ TEST_F(FolderTree, PathLookup) {
   ASSERT_NE(root, nullptr);
   EXPECT_TRUE(root->IsTreeRoot());
   EXPECT_EQ(root->GetFullName(), "/media/x");
+}
+
+TEST_F(FolderTree, AFailedLookupIsNullAndLoggedWithItsPath) {
+  volumes_.Mount({platform::kDriveFixed, 7, "X", "/media/x"});
+  const std::string folder = test::TestRoot() + "/log";
+  fs::create_directories(folder);
+  OpenLog(folder, "tree.log");
+  const std::string unnamable = std::string("/media/x/a") + '\0' + "b";  // no folder has such a name
+  EXPECT_EQ(trees_.FolderOf(unnamable), nullptr);
+  EXPECT_EQ(trees_.FolderOfDrive({platform::kDriveFixed, 7, "X", "/media/x"}, unnamable), nullptr);
+  CloseLog();
+  const std::string log = test::ReadFile(folder + "/tree.log");
+  EXPECT_NE(log.find("TFolderTreeList.FolderOf : EFolderError Raised ( Invalid folder name"), std::string::npos);
+  EXPECT_NE(log.find("TFolderTreeList.FolderOfDrive : EFolderError Raised ( Invalid folder name"), std::string::npos);
 }
 
 TEST_F(FolderTree, RenameMoveAndRemoveRaiseTheirEvents) {
