@@ -60,6 +60,12 @@ std::string BadXml() {
   return "<?xml version=\"1.0\"?><broken_response><unclosed attr=\"x\">";
 }
 
+// What the service keeps comes from its clients: names, titles and bytes of uploaded parts need
+// not be UTF-8. Such bytes are replaced (U+FFFD) rather than make the whole answer unreadable.
+void SetJson(httplib::Response& response, const nlohmann::json& value) {
+  response.set_content(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
+}
+
 }  // namespace
 
 nlohmann::json RequestsJson(const std::vector<RecordedRequest>& requests) {
@@ -146,87 +152,98 @@ std::vector<RecordedRequest> LocalService::Requests() const {
 }
 
 void LocalService::Routes() {
-  auto api = [this](const httplib::Request& request, httplib::Response& response,
-                    const httplib::ContentReader& reader) {
-    std::vector<FormPart> parts = ReadParts(request, reader);
-    RecordedRequest record{request.method,
-                           request.path,
-                           "",
-                           request.get_header_value("User-Agent"),
-                           request.get_header_value("Content-Type"),
-                           {}};
-    for (const auto& [name, value] : request.params)
-      record.query += (record.query.empty() ? "" : "&") + name + "=" + value;
-    for (const auto& part : parts)
-      record.parts.push_back({part.name, part.filename, part.content_type, part.content.size(), Sha256Hex(part.content),
-                              part.content.size() <= kRecordedBytesLimit ? part.content : std::string(), part.is_file});
-    Record(std::move(record));
+  server_->Post(R"(/(api|eyefi)/.*)", [this](const httplib::Request& request, httplib::Response& response,
+                                             const httplib::ContentReader& reader) {
+    ServeApi(request, response, reader);
+  });
+  RoutePages();
+  RouteAdmin();
+  server_->set_mount_point("/", WwwDir());
+}
 
-    const std::optional<Fault> fault = faults_.Take(request.path);
-    if (fault && fault->kind == Fault::Kind::kDelay) Pause(fault->delay_ms);
-    Answer answer = state_->Handle(request.path, Form(std::move(parts)), request.get_header_value("User-Agent"));
-    if (fault) {
-      switch (fault->kind) {
-        case Fault::Kind::kError:
-          answer = Answer{200, answer.content_type, ErrorDocument(fault->code, fault->message)};
-          break;
-        case Fault::Kind::kStatus:
-          answer = Answer{fault->status, "text/plain", ""};
-          break;
-        case Fault::Kind::kBadXml:
-          answer.body = BadXml();
-          break;
-        case Fault::Kind::kEmpty:
-          answer.body.clear();
-          break;
-        case Fault::Kind::kBody:
-          answer.body = fault->body;
-          break;
-        case Fault::Kind::kSlowBody: {
-          const auto body = std::make_shared<std::string>(answer.body);
-          const int delay = fault->delay_ms;
-          response.status = answer.status;
-          response.set_content_provider(body->size(), answer.content_type,
-                                        [this, body, delay](size_t offset, size_t, httplib::DataSink& sink) {
-                                          Pause(delay);
-                                          if (stopping_) return false;
-                                          sink.write(body->data() + offset, 1);
-                                          return true;
-                                        });
-          return;
-        }
-        case Fault::Kind::kDrop:
-          response.status = 200;
-          response.set_content_provider(answer.body.size() + 64, answer.content_type,
-                                        [](size_t, size_t, httplib::DataSink&) { return false; });
-          return;
-        case Fault::Kind::kDelay:
-          break;
-      }
+void LocalService::ServeApi(const httplib::Request& request, httplib::Response& response,
+                            const httplib::ContentReader& reader) {
+  std::vector<FormPart> parts = ReadParts(request, reader);
+  RecordedRequest record{request.method,
+                         request.path,
+                         "",
+                         request.get_header_value("User-Agent"),
+                         request.get_header_value("Content-Type"),
+                         {}};
+  for (const auto& [name, value] : request.params)
+    record.query += (record.query.empty() ? "" : "&") + name + "=" + value;
+  for (const auto& part : parts)
+    record.parts.push_back({part.name, part.filename, part.content_type, part.content.size(), Sha256Hex(part.content),
+                            part.content.size() <= kRecordedBytesLimit ? part.content : std::string(), part.is_file});
+  Record(std::move(record));
+
+  const std::optional<Fault> fault = faults_.Take(request.path);
+  if (fault && fault->kind == Fault::Kind::kDelay) Pause(fault->delay_ms);
+  Answer answer = state_->Handle(request.path, Form(std::move(parts)), request.get_header_value("User-Agent"));
+  if (fault && Misbehave(*fault, answer, response)) return;
+  response.status = answer.status;
+  response.set_content(answer.body, answer.content_type);
+}
+
+bool LocalService::Misbehave(const Fault& fault, Answer& answer, httplib::Response& response) {
+  switch (fault.kind) {
+    case Fault::Kind::kError:
+      answer = Answer{200, answer.content_type, ErrorDocument(fault.code, fault.message)};
+      return false;
+    case Fault::Kind::kStatus:
+      answer = Answer{fault.status, "text/plain", ""};
+      return false;
+    case Fault::Kind::kBadXml:
+      answer.body = BadXml();
+      return false;
+    case Fault::Kind::kEmpty:
+      answer.body.clear();
+      return false;
+    case Fault::Kind::kBody:
+      answer.body = fault.body;
+      return false;
+    case Fault::Kind::kDelay:
+      return false;
+    case Fault::Kind::kSlowBody: {
+      const auto body = std::make_shared<std::string>(answer.body);
+      const int delay = fault.delay_ms;
+      response.status = answer.status;
+      response.set_content_provider(body->size(), answer.content_type,
+                                    [this, body, delay](size_t offset, size_t, httplib::DataSink& sink) {
+                                      Pause(delay);
+                                      if (stopping_) return false;
+                                      sink.write(body->data() + offset, 1);
+                                      return true;
+                                    });
+      return true;
     }
-    response.status = answer.status;
-    response.set_content(answer.body, answer.content_type);
-  };
-  server_->Post(R"(/(api|eyefi)/.*)", api);
+    case Fault::Kind::kDrop:
+      response.status = 200;
+      response.set_content_provider(answer.body.size() + 64, answer.content_type,
+                                    [](size_t, size_t, httplib::DataSink&) { return false; });
+      return true;
+  }
+  return false;
+}
 
-  auto command_page = [](const httplib::Request&, httplib::Response& response) {
+void LocalService::RoutePages() {
+  server_->Get("/plb/cmd", [](const httplib::Request&, httplib::Response& response) {
     response.set_content("<!DOCTYPE html><html><body></body></html>", "text/html; charset=UTF-8");
-  };
-  server_->Get("/plb/cmd", command_page);
+  });
   server_->Get(R"(/api/getAppInfo\.php)", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(state_->AppInfoDocument(), "text/xml; charset=UTF-8");
   });
   server_->Get("/local/books.json", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(state_->StateJson()["books"].dump(), "application/json");
+    SetJson(response, state_->StateJson()["books"]);
   });
+}
 
+void LocalService::RouteAdmin() {
   server_->Get("/test/requests", [this](const httplib::Request&, httplib::Response& response) {
-    // Bytes that are not UTF-8 (a JPEG part) are replaced rather than make the whole answer unreadable.
-    response.set_content(RequestsJson(Requests()).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                         "application/json");
+    SetJson(response, RequestsJson(Requests()));
   });
   server_->Get("/test/state", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(state_->StateJson().dump(), "application/json");
+    SetJson(response, state_->StateJson());
   });
   server_->Post("/test/reset", [this](const httplib::Request&, httplib::Response& response) {
     {
@@ -235,28 +252,26 @@ void LocalService::Routes() {
     }
     faults_.Clear();
     state_->Reset();
-    response.set_content("{}", "application/json");
+    SetJson(response, nlohmann::json::object());
   });
   server_->Post("/test/fault", [this](const httplib::Request& request, httplib::Response& response) {
     const std::optional<Fault> fault = ParseFault(QueryItems(request));
     if (!fault || !request.has_param("path")) {
       response.status = 400;
-      response.set_content("{\"error\":\"bad fault\"}", "application/json");
+      SetJson(response, {{"error", "bad fault"}});
       return;
     }
     faults_.Add(request.get_param_value("path"), *fault);
-    response.set_content("{}", "application/json");
+    SetJson(response, nlohmann::json::object());
   });
   server_->Post("/test/config", [this](const httplib::Request& request, httplib::Response& response) {
     state_->Configure(QueryItems(request));
-    response.set_content("{}", "application/json");
+    SetJson(response, nlohmann::json::object());
   });
   server_->Post("/test/login", [this](const httplib::Request& request, httplib::Response& response) {
     state_->AddSession(request.get_param_value("sessionid"));
-    response.set_content("{}", "application/json");
+    SetJson(response, nlohmann::json::object());
   });
-
-  server_->set_mount_point("/", WwwDir());
 }
 
 }  // namespace plb::localservice

@@ -23,8 +23,11 @@
 #include "localservice/service_state.h"
 
 namespace httplib {
+class ContentReader;
+struct Request;
+struct Response;
 class Server;
-}
+}  // namespace httplib
 
 namespace plb::localservice {
 
@@ -65,6 +68,12 @@ class LocalService {
 
  private:
   void Routes();
+  void RoutePages();
+  void RouteAdmin();
+  // An endpoint of the API: recorded, answered from the state, then given the fault queued for it.
+  void ServeApi(const httplib::Request& request, httplib::Response& response, const httplib::ContentReader& reader);
+  // Applies the fault to the answer; true when it wrote the response itself.
+  bool Misbehave(const Fault& fault, Answer& answer, httplib::Response& response);
   void Record(RecordedRequest request);
   // Waits ms, or less when the service stops.
   void Pause(int ms);

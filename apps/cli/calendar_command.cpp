@@ -1,12 +1,14 @@
 // plb calendar: the shooting-date calendar of the catalog: years, months and days with the number
 // of photos under each; with --json one object per day.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/model/calendar.h"
 #include "engine_session.h"
 #include "host/date_time.h"
+#include "json_output.h"
 #include "subcommand.h"
 
 namespace plb::cli {
@@ -20,8 +22,7 @@ void Print(TCalendar* node, int depth, bool json) {
     if (!c->IsActive()) continue;
     const int count = c->TotalItemCount();
     if (json) {
-      if (c->IsLeaf())
-        std::printf("{\"day\":\"%s\",\"items\":%d}\n", FormatDateTime("yyyy-mm-dd", c->Date()).c_str(), count);
+      if (c->IsLeaf()) PrintJsonLine({{"day", FormatDateTime("yyyy-mm-dd", c->Date())}, {"items", count}});
     } else {
       std::printf("%*s%s  %d\n", depth * 2, "", c->GetFullName().c_str(), count);
     }
@@ -29,10 +30,7 @@ void Print(TCalendar* node, int depth, bool json) {
   }
 }
 
-int RunCalendar(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  if (!args.empty()) throw UsageError{"unexpected argument " + args.front()};
+int RunCalendar(bool json) {
   EngineSession session("calendar", false);
   session.SetReadOnly();
   Print(session.Engine().Calendar(), 0, json);
@@ -40,7 +38,13 @@ int RunCalendar(const Args& given) {
   return 0;
 }
 
-PLB_SUBCOMMAND("calendar", "[--json]  (the catalog's shooting days with their photo counts)", RunCalendar);
+Runner DefineCalendar(CLI::App& app) {
+  auto json = std::make_shared<bool>(false);
+  app.add_flag("--json", *json, "one JSON object per day");
+  return [json] { return RunCalendar(*json); };
+}
+
+PLB_SUBCOMMAND("calendar", "[--json]", "the catalog's shooting days with their photo counts", DefineCalendar);
 
 }  // namespace
 }  // namespace plb::cli

@@ -6,9 +6,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "engine/events/calendar_date_queue.h"
@@ -46,8 +48,12 @@ TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path) {
   return trees.FolderOf(resolved);
 }
 
-void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads) {
+void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads,
+                        const std::function<void(size_t done)>& progress) {
   std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  std::mutex lock;
+  std::condition_variable finished;
   std::vector<std::thread> workers;
   for (int t = 0; t < threads; ++t) {
     workers.emplace_back([&] {
@@ -56,8 +62,18 @@ void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads) {
         item->ReadDimensions();
         if (!(item->ShootingDate() > 0)) item->SetShootingDate(item->FileDate());
         item->SetDateKnown(true);
+        if (++done == items.size()) {
+          std::lock_guard guard(lock);
+          finished.notify_all();
+        }
       }
     });
+  }
+  if (progress) {
+    std::unique_lock guard(lock);
+    while (!finished.wait_for(guard, std::chrono::milliseconds(100), [&] { return done == items.size(); })) {
+      progress(done);
+    }
   }
   for (auto& w : workers) w.join();
 }

@@ -1,6 +1,8 @@
 #pragma once
 // What the catalog commands (scan, ls) share: the file kinds as the engine start sets them up,
 // and the catalog folder of a path given on the command line.
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,8 +23,10 @@ TFolder* CatalogFolderOf(TFolderTreeList& trees, const std::string& path);
 
 // What the background updater does for a new file, on several threads: its header and EXIF date,
 // the file's date where there is none; then the date counts as known and the item queues its
-// place in the calendar.
-void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads);
+// place in the calendar. progress, when set, is called on the calling thread from time to time
+// with the number of items done.
+void LearnShootingDates(const std::vector<TCatalogItem*>& items, int threads,
+                        const std::function<void(size_t done)>& progress = nullptr);
 
 // Waits until the calendar watcher has placed every queued item.
 void WaitUntilPlaced();

@@ -1,6 +1,7 @@
 // plb config: every configuration value with its current value and where it came from, and the
 // program's folders.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "host/product_values.h"
 #include "host/program_file.h"
 #include "host/uploader_options.h"
+#include "json_output.h"
 #include "platform/private_temp.h"
 #include "subcommand.h"
 
@@ -24,20 +26,19 @@ void Print(const std::vector<Row>& rows, bool json) {
   for (const auto& row : rows) {
     const char* source = ConfigSourceName(row.value.source);
     if (json) {
-      std::printf("{\"group\":\"%s\",\"name\":\"%s\",\"value\":\"%s\",\"source\":\"%s\"}\n",
-                  JsonEscape(row.group).c_str(), JsonEscape(row.value.name).c_str(), JsonEscape(row.value.text).c_str(),
-                  source);
+      JsonObject line;
+      line["group"] = row.group;
+      PutText(line, "name", row.value.name);
+      PutText(line, "value", row.value.text);
+      line["source"] = source;
+      PrintJsonLine(line);
     } else {
       std::printf("%-9s %-38s %-8s %s\n", row.group.c_str(), row.value.name.c_str(), source, row.value.text.c_str());
     }
   }
 }
 
-int RunConfig(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  if (!args.empty()) throw UsageError{"unexpected argument '" + args.front() + "'"};
-
+int RunConfig(bool json) {
   TPlumoraConfigItem config;
   config.LoadFromRegistry();
   std::vector<Row> rows;
@@ -57,7 +58,14 @@ int RunConfig(const Args& given) {
   return 0;
 }
 
-PLB_SUBCOMMAND("config", "[--json]", RunConfig);
+Runner DefineConfig(CLI::App& app) {
+  auto json = std::make_shared<bool>(false);
+  app.add_flag("--json", *json, "one JSON object per value");
+  return [json] { return RunConfig(*json); };
+}
+
+PLB_SUBCOMMAND("config", "[--json]", "every setting with its value and source, and the program's folders",
+               DefineConfig);
 
 }  // namespace
 }  // namespace plb::cli

@@ -1,18 +1,16 @@
 // plb cp: copies photos and folders into a folder; the copies get the catalog data of the
 // originals (marks, comments, edits, shooting dates).
-#include "file_commands.h"
-#include "subcommand.h"
+#include "copy_move.h"
 
 namespace plb::cli {
 namespace {
 
-int RunCp(const Args& args) {
-  return RunCopyOrMove("cp", args, true);
+Runner DefineCp(CLI::App& app) {
+  return DefineCopyOrMove(app, "cp", true);
 }
 
-PLB_SUBCOMMAND("cp",
-               "[--overwrite] SRC... DEST  (copy into the folder DEST; existing files are kept unless --overwrite)",
-               RunCp);
+PLB_SUBCOMMAND("cp", "[--overwrite] SRC... DEST",
+               "copy into the folder DEST; existing files are kept unless --overwrite", DefineCp);
 
 }  // namespace
 }  // namespace plb::cli

@@ -2,15 +2,16 @@
 // camera, the EXIF thumbnail's place, and every EXIF property with its display text.
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "host/format.h"
 #include "images/exif/exif_display.h"
 #include "images/exif/exif_property.h"
 #include "images/exif/exif_scanner.h"
 #include "images/exif/exif_text.h"
 #include "images/codec/stream.h"
+#include "json_output.h"
 #include "subcommand.h"
 
 namespace plb::cli {
@@ -88,34 +89,44 @@ void PrintText(const FileReport& r) {
 }
 
 void PrintJson(const FileReport& r) {
-  std::string out = "{\"path\":\"" + JsonEscape(r.path) + "\"";
-  if (!r.error.empty()) out += ",\"error\":\"" + JsonEscape(r.error) + "\"";
-  out += r.date ? ",\"date\":\"" + DateText(r.date) + "\"" : std::string(",\"date\":null");
-  out += Format(",\"orientation\":%d,\"width\":%d,\"height\":%d", r.orientation, r.width, r.height);
+  JsonObject row;
+  PutText(row, "path", r.path);
+  if (!r.error.empty()) PutText(row, "error", r.error);
+  row["date"] = r.date ? JsonObject(DateText(r.date)) : JsonObject(nullptr);
+  row["orientation"] = r.orientation;
+  row["width"] = r.width;
+  row["height"] = r.height;
   for (const auto& [name, index] : {std::pair{"make", 3}, std::pair{"model", 4}}) {
-    out += Format(",\"%s\":", name);
-    out += r.item.HasProperty(index) ? "\"" + JsonEscape(r.item.PropertyText(index, false, "", "")) + "\"" : "null";
+    if (r.item.HasProperty(index)) {
+      PutText(row, name, r.item.PropertyText(index, false, "", ""));
+    } else {
+      row[name] = nullptr;
+    }
   }
-  out += Format(",\"thumbnail_offset\":%d,\"thumbnail_length\":%d", r.thumbnail_offset, r.thumbnail_length);
-  out += ",\"properties\":[";
-  bool first = true;
+  row["thumbnail_offset"] = r.thumbnail_offset;
+  row["thumbnail_length"] = r.thumbnail_length;
+  JsonObject properties = JsonObject::array();
   for (int index : PropertyDisplayOrder()) {
     if (!r.item.HasProperty(index)) continue;
-    out += first ? "" : ",";
-    first = false;
-    out += Format("{\"index\":%d,\"label\":\"%s\",\"text\":\"%s\"}", index, JsonEscape(PropertyLabel(index)),
-                  JsonEscape(r.item.PropertyText(index, false, "", "")));
+    JsonObject property;
+    property["index"] = index;
+    PutText(property, "label", PropertyLabel(index));
+    PutText(property, "text", r.item.PropertyText(index, false, "", ""));
+    properties.push_back(std::move(property));
   }
-  out += "]}";
-  std::printf("%s\n", out.c_str());
+  row["properties"] = std::move(properties);
+  PrintJsonLine(row);
 }
 
-int RunExif(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  if (args.empty()) throw UsageError{"no file given"};
+struct Options {
+  bool json = false;
+  std::vector<std::string> files;
+};
+
+int RunExif(const Options& o) {
+  if (o.files.empty()) throw UsageError{"no file given"};
   int status = 0;
-  for (const std::string& path : args) {
+  for (const std::string& path : o.files) {
     FileReport report;
     report.path = path;
     try {
@@ -124,13 +135,20 @@ int RunExif(const Args& given) {
       report.error = MessageOf(e);
     }
     if (!report.error.empty()) status = 1;
-    json ? PrintJson(report) : PrintText(report);
+    o.json ? PrintJson(report) : PrintText(report);
     std::fflush(stdout);
   }
   return status;
 }
 
-PLB_SUBCOMMAND("exif", "FILE... [--json]", RunExif);
+Runner DefineExif(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("FILE", o->files, "JPEG or TIFF (RAW) files");
+  app.add_flag("--json", o->json, "one JSON object per file");
+  return [o] { return RunExif(*o); };
+}
+
+PLB_SUBCOMMAND("exif", "FILE... [--json]", "what the program reads from photo files", DefineExif);
 
 }  // namespace
 }  // namespace plb::cli

@@ -1,14 +1,15 @@
 #pragma once
 // What the file commands (cp, mv, rename, mkdir, rm) share: finding the catalog item of a file,
-// the progress line of long copies and the texts of engine errors on a terminal.
-#include <chrono>
+// the progress of long copies and the texts of engine errors on a terminal.
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/operations/folder_operations.h"
 #include "engine_session.h"
 #include "platform/file_transfer.h"
+#include "progress_line.h"
 #include "subcommand.h"
 
 namespace plb {
@@ -42,33 +43,8 @@ TFolderOperationModel OperationModel(EngineSession& session);
 // An engine error's text as a terminal shows it: lines ended by "\n", no blank lines at the ends.
 std::string TerminalText(const std::string& text);
 
-// A progress line on stderr, shown only once a transfer has taken longer than a second and then
-// at most a few times a second; the session's interruption stops the transfer.
-class ProgressLine {
- public:
-  ProgressLine(const char* command, EngineSession& session);
-  ~ProgressLine();
-  // For folder copies and moves: bytes done of bytes in all.
-  platform::TransferProgress Callback();
-  // For single files: the file's name and the percentage of the files done.
-  void ShowFile(const std::string& name, int percent);
-
- private:
-  bool Due();
-  void Show(const std::string& text);
-
-  const char* command_;
-  EngineSession& session_;
-  std::chrono::steady_clock::time_point start_, last_;
-  bool shown_ = false;
-};
-
-}  // namespace plb::cli
-
-namespace plb::cli {
-
-// plb cp and plb mv: sources (files and folders) into an existing folder, the catalog data
-// carried along. Existing files are kept unless overwrite is given (read-only ones always are).
-int RunCopyOrMove(const char* command, const Args& args, bool copy);
+// The progress of a transfer, shown on the progress line: bytes done of bytes in all. The
+// session's interruption stops the transfer.
+platform::TransferProgress TransferProgressOn(ProgressLine& progress, EngineSession& session);
 
 }  // namespace plb::cli

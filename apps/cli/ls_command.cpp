@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "engine/views/sorted_item_list.h"
 #include "host/date_time.h"
 #include "images/exif/exif_scanner.h"
+#include "json_output.h"
 #include "subcommand.h"
 
 namespace plb::cli {
@@ -78,19 +80,36 @@ std::string DateText(double date) {
   return FormatDateTime("yyyy:mm:dd hh:nn:ss", date);
 }
 
-int RunLs(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  const bool descending = TakeFlag(args, "--desc");
+struct Options {
+  std::string folder;
   std::string sort = "name";
-  TakeOption(args, "--sort", sort);
-  const uint8_t key = SortKeyOf(sort);
-  if (args.size() != 1) throw UsageError{"give one folder"};
+  bool descending = false;
+  bool json = false;
+};
+
+void PrintItem(TCatalogItem* item, bool shot, bool json) {
+  const TCatalogItemBlock b = item->Block();
+  if (json) {
+    JsonObject row;
+    PutText(row, "name", item->FileName());
+    row["kind"] = b.kind;
+    row["size"] = item->FileSize();
+    row["modified"] = DateText(b.fileDate);
+    if (shot) row["shot"] = DateText(b.shootingDate);
+    PrintJsonLine(row);
+  } else {
+    std::printf("%s  %d  %12llu  %s\n", DateText(shot ? b.shootingDate : b.fileDate).c_str(), b.kind,
+                static_cast<unsigned long long>(item->FileSize()), item->FileName().c_str());
+  }
+}
+
+int RunLs(const Options& o) {
+  const uint8_t key = SortKeyOf(o.sort);
   SetUpFileKinds();
   TFolderTreeListEyeFi trees;
-  TFolder* folder = CatalogFolderOf(trees, args[0]);
+  TFolder* folder = CatalogFolderOf(trees, o.folder);
   if (!folder) {
-    std::fprintf(stderr, "plb ls: %s: not a folder on a volume\n", args[0].c_str());
+    std::fprintf(stderr, "plb ls: %s: not a folder on a volume\n", o.folder.c_str());
     return 1;
   }
   folder->SearchFilesEx(nullptr);
@@ -105,24 +124,22 @@ int RunLs(const Args& given) {
   } else {
     for (TCatalogItem* item : items) list.Add(item);
   }
-  list.SetOrder(key, !descending, false, false);
-  for (TCatalogItem* item : list.Items()) {
-    const TCatalogItemBlock b = item->Block();
-    if (json) {
-      std::printf("{\"name\":\"%s\",\"kind\":%d,\"size\":%llu,\"modified\":\"%s\"",
-                  JsonEscape(item->FileName()).c_str(), b.kind, static_cast<unsigned long long>(item->FileSize()),
-                  DateText(b.fileDate).c_str());
-      if (key == skShootingDate) std::printf(",\"shot\":\"%s\"", DateText(b.shootingDate).c_str());
-      std::printf("}\n");
-    } else {
-      std::printf("%s  %d  %12llu  %s\n", DateText(key == skShootingDate ? b.shootingDate : b.fileDate).c_str(), b.kind,
-                  static_cast<unsigned long long>(item->FileSize()), item->FileName().c_str());
-    }
-  }
+  list.SetOrder(key, !o.descending, false, false);
+  for (TCatalogItem* item : list.Items()) PrintItem(item, key == skShootingDate, o.json);
   return 0;
 }
 
-PLB_SUBCOMMAND("ls", "FOLDER [--sort name|shot|modified|created] [--desc] [--json]", RunLs);
+Runner DefineLs(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("FOLDER", o->folder, "the folder to list")->required();
+  app.add_option("--sort", o->sort, "name (the default), shot, modified or created");
+  app.add_flag("--desc", o->descending, "in descending order");
+  app.add_flag("--json", o->json, "one JSON object per item");
+  return [o] { return RunLs(*o); };
+}
+
+PLB_SUBCOMMAND("ls", "FOLDER [--sort name|shot|modified|created] [--desc] [--json]",
+               "the items of one folder in the order of the catalog views", DefineLs);
 
 }  // namespace
 }  // namespace plb::cli

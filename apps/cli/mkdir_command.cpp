@@ -2,7 +2,9 @@
 // and the path made is printed.
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/model/custom_folder.h"
 #include "engine/model/folder.h"
@@ -16,7 +18,7 @@
 namespace plb::cli {
 namespace {
 
-int RunMkdir(const Args& args) {
+int RunMkdir(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"no folder given"};
   EngineSession session("mkdir");
   const TFolderOperationModel model = OperationModel(session);
@@ -37,7 +39,13 @@ int RunMkdir(const Args& args) {
   return status;
 }
 
-PLB_SUBCOMMAND("mkdir", "PATH...  (create folders; a taken name becomes NAME(2), NAME(3), ...)", RunMkdir);
+Runner DefineMkdir(CLI::App& app) {
+  auto paths = std::make_shared<std::vector<std::string>>();
+  app.add_option("PATH", *paths, "the folders to create");
+  return [paths] { return RunMkdir(*paths); };
+}
+
+PLB_SUBCOMMAND("mkdir", "PATH...", "create folders; a taken name becomes NAME(2), NAME(3), ...", DefineMkdir);
 
 }  // namespace
 }  // namespace plb::cli

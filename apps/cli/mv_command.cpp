@@ -1,18 +1,16 @@
 // plb mv: moves photos and folders into a folder; the photos keep their catalog data (tags,
 // albums, shooting dates, thumbnails), also across volumes.
-#include "file_commands.h"
-#include "subcommand.h"
+#include "copy_move.h"
 
 namespace plb::cli {
 namespace {
 
-int RunMv(const Args& args) {
-  return RunCopyOrMove("mv", args, false);
+Runner DefineMv(CLI::App& app) {
+  return DefineCopyOrMove(app, "mv", false);
 }
 
-PLB_SUBCOMMAND("mv",
-               "[--overwrite] SRC... DEST  (move into the folder DEST; existing files are kept unless --overwrite)",
-               RunMv);
+PLB_SUBCOMMAND("mv", "[--overwrite] SRC... DEST",
+               "move into the folder DEST; existing files are kept unless --overwrite", DefineMv);
 
 }  // namespace
 }  // namespace plb::cli

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "engine/model/folder.h"
@@ -23,13 +24,12 @@ std::string CatalogPathOf(const std::string& path) {
   return std::filesystem::absolute(path).lexically_normal().string();
 }
 
-int RunRemove(const Args& args) {
-  if (args.size() != 1) throw UsageError{args.empty() ? "no folder given" : "one folder at a time"};
+int RunRemove(const std::string& given) {
   EngineSession session("remove");
-  const std::string path = CatalogPathOf(args[0]);
+  const std::string path = CatalogPathOf(given);
   TFolder* folder = session.Folders().FindFolderOf(path);
   if (!folder || folder->GetFullName() != path || folder->GetCalendarMode() != 1) {
-    std::fprintf(stderr, "plb remove: %s: not a registered folder\n", args[0].c_str());
+    std::fprintf(stderr, "plb remove: %s: not a registered folder\n", given.c_str());
     session.SetReadOnly();
     session.Close();
     return 1;
@@ -40,7 +40,13 @@ int RunRemove(const Args& args) {
   return 0;
 }
 
-PLB_SUBCOMMAND("remove", "FOLDER  (take a registered folder out of the catalog)", RunRemove);
+Runner DefineRemove(CLI::App& app) {
+  auto folder = std::make_shared<std::string>();
+  app.add_option("FOLDER", *folder, "a folder registered with plb add")->required();
+  return [folder] { return RunRemove(*folder); };
+}
+
+PLB_SUBCOMMAND("remove", "FOLDER", "take a registered folder out of the catalog (the files stay)", DefineRemove);
 
 }  // namespace
 }  // namespace plb::cli

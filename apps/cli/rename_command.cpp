@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "engine/model/catalog_item.h"
@@ -36,13 +37,17 @@ std::string Rename(EngineSession& session, const std::string& path, std::string 
   return JoinPath(parent, name);
 }
 
-int RunRename(const Args& args) {
-  if (args.size() != 2) throw UsageError{"a path and a new name are needed"};
-  if (args[1].find('/') != std::string::npos) throw UsageError{"the new name is a name, not a path"};
+struct Options {
+  std::string path;
+  std::string name;
+};
+
+int RunRename(const Options& o) {
+  if (o.name.find('/') != std::string::npos) throw UsageError{"the new name is a name, not a path"};
   EngineSession session("rename");
   int status = 0;
   try {
-    std::printf("%s\n", Rename(session, ResolvedPath(args[0]), args[1]).c_str());
+    std::printf("%s\n", Rename(session, ResolvedPath(o.path), o.name).c_str());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plb rename: %s\n", TerminalText(MessageOf(e)).c_str());
     status = 1;
@@ -51,7 +56,15 @@ int RunRename(const Args& args) {
   return status;
 }
 
-PLB_SUBCOMMAND("rename", "PATH NEWNAME  (rename a file or folder; an existing name is never replaced)", RunRename);
+Runner DefineRename(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("PATH", o->path, "the file or folder")->required();
+  app.add_option("NEWNAME", o->name, "its new name, without a folder")->required();
+  return [o] { return RunRename(*o); };
+}
+
+PLB_SUBCOMMAND("rename", "PATH NEWNAME", "rename a file or folder; an existing name is never replaced",
+               DefineRename);
 
 }  // namespace
 }  // namespace plb::cli

@@ -1,8 +1,9 @@
 // plb render: the picture of a photo as the catalog draws it (upright, with the colour
 // adjustment and effect filters given), fitted into a box and written as JPEG or BMP.
 #include <cstdio>
-#include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog_setup.h"
 #include "engine/model/file_kinds.h"
@@ -11,51 +12,68 @@
 #include "images/codec/jpeg_codec.h"
 #include "images/scale/picture_render.h"
 #include "images/scale/resize.h"
+#include "number_options.h"
 #include "platform/atomic_file.h"
 #include "subcommand.h"
 
 namespace plb::cli {
 namespace {
 
-int ParseInt(const std::string& option, const std::string& text, int low, int high) {
-  char* end = nullptr;
-  const long v = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end != '\0' || v < low || v > high)
-    throw UsageError{option + " must be a whole number from " + std::to_string(low) + " to " + std::to_string(high)};
-  return static_cast<int>(v);
-}
+struct Options {
+  TRenderRequest request;
+  int quality = 90;
+  std::string out;
+  std::vector<std::string> filters;
+};
 
 void ParseBox(const std::string& text, TRenderRequest& request) {
   const size_t x = text.find_first_of("xX");
   if (x == std::string::npos) throw UsageError{"--size must be WIDTHxHEIGHT"};
-  request.max_width = ParseInt("--size", text.substr(0, x), 1, 65535);
-  request.max_height = ParseInt("--size", text.substr(x + 1), 1, 65535);
+  request.max_width = WholeNumber("--size", text.substr(0, x), 1, 65535);
+  request.max_height = WholeNumber("--size", text.substr(x + 1), 1, 65535);
 }
 
-// Reads the optional colour adjustment; enabled once any part of it is given. The record is
-// packed, so its fields are set by value, never through references.
-void TakeAdjustment(Args& args, TColorAdjustment& a) {
-  std::string value;
-  auto take = [&](const char* option, int32_t current, int low, int high) {
-    if (!TakeOption(args, option, value)) return current;
-    a.enabled = 1;
-    return static_cast<int32_t>(ParseInt(option, value, low, high));
+// The colour adjustment is enabled once any part of it is given. The record is packed, so its
+// fields are set by value, never through references.
+void AddAdjustmentOptions(CLI::App& app, const std::shared_ptr<Options>& o) {
+  struct Part {
+    const char* option;
+    int low, high;
+    void (*set)(TColorAdjustment& a, int v);
   };
-  a.meido = take("--brightness", a.meido, -100, 100);
-  a.cont = take("--contrast", a.cont, -100, 100);
-  a.gamma = take("--gamma", a.gamma, 0, 1000);
-  a.red = take("--red", a.red, -100, 100);
-  a.green = take("--green", a.green, -100, 100);
-  a.blue = take("--blue", a.blue, -100, 100);
-  uint8_t filters[3] = {0, 0, 0};
-  for (uint8_t& filter : filters) {
-    if (!TakeOption(args, "--filter", value)) break;
-    filter = static_cast<uint8_t>(ParseInt("--filter", value, 0, 40));
+  static const Part kParts[] = {
+      {"--brightness", -100, 100, [](TColorAdjustment& a, int v) { a.meido = v; }},
+      {"--contrast", -100, 100, [](TColorAdjustment& a, int v) { a.cont = v; }},
+      {"--gamma", 0, 1000, [](TColorAdjustment& a, int v) { a.gamma = v; }},
+      {"--red", -100, 100, [](TColorAdjustment& a, int v) { a.red = v; }},
+      {"--green", -100, 100, [](TColorAdjustment& a, int v) { a.green = v; }},
+      {"--blue", -100, 100, [](TColorAdjustment& a, int v) { a.blue = v; }},
+  };
+  for (const Part& part : kParts) {
+    AddWholeNumberOption(
+        app, part.option, part.low, part.high,
+        [o, set = part.set](int v) {
+          set(o->request.adjustment, v);
+          o->request.adjustment.enabled = 1;
+        },
+        "colour adjustment");
+  }
+  app.add_option("--filter", o->filters, "an effect filter code (0 to 40); up to three, in order")
+      ->allow_extra_args(false)
+      ->type_name("CODE");
+}
+
+// The filters given, up to three.
+void ApplyFilters(const std::vector<std::string>& filters, TColorAdjustment& a) {
+  if (filters.size() > 3) throw UsageError{"at most three --filter"};
+  uint8_t codes[3] = {0, 0, 0};
+  for (size_t i = 0; i < filters.size(); ++i) {
+    codes[i] = static_cast<uint8_t>(WholeNumber("--filter", filters[i], 0, 40));
     a.enabled = 1;
   }
-  a.filter1 = filters[0];
-  a.filter2 = filters[1];
-  a.filter3 = filters[2];
+  a.filter1 = codes[0];
+  a.filter2 = codes[1];
+  a.filter3 = codes[2];
 }
 
 int KindOf(const std::string& path) {
@@ -69,22 +87,11 @@ int KindOf(const std::string& path) {
   return item ? item->kind : -1;
 }
 
-int RunRender(const Args& given) {
-  Args args = given;
-  TRenderRequest request;
-  std::string value, out;
-  if (!TakeOption(args, "--size", value)) throw UsageError{"--size is required"};
-  ParseBox(value, request);
-  if (TakeOption(args, "--method", value)) request.method = ParseInt("--method", value, 0, 7);
-  int quality = 90;
-  if (TakeOption(args, "--quality", value)) quality = ParseInt("--quality", value, 1, 100);
-  if (TakeOption(args, "--orientation", value)) request.orientation = ParseInt("--orientation", value, 1, 8);
-  if (!TakeOption(args, "--out", out)) throw UsageError{"--out is required"};
-  TakeAdjustment(args, request.adjustment);
-  if (args.size() != 1) throw UsageError{args.empty() ? "no file given" : "one file at a time: " + args[1]};
-  request.file_name = args[0];
-
-  const std::string lowerOut = AsciiLowered(out);
+int RunRender(Options& o) {
+  TRenderRequest& request = o.request;
+  if (request.file_name.empty()) throw UsageError{"no file given"};
+  ApplyFilters(o.filters, request.adjustment);
+  const std::string lowerOut = AsciiLowered(o.out);
   const bool bmp = lowerOut.ends_with(".bmp");
   if (!bmp && !lowerOut.ends_with(".jpg") && !lowerOut.ends_with(".jpeg"))
     throw UsageError{"--out must end in .jpg, .jpeg or .bmp"};
@@ -95,9 +102,25 @@ int RunRender(const Args& given) {
     return 1;
   }
   const Bitmap picture = RenderPicture(request);
-  WriteFileAtomically(out, bmp ? EncodeBmp(picture) : EncodeJpeg(picture, quality));
-  std::printf("%s: %dx%d\n", out.c_str(), picture.Width(), picture.Height());
+  WriteFileAtomically(o.out, bmp ? EncodeBmp(picture) : EncodeJpeg(picture, o.quality));
+  std::printf("%s: %dx%d\n", o.out.c_str(), picture.Width(), picture.Height());
   return 0;
+}
+
+Runner DefineRender(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("FILE", o->request.file_name, "a picture or movie file");
+  app.add_option_function<std::string>(
+         "--size", [o](const std::string& text) { ParseBox(text, o->request); }, "the box to fit into")
+      ->type_name("WxH")
+      ->required();
+  app.add_option("--out", o->out, "the picture written, JPEG or BMP by its ending")->type_name("OUT")->required();
+  AddWholeNumberOption(app, "--method", 0, 7, [o](int v) { o->request.method = v; }, "resampling method");
+  AddWholeNumberOption(app, "--quality", 1, 100, [o](int v) { o->quality = v; }, "JPEG quality");
+  AddWholeNumberOption(app, "--orientation", 1, 8, [o](int v) { o->request.orientation = v; },
+                       "EXIF orientation instead of the file's");
+  AddAdjustmentOptions(app, o);
+  return [o] { return RunRender(*o); };
 }
 
 }  // namespace
@@ -105,6 +128,6 @@ int RunRender(const Args& given) {
 PLB_SUBCOMMAND("render",
                "FILE --size WxH [--method 0-7] --out OUT.jpg|OUT.bmp [--quality Q] [--orientation 1-8] "
                "[--brightness N] [--contrast N] [--gamma N] [--red N] [--green N] [--blue N] [--filter CODE]...",
-               RunRender);
+               "a photo as the catalog draws it, fitted into a box, as JPEG or BMP", DefineRender);
 
 }  // namespace plb::cli

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/model/folder.h"
 #include "engine/operations/folder_operations.h"
@@ -18,7 +20,7 @@
 namespace plb::cli {
 namespace {
 
-int RunRm(const Args& args) {
+int RunRm(const std::vector<std::string>& args) {
   if (args.empty()) throw UsageError{"no file or folder given"};
   EngineSession session("rm");
   const TFolderOperationModel model = OperationModel(session);
@@ -46,7 +48,13 @@ int RunRm(const Args& args) {
   return status;
 }
 
-PLB_SUBCOMMAND("rm", "PATH...  (move files and folders to the trash)", RunRm);
+Runner DefineRm(CLI::App& app) {
+  auto paths = std::make_shared<std::vector<std::string>>();
+  app.add_option("PATH", *paths, "the files and folders to move to the trash");
+  return [paths] { return RunRm(*paths); };
+}
+
+PLB_SUBCOMMAND("rm", "PATH...", "move files and folders to the trash", DefineRm);
 
 }  // namespace
 }  // namespace plb::cli

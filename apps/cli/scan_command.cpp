@@ -3,7 +3,9 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog_setup.h"
 #include "engine/model/file_kinds.h"
@@ -11,32 +13,48 @@
 #include "engine/model/folder_tree_list.h"
 #include "engine/workers/folder_tree_scan.h"
 #include "host/format.h"
+#include "json_output.h"
 #include "subcommand.h"
 
 namespace plb::cli {
 namespace {
 
-// "N1": c1, "N2": c2 ... in the given form for every kind present.
-std::string KindsList(const TTreeCounts& counts, const char* form, const char* separator) {
-  std::string out;
+void PrintJson(const std::string& path, const TTreeCounts& counts) {
+  JsonObject row;
+  PutText(row, "path", path);
+  row["folders"] = counts.folders;
+  row["items"] = counts.items;
+  JsonObject kinds = JsonObject::object();
   for (size_t kind = 0; kind < counts.kinds.size(); ++kind) {
-    if (counts.kinds[kind] == 0) continue;
-    if (!out.empty()) out.append(separator);
-    out.append(Format(form, static_cast<int>(kind), counts.kinds[kind]));
+    if (counts.kinds[kind] != 0) kinds[std::to_string(kind)] = counts.kinds[kind];
   }
-  return out;
+  row["kinds"] = std::move(kinds);
+  PrintJsonLine(row);
 }
 
-int RunScan(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  if (args.empty()) throw UsageError{"no folder given"};
+void PrintText(const std::string& path, const TTreeCounts& counts) {
+  std::string kinds;
+  for (size_t kind = 0; kind < counts.kinds.size(); ++kind) {
+    if (counts.kinds[kind] == 0) continue;
+    kinds.append(kinds.empty() ? "" : ", ").append(Format("kind %d: %d", static_cast<int>(kind), counts.kinds[kind]));
+  }
+  std::printf("%s: %lld folders, %lld items%s%s%s\n", path.c_str(), static_cast<long long>(counts.folders),
+              static_cast<long long>(counts.items), counts.items ? " (" : "", kinds.c_str(), counts.items ? ")" : "");
+}
+
+struct Options {
+  std::vector<std::string> paths;
+  bool json = false;
+};
+
+int RunScan(const Options& o) {
+  if (o.paths.empty()) throw UsageError{"no folder given"};
   SetUpFileKinds();
   TExtItems table;
   table.Build(kCatalogKinds);
   TFolderTreeListEyeFi trees;
   int status = 0;
-  for (const std::string& path : args) {
+  for (const std::string& path : o.paths) {
     TFolder* folder = CatalogFolderOf(trees, path);
     if (!folder) {
       std::fprintf(stderr, "plb scan: %s: not a folder on a volume\n", path.c_str());
@@ -48,20 +66,20 @@ int RunScan(const Args& given) {
       status = 1;
     }
     const TTreeCounts counts = CountFolderTree(folder);
-    if (json) {
-      std::printf("{\"path\":\"%s\",\"folders\":%lld,\"items\":%lld,\"kinds\":{%s}}\n", JsonEscape(path).c_str(),
-                  static_cast<long long>(counts.folders), static_cast<long long>(counts.items),
-                  KindsList(counts, "\"%d\":%d", ",").c_str());
-    } else {
-      std::printf("%s: %lld folders, %lld items%s%s%s\n", path.c_str(), static_cast<long long>(counts.folders),
-                  static_cast<long long>(counts.items), counts.items ? " (" : "",
-                  KindsList(counts, "kind %d: %d", ", ").c_str(), counts.items ? ")" : "");
-    }
+    o.json ? PrintJson(path, counts) : PrintText(path, counts);
   }
   return status;
 }
 
-PLB_SUBCOMMAND("scan", "PATH... [--json]", RunScan);
+Runner DefineScan(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("PATH", o->paths, "folders to scan with their sub-folders");
+  app.add_flag("--json", o->json, "one JSON object per folder");
+  return [o] { return RunScan(*o); };
+}
+
+PLB_SUBCOMMAND("scan", "PATH... [--json]", "scan folders (in memory; the catalog is not changed) and count their items",
+               DefineScan);
 
 }  // namespace
 }  // namespace plb::cli

@@ -2,7 +2,10 @@
 // the EXIF DateTimeOriginal field when it can be rewritten in place, else the modification time.
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "host/date_time.h"
 #include "host/file_functions.h"
@@ -12,6 +15,8 @@
 #include "images/codec/image_load.h"
 #include "images/codec/raw_reader.h"
 #include "images/codec/stream.h"
+#include "json_output.h"
+#include "progress_line.h"
 #include "subcommand.h"
 
 namespace plb::cli {
@@ -111,36 +116,54 @@ void PrintText(const Outcome& o) {
 }
 
 void PrintJson(const Outcome& o) {
-  std::printf("{\"file\":\"%s\",\"changed\":\"%s\",\"old\":\"%s\",\"new\":\"%s\",\"reason\":\"%s\"}\n",
-              JsonEscape(o.path).c_str(), o.how.c_str(), DateText(o.oldDate).c_str(), DateText(o.newDate).c_str(),
-              JsonEscape(o.reason).c_str());
+  JsonObject row;
+  PutText(row, "file", o.path);
+  row["changed"] = o.how;
+  row["old"] = DateText(o.oldDate);
+  row["new"] = DateText(o.newDate);
+  PutText(row, "reason", o.reason);
+  PrintJsonLine(row);
 }
 
-int RunSetDate(const Args& arguments) {
-  Args args = arguments;
-  const bool json = TakeFlag(args, "--json");
-  std::string dateText, timeText;
-  const bool hasDate = TakeOption(args, "--date", dateText);
-  const bool hasTime = TakeOption(args, "--time", timeText);
-  if (!hasDate && !hasTime) throw UsageError{"give --date, --time or both"};
-  if (args.empty()) throw UsageError{"no file given"};
-  for (const std::string& a : args) {
-    if (a.starts_with("--")) throw UsageError{"unknown option " + a};
-  }
-  const TDateTime date = hasDate ? ParseDateOption(dateText) : 0;
-  const TDateTime time = hasTime ? ParseTimeOption(timeText) : 0;
-  const uint8_t flags = (hasDate ? kChangeDate : 0) | (hasTime ? kChangeTime : 0);
+struct Options {
+  std::vector<std::string> files;
+  std::optional<std::string> date, time;
+  bool json = false;
+};
+
+int RunSetDate(const Options& o) {
+  if (!o.date && !o.time) throw UsageError{"give --date, --time or both"};
+  if (o.files.empty()) throw UsageError{"no file given"};
+  const TDateTime date = o.date ? ParseDateOption(*o.date) : 0;
+  const TDateTime time = o.time ? ParseTimeOption(*o.time) : 0;
+  const uint8_t flags = (o.date ? kChangeDate : 0) | (o.time ? kChangeTime : 0);
+  ProgressLine progress("set-date");
   bool allDone = true;
-  for (const std::string& path : args) {
-    const Outcome outcome = ChangeOne(path, date + time, flags);
-    json ? PrintJson(outcome) : PrintText(outcome);
+  for (size_t i = 0; i < o.files.size(); ++i) {
+    if (progress.Due()) progress.Show(CountText(i, o.files.size()) + "  " + o.files[i]);
+    const Outcome outcome = ChangeOne(o.files[i], date + time, flags);
+    progress.Clear();
+    o.json ? PrintJson(outcome) : PrintText(outcome);
     allDone = allDone && outcome.how != "failed";
   }
   return allDone ? 0 : 1;
 }
 
+Runner DefineSetDate(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("FILE", o->files, "photo files");
+  app.add_option_function<std::string>("--date", [o](const std::string& text) { o->date = text; }, "the new day")
+      ->type_name("yyyy:mm:dd");
+  app.add_option_function<std::string>("--time", [o](const std::string& text) { o->time = text; }, "the new time")
+      ->type_name("hh:nn:ss");
+  app.add_flag("--json", o->json, "one JSON object per file");
+  return [o] { return RunSetDate(*o); };
+}
+
 }  // namespace
 
-PLB_SUBCOMMAND("set-date", "FILE... [--date yyyy:mm:dd] [--time hh:nn:ss] [--json]", RunSetDate);
+PLB_SUBCOMMAND("set-date", "FILE... [--date yyyy:mm:dd] [--time hh:nn:ss] [--json]",
+               "change the shooting date of photo files (in the EXIF data, else the modification time)",
+               DefineSetDate);
 
 }  // namespace plb::cli

@@ -1,17 +1,23 @@
 #pragma once
 // The subcommands of plb. Each lives in its own file and registers itself with a static
-// PLB_SUBCOMMAND object, so adding one never touches another file.
+// PLB_SUBCOMMAND object, so adding one never touches another file. A subcommand declares its
+// arguments and options on a parser of its own and answers the function that runs it with the
+// values parsed; the parser gives every command its --help and its usage errors.
+#include <CLI/CLI.hpp>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace plb::cli {
 
-using Args = std::vector<std::string>;
+// Runs a parsed command; answers the exit code.
+using Runner = std::function<int()>;
 
 struct Subcommand {
   const char* name;
-  const char* usage;  // one line: arguments and options
-  int (*run)(const Args& args);  // the arguments after the subcommand's name; returns the exit code
+  const char* arguments;  // the usage line after "plb NAME"
+  const char* summary;    // one line, for the command list and the command's help
+  Runner (*define)(CLI::App& app);
 };
 
 // Registers a subcommand; used through PLB_SUBCOMMAND.
@@ -19,23 +25,16 @@ bool RegisterSubcommand(const Subcommand& command);
 
 const std::vector<Subcommand>& Subcommands();
 
-// Takes "--flag" out of args; true when it was there.
-bool TakeFlag(Args& args, const std::string& flag);
-
-// Takes "--option VALUE" (or "--option=VALUE") out of args; false when absent. A missing value
-// throws UsageError.
-bool TakeOption(Args& args, const std::string& option, std::string& value);
-
+// A fault in the arguments that only the command can see; reported like a parser's usage error
+// (with the command's usage line, exit status 2).
 struct UsageError {
   std::string message;
 };
-
-// Escapes a text for a JSON string (without the quotes).
-std::string JsonEscape(const std::string& text);
 
 }  // namespace plb::cli
 
 #define PLB_SUBCOMMAND_CAT2(a, b) a##b
 #define PLB_SUBCOMMAND_CAT(a, b) PLB_SUBCOMMAND_CAT2(a, b)
-#define PLB_SUBCOMMAND(name, usage, fn) \
-  static const bool PLB_SUBCOMMAND_CAT(plb_subcommand_, __LINE__) = ::plb::cli::RegisterSubcommand({name, usage, fn})
+#define PLB_SUBCOMMAND(name, arguments, summary, define)                  \
+  static const bool PLB_SUBCOMMAND_CAT(plb_subcommand_, __LINE__) = \
+      ::plb::cli::RegisterSubcommand({name, arguments, summary, define})

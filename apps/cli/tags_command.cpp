@@ -1,6 +1,7 @@
 // plb tags: every tag with the photos under it (in path order); with --json one object per tag.
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "engine/model/album_list.h"
 #include "engine/model/catalog_item.h"
 #include "engine_session.h"
+#include "json_output.h"
 #include "subcommand.h"
 
 namespace plb::cli {
@@ -23,9 +25,10 @@ void Print(TAlbum* tag, const std::string& prefix, bool json) {
     for (TCatalogItem* item : items) paths.push_back(item->FullPath());
     std::sort(paths.begin(), paths.end());
     if (json) {
-      std::string line = "{\"tag\":\"" + JsonEscape(name) + "\",\"items\":[";
-      for (size_t i = 0; i < paths.size(); ++i) line += (i ? ",\"" : "\"") + JsonEscape(paths[i]) + "\"";
-      std::printf("%s]}\n", line.c_str());
+      JsonObject row;
+      PutText(row, "tag", name);
+      PutTexts(row, "items", paths);
+      PrintJsonLine(row);
     } else {
       std::printf("%s  %zu\n", name.c_str(), paths.size());
       for (const std::string& path : paths) std::printf("  %s\n", path.c_str());
@@ -34,10 +37,7 @@ void Print(TAlbum* tag, const std::string& prefix, bool json) {
   }
 }
 
-int RunTags(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  if (!args.empty()) throw UsageError{"unexpected argument " + args.front()};
+int RunTags(bool json) {
   EngineSession session("tags", false);
   session.SetReadOnly();
   Print(session.Engine().Albums()->Root(atTag), "", json);
@@ -45,7 +45,13 @@ int RunTags(const Args& given) {
   return 0;
 }
 
-PLB_SUBCOMMAND("tags", "[--json]  (every tag with its photos)", RunTags);
+Runner DefineTags(CLI::App& app) {
+  auto json = std::make_shared<bool>(false);
+  app.add_flag("--json", *json, "one JSON object per tag");
+  return [json] { return RunTags(*json); };
+}
+
+PLB_SUBCOMMAND("tags", "[--json]", "every tag with its photos", DefineTags);
 
 }  // namespace
 }  // namespace plb::cli

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -14,30 +15,25 @@
 #include "images/thumbnails/thumbnail_maker.h"
 #include "images/thumbnails/catalog_thumbnail_store.h"
 #include "images/codec/jpeg_codec.h"
+#include "number_options.h"
 #include "platform/atomic_file.h"
 #include "subcommand.h"
 
 namespace plb::cli {
 namespace {
 
-int RunThumb(const Args& given) {
-  Args args = given;
-  std::string out, sizeText;
-  if (!TakeOption(args, "--out", out)) throw UsageError{"--out OUT.jpg is required"};
+struct Options {
+  std::string file;
+  std::string out;
   int32_t size = 160;
-  if (TakeOption(args, "--size", sizeText)) {
-    try {
-      size = std::stoi(sizeText);
-    } catch (const std::exception&) {
-      size = 0;
-    }
-    if (size < 16 || size > 1024) throw UsageError{"--size takes a box size of 16 to 1024 pixels"};
-  }
-  if (args.size() != 1) throw UsageError{"one photo file is needed"};
+};
+
+int RunThumb(const Options& o) {
+  const std::string& given = o.file;
   std::error_code ec;
-  const std::filesystem::path file = std::filesystem::canonical(args[0], ec);
+  const std::filesystem::path file = std::filesystem::canonical(given, ec);
   if (ec || !std::filesystem::is_regular_file(file)) {
-    std::fprintf(stderr, "plb thumb: %s: no such file\n", args[0].c_str());
+    std::fprintf(stderr, "plb thumb: %s: no such file\n", given.c_str());
     return 1;
   }
 
@@ -47,13 +43,13 @@ int RunThumb(const Args& given) {
   TFolderTreeListEyeFi trees;
   TFolder* folder = CatalogFolderOf(trees, file.parent_path().string());
   if (!folder) {
-    std::fprintf(stderr, "plb thumb: %s: not on a volume\n", args[0].c_str());
+    std::fprintf(stderr, "plb thumb: %s: not on a volume\n", given.c_str());
     return 1;
   }
   folder->SearchFiles(&table, nullptr);
   TCatalogItem* item = folder->FindItem(file.filename().string());
   if (!item) {
-    std::fprintf(stderr, "plb thumb: %s: not a photo or movie file\n", args[0].c_str());
+    std::fprintf(stderr, "plb thumb: %s: not a photo or movie file\n", given.c_str());
     return 1;
   }
 
@@ -63,7 +59,7 @@ int RunThumb(const Args& given) {
   std::condition_variable changed;
   bool done = false;
   {
-    TCacheImageMaker maker(&cache, size, false);
+    TCacheImageMaker maker(&cache, o.size, false);
     maker.SetSourceDone(
         [&](intptr_t) {
           std::lock_guard guard(lock);
@@ -72,21 +68,30 @@ int RunThumb(const Args& given) {
         },
         0);
     maker.Start();
-    maker.Request({item}, size, {item}, true);
+    maker.Request({item}, o.size, {item}, true);
     std::unique_lock guard(lock);
     changed.wait(guard, [&] { return done; });
   }
   Bitmap thumbnail;
   if (!cache.ReadCatalogImage(item, &thumbnail, nullptr)) {
-    std::fprintf(stderr, "plb thumb: %s: no thumbnail could be made\n", args[0].c_str());
+    std::fprintf(stderr, "plb thumb: %s: no thumbnail could be made\n", given.c_str());
     return 1;
   }
-  WriteFileAtomically(out, EncodeJpeg(thumbnail, 90));
-  std::printf("%s: %dx%d\n", out.c_str(), thumbnail.Width(), thumbnail.Height());
+  WriteFileAtomically(o.out, EncodeJpeg(thumbnail, 90));
+  std::printf("%s: %dx%d\n", o.out.c_str(), thumbnail.Width(), thumbnail.Height());
   return 0;
 }
 
-PLB_SUBCOMMAND("thumb", "FILE --out OUT.jpg [--size N]", RunThumb);
+Runner DefineThumb(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("FILE", o->file, "a photo or movie file")->required();
+  app.add_option("--out", o->out, "the JPEG file written")->type_name("OUT.jpg")->required();
+  AddThumbnailSizeOption(app, o->size);
+  return [o] { return RunThumb(*o); };
+}
+
+PLB_SUBCOMMAND("thumb", "FILE --out OUT.jpg [--size N]", "one photo's thumbnail as the grid draws it, as JPEG",
+               DefineThumb);
 
 }  // namespace
 }  // namespace plb::cli

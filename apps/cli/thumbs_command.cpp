@@ -2,8 +2,10 @@
 // the way the grid asks for them (all items, both stages, every core), and tells how many each
 // stage made, how many the cache already held and how long it took.
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,7 +24,10 @@
 #include "engine/workers/thread_master.h"
 #include "images/thumbnails/thumbnail_maker.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
+#include "json_output.h"
+#include "number_options.h"
 #include "platform/error.h"
+#include "progress_line.h"
 #include "subcommand.h"
 
 namespace plb::cli {
@@ -39,17 +44,6 @@ void CollectPictures(TFolder* root, std::vector<TCatalogItem*>& out) {
   }
 }
 
-int32_t SizeOption(Args& args) {
-  std::string text;
-  if (!TakeOption(args, "--size", text)) return 160;
-  try {
-    const int size = std::stoi(text);
-    if (size >= 16 && size <= 1024) return size;
-  } catch (const std::exception&) {
-  }
-  throw UsageError{"--size takes a box size of 16 to 1024 pixels"};
-}
-
 // Signalled from the maker's thread when a stage has run dry.
 struct StageWait {
   std::mutex lock;
@@ -58,41 +52,45 @@ struct StageWait {
   std::chrono::steady_clock::time_point thumbsAt;
 };
 
-int RunThumbs(const Args& given) {
-  Args args = given;
-  const bool json = TakeFlag(args, "--json");
-  const int32_t size = SizeOption(args);
-  if (args.empty()) throw UsageError{"no folder given"};
+struct Options {
+  std::vector<std::string> paths;
+  int32_t size = 160;
+  bool json = false;
+};
 
-  InstallEngineImageCache();
-  TOstraEngine engine;
-  engine.Start();
-  TCatalogImageCacheMaster* cache = CatalogCacheOf(engine.ImageCache());
-  if (!cache) throw Error("the engine has no thumbnail cache");
-
+// The pictures below the folders; answers false when a folder could not be read.
+bool GatherPictures(const std::vector<std::string>& paths, TFolderTreeListEyeFi& trees,
+                    std::vector<TCatalogItem*>& items) {
   SetUpFileKinds();
   TExtItems table;
   table.Build(kCatalogKinds);
-  TFolderTreeListEyeFi trees;
-  int status = 0;
-  std::vector<TCatalogItem*> items;
-  for (const std::string& path : args) {
+  bool complete = true;
+  for (const std::string& path : paths) {
     TFolder* folder = CatalogFolderOf(trees, path);
     if (!folder) {
       std::fprintf(stderr, "plb thumbs: %s: not a folder on a volume\n", path.c_str());
-      status = 1;
+      complete = false;
       continue;
     }
     for (const TTreeScanError& e : ScanFolderTree(folder, table)) {
       std::fprintf(stderr, "plb thumbs: %s: %s: %s\n", e.path.c_str(), e.className.c_str(), e.message.c_str());
-      status = 1;
+      complete = false;
     }
     CollectPictures(folder, items);
   }
+  return complete;
+}
 
-  StageWait wait;
-  const auto start = std::chrono::steady_clock::now();
-  TCacheImageMaker maker(cache, size, true);
+std::string StageText(size_t items, const TCacheImageMaker::TStatistics& s) {
+  return std::to_string(items) + " items: " + std::to_string(s.thumbsMade) + " from embedded thumbnails, " +
+         std::to_string(s.sourceMade) + " decoded, " + std::to_string(s.alreadyCached) + " cached, " +
+         std::to_string(s.failed) + " failed";
+}
+
+// Asks for every thumbnail and waits until both stages ran dry; answers when the first did. The
+// maker signals into wait until it is stopped.
+std::chrono::steady_clock::time_point MakeThumbnails(TCacheImageMaker& maker, StageWait& wait,
+                                                     const std::vector<TCatalogItem*>& items, int32_t size) {
   maker.SetThumbsDone(
       [&wait](intptr_t) {
         std::lock_guard guard(wait.lock);
@@ -109,37 +107,71 @@ int RunThumbs(const Args& given) {
       },
       0);
   maker.Start();
-  if (!items.empty()) {
-    maker.Request(items, size, items, true);
-    std::unique_lock guard(wait.lock);
-    wait.changed.wait(guard, [&wait] { return wait.sourceDone; });
-  } else {
-    wait.thumbsAt = start;
+  if (items.empty()) return std::chrono::steady_clock::now();
+  ProgressLine progress("thumbs");
+  maker.Request(items, size, items, true);
+  std::unique_lock guard(wait.lock);
+  while (!wait.changed.wait_for(guard, std::chrono::milliseconds(100), [&wait] { return wait.sourceDone; })) {
+    progress.Show(StageText(items.size(), maker.Statistics()));
   }
+  return wait.thumbsAt;
+}
+
+int RunThumbs(const Options& o) {
+  if (o.paths.empty()) throw UsageError{"no folder given"};
+  InstallEngineImageCache();
+  TOstraEngine engine;
+  engine.Start();
+  TCatalogImageCacheMaster* cache = CatalogCacheOf(engine.ImageCache());
+  if (!cache) throw Error("the engine has no thumbnail cache");
+
+  TFolderTreeListEyeFi trees;
+  std::vector<TCatalogItem*> items;
+  const int status = GatherPictures(o.paths, trees, items) ? 0 : 1;
+
+  StageWait wait;
+  const auto start = std::chrono::steady_clock::now();
+  TCacheImageMaker maker(cache, o.size, true);
+  const auto thumbsAt = MakeThumbnails(maker, wait, items, o.size);
   const auto end = std::chrono::steady_clock::now();
   maker.Stop();
   engine.Stop();
 
   const TCacheImageMaker::TStatistics s = maker.Statistics();
   const double seconds = std::chrono::duration<double>(end - start).count();
-  const double thumbsSeconds = std::chrono::duration<double>(wait.thumbsAt - start).count();
-  if (json) {
-    std::printf(
-        "{\"items\":%zu,\"size\":%d,\"thumbs_made\":%lld,\"source_made\":%lld,\"cached\":%lld,\"failed\":%lld,"
-        "\"thumbs_seconds\":%.3f,\"seconds\":%.3f}\n",
-        items.size(), size, static_cast<long long>(s.thumbsMade), static_cast<long long>(s.sourceMade),
-        static_cast<long long>(s.alreadyCached), static_cast<long long>(s.failed), thumbsSeconds, seconds);
+  const double thumbsSeconds = items.empty() ? 0 : std::chrono::duration<double>(thumbsAt - start).count();
+  if (o.json) {
+    // Times to the millisecond, as the text form gives them.
+    const auto ms = [](double t) { return std::round(t * 1000) / 1000; };
+    PrintJsonLine({{"items", items.size()},
+                   {"size", o.size},
+                   {"thumbs_made", s.thumbsMade},
+                   {"source_made", s.sourceMade},
+                   {"cached", s.alreadyCached},
+                   {"failed", s.failed},
+                   {"thumbs_seconds", ms(thumbsSeconds)},
+                   {"seconds", ms(seconds)}});
   } else {
     std::printf(
         "%zu items at %d pixels: %lld made from embedded thumbnails, %lld decoded from the images, %lld already "
         "cached, %lld failed; first stage %.3f s, all %.3f s\n",
-        items.size(), size, static_cast<long long>(s.thumbsMade), static_cast<long long>(s.sourceMade),
+        items.size(), o.size, static_cast<long long>(s.thumbsMade), static_cast<long long>(s.sourceMade),
         static_cast<long long>(s.alreadyCached), static_cast<long long>(s.failed), thumbsSeconds, seconds);
   }
   return status;
 }
 
-PLB_SUBCOMMAND("thumbs", "PATH... [--size N] [--json]", RunThumbs);
+Runner DefineThumbs(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("PATH", o->paths, "folders; their sub-folders too");
+  AddThumbnailSizeOption(app, o->size);
+  app.add_flag("--json", o->json, "the counts as one JSON object");
+  return [o] { return RunThumbs(*o); };
+}
+
+PLB_SUBCOMMAND("thumbs", "PATH... [--size N] [--json]",
+               "make the thumbnails of every photo below the folders in the engine's cache, and count them",
+               DefineThumbs);
 
 }  // namespace
 }  // namespace plb::cli

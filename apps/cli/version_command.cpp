@@ -1,4 +1,4 @@
-// plb version: the program's file version.
+// plb version (also plb --version): the program's file version.
 #include <cstdio>
 
 #include "subcommand.h"
@@ -6,12 +6,14 @@
 namespace plb::cli {
 namespace {
 
-int RunVersion(const Args&) {
-  std::printf("%s\n", PLB_FILE_VERSION_TEXT);
-  return 0;
+Runner DefineVersion(CLI::App&) {
+  return [] {
+    std::printf("%s\n", PLB_FILE_VERSION_TEXT);
+    return 0;
+  };
 }
 
-PLB_SUBCOMMAND("version", "", RunVersion);
+PLB_SUBCOMMAND("version", "", "the program's version", DefineVersion);
 
 }  // namespace
 }  // namespace plb::cli

@@ -1,18 +1,30 @@
 // plb volumes: the volumes (drives) as the catalog sees them, or the volume of each path given.
 #include <cstdio>
+#include <memory>
 
+#include "json_output.h"
 #include "platform/volumes.h"
 #include "subcommand.h"
 
 namespace plb::cli {
 namespace {
 
+struct Options {
+  std::vector<std::string> paths;
+  bool json = false;
+};
+
 void Print(const TDriveInfoRec& v, bool found, uint64_t free_bytes, const std::string& path, bool json) {
   if (json) {
-    std::printf("{%s\"found\":%s,\"drive\":\"%s\",\"type\":%d,\"serial\":%d,\"volume\":\"%s\",\"free\":%llu}\n",
-                path.empty() ? "" : ("\"path\":\"" + JsonEscape(path) + "\",").c_str(), found ? "true" : "false",
-                JsonEscape(v.Drive).c_str(), v.DriveType, v.VolumeSerial, JsonEscape(v.VolumeName).c_str(),
-                static_cast<unsigned long long>(free_bytes));
+    JsonObject row;
+    if (!path.empty()) PutText(row, "path", path);
+    row["found"] = found;
+    PutText(row, "drive", v.Drive);
+    row["type"] = v.DriveType;
+    row["serial"] = v.VolumeSerial;
+    PutText(row, "volume", v.VolumeName);
+    row["free"] = free_bytes;
+    PrintJsonLine(row);
     return;
   }
   if (!path.empty()) std::printf("%s: ", path.c_str());
@@ -20,25 +32,31 @@ void Print(const TDriveInfoRec& v, bool found, uint64_t free_bytes, const std::s
               static_cast<unsigned>(v.VolumeSerial), v.VolumeName.c_str(), static_cast<unsigned long long>(free_bytes));
 }
 
-int RunVolumes(const Args& arguments) {
-  Args args = arguments;
-  bool json = TakeFlag(args, "--json");
+int RunVolumes(const Options& o) {
   platform::IVolumeSource& volumes = platform::Volumes();
-  if (args.empty()) {
-    for (const TDriveInfoRec& v : volumes.List()) Print(v, true, volumes.FreeBytes(v.Drive), "", json);
+  if (o.paths.empty()) {
+    for (const TDriveInfoRec& v : volumes.List()) Print(v, true, volumes.FreeBytes(v.Drive), "", o.json);
     return 0;
   }
   int missing = 0;
-  for (const std::string& path : args) {
+  for (const std::string& path : o.paths) {
     TDriveInfoRec v;
     bool found = volumes.DriveInfoOf(path, v);
-    Print(v, found, found ? volumes.FreeBytes(path) : 0, path, json);
+    Print(v, found, found ? volumes.FreeBytes(path) : 0, path, o.json);
     if (!found) missing = 1;
   }
   return missing;
 }
 
-PLB_SUBCOMMAND("volumes", "[PATH...] [--json]", RunVolumes);
+Runner DefineVolumes(CLI::App& app) {
+  auto o = std::make_shared<Options>();
+  app.add_option("PATH", o->paths, "paths whose volumes to show (none: every volume)");
+  app.add_flag("--json", o->json, "one JSON object per volume");
+  return [o] { return RunVolumes(*o); };
+}
+
+PLB_SUBCOMMAND("volumes", "[PATH...] [--json]", "the volumes as the catalog sees them, or those of the paths",
+               DefineVolumes);
 
 }  // namespace
 }  // namespace plb::cli

@@ -8,9 +8,9 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
+#include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 #include "support/test_files.h"
@@ -28,11 +28,8 @@ test::CommandRun Plb(const std::string& args) {
 // Day -> items, from the JSON lines.
 std::map<std::string, int> Days(const std::string& text) {
   std::map<std::string, int> days;
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const nlohmann::json row = nlohmann::json::parse(line);
-    EXPECT_EQ(row.size(), 2u) << line;
+  for (const nlohmann::json& row : test::JsonLines(text)) {
+    EXPECT_EQ(row.size(), 2u) << row;
     days[row["day"].get<std::string>()] = row["items"].get<int>();
   }
   return days;
@@ -72,14 +69,14 @@ TEST(CalendarCommand, BadArgumentsAndFoldersAreRefused) {
   struct Case {
     std::string args;
     int status;
-    const char* message;
+    std::string message;
   };
   const Case cases[] = {
-      {"calendar " + folder, 2, "unexpected argument"},
+      {"calendar " + folder, 2, "argument was not expected: " + folder},
       {"add", 2, "no folder given"},
       {"add " + test::TestRoot() + "/missing", 1, "no such folder"},
       {"remove " + folder, 1, "not a registered folder"},
-      {"remove", 2, "no folder given"},
+      {"remove", 2, "FOLDER is required"},
       // The folder is registered, the file is refused.
       {"add " + folder + " " + folder + "/photo.jpg", 1, "photo.jpg: not a folder"},
   };

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 
 #include "platform/settings_store.h"
+#include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -30,10 +30,7 @@ TEST(ConfigCommand, ListsEveryValueWithItsSource) {
   const PlbRun run = RunPlb("config --json");
   ASSERT_EQ(run.status, 0) << run.out;
   std::map<std::string, nlohmann::json> rows;
-  std::istringstream lines(run.out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    const auto row = nlohmann::json::parse(line);
+  for (const auto& row : test::JsonLines(run.out)) {
     rows[row["group"].get<std::string>() + "/" + row["name"].get<std::string>()] = row;
   }
   const std::vector<std::tuple<std::string, std::string, std::string>> expected = {

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -117,8 +118,7 @@ TEST(EngineSaveKill, EveryStartAfterAKilledSaveReadsTheOldOrTheNewCatalogWhole) 
 
   const test::CommandRun calendar = test::RunCommand(test::BinaryDir() + "/bin/plb calendar --json 2>&1");
   int items = 0;
-  std::istringstream lines(calendar.out);
-  for (std::string line; std::getline(lines, line);) items += nlohmann::json::parse(line)["items"].get<int>();
+  for (const nlohmann::json& row : test::JsonLines(calendar.out)) items += row["items"].get<int>();
   EXPECT_EQ(items, static_cast<int>(photos.size())) << calendar.out;
   for (const auto& entry : fs::directory_iterator(test::TestRoot() + "/data/Morvane/PlumoraBrowser/Data")) {
     const std::string name = entry.path().filename().string();

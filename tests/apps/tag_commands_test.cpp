@@ -9,10 +9,10 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -28,9 +28,7 @@ test::CommandRun Plb(const std::string& args) {
 // Tag -> its photos, from plb tags --json.
 std::map<std::string, std::vector<std::string>> Tags() {
   std::map<std::string, std::vector<std::string>> tags;
-  std::istringstream lines(Plb("tags --json").out);
-  for (std::string line; std::getline(lines, line);) {
-    const nlohmann::json row = nlohmann::json::parse(line);
+  for (const nlohmann::json& row : test::JsonLines(Plb("tags --json").out)) {
     tags[row["tag"].get<std::string>()] = row["items"].get<std::vector<std::string>>();
   }
   return tags;
@@ -90,7 +88,7 @@ TEST_F(TagCommands, UnknownFilesAndTagsAreRefusedAndTheRestIsDone) {
       {"tag '' " + pics_ + "/a.jpg", 2, "the tag name is empty"},
       {"untag nosuch " + pics_ + "/a.jpg", 1, "nosuch: no such tag"},
       {"untag trip " + pics_ + "/c.jpg", 1, "not tagged trip"},
-      {"tags extra", 2, "unexpected argument"},
+      {"tags extra", 2, "argument was not expected: extra"},
   };
   for (const Case& c : cases) {
     const test::CommandRun run = test::RunPlb(c.args);

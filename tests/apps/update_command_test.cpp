@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/json_lines.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -21,19 +21,12 @@ std::string Sample(const std::string& name) {
   return test::TestDataDir() + "/exif-samples/jpg/" + name;
 }
 
-std::vector<nlohmann::json> Rows(const std::string& text) {
-  std::vector<nlohmann::json> rows;
-  std::istringstream lines(text);
-  for (std::string line; std::getline(lines, line);) rows.push_back(nlohmann::json::parse(line));
-  return rows;
-}
-
 // The calendar's days with their counts.
 std::map<std::string, int> Days() {
   const test::CommandRun run = test::RunPlbStdout("calendar --json");
   EXPECT_EQ(run.status, 0) << run.out;
   std::map<std::string, int> days;
-  for (const auto& row : Rows(run.out)) days[row["day"]] = row["items"];
+  for (const auto& row : test::JsonLines(run.out)) days[row["day"]] = row["items"];
   return days;
 }
 
@@ -41,7 +34,7 @@ std::map<std::string, int> Days() {
 std::vector<std::string> Tagged(const std::string& tag) {
   const test::CommandRun run = test::RunPlbStdout("tags --json");
   EXPECT_EQ(run.status, 0) << run.out;
-  for (const auto& row : Rows(run.out)) {
+  for (const auto& row : test::JsonLines(run.out)) {
     if (row["tag"] == tag) return row["items"].get<std::vector<std::string>>();
   }
   return {};

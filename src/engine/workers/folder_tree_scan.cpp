@@ -4,7 +4,8 @@
 
 namespace plb {
 
-std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden) {
+std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden,
+                                           const std::function<void(TFolder*)>& folderDone) {
   std::vector<TTreeScanError> errors;
   // Depth-first with an explicit stack: a deep tree never exhausts the thread's stack.
   std::vector<TFolder*> pending{folder};
@@ -18,6 +19,7 @@ std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& tab
       errors.push_back({f->GetFullName(), ClassNameOf(e), MessageOf(e)});
       continue;  // what could not be listed is not descended into
     }
+    if (folderDone) folderDone(f);
     if (f->Missing()) continue;
     const std::vector<TFolder*> children = f->SubFolders();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {

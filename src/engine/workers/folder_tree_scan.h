@@ -4,6 +4,7 @@
 // from the tree. A folder that cannot be listed is reported and left as it was.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,10 @@ struct TTreeScanError {
 // Scans folder and every folder below it; answers the folders that could not be scanned. Without
 // includeHidden, a sub-folder whose name starts with a dot is listed but not looked into, as the
 // background updater does, so a registered home folder never brings ~/.cache into the catalog.
-std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden = true);
+// folderDone, when set, is called on the calling thread after each folder was listed (a long
+// scan can show how far it got).
+std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden = true,
+                                           const std::function<void(TFolder*)>& folderDone = nullptr);
 
 // What a subtree holds.
 struct TTreeCounts {

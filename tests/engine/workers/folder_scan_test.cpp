@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -329,7 +330,12 @@ TEST_F(FolderScan, TreeScanLooksIntoDotFoldersOnlyWhenAsked) {
   TExtItems table;
   table.Build(kCatalogKinds);
   for (const bool includeHidden : {false, true}) {
-    ASSERT_TRUE(ScanFolderTree(folder, table, includeHidden).empty());
+    std::set<std::string> listed;  // each folder once, as it is listed
+    const auto folderDone = [&](TFolder* f) { EXPECT_TRUE(listed.insert(f->GetFullName()).second); };
+    ASSERT_TRUE(ScanFolderTree(folder, table, includeHidden, folderDone).empty());
+    std::set<std::string> expected{home, home + "/a"};
+    if (includeHidden) expected.insert({home + "/.cache", home + "/.cache/thumbs"});
+    EXPECT_EQ(listed, expected);
     TFolder* cache = trees_.FindFolderOf(home + "/.cache/thumbs");
     const int64_t cached = cache ? CountFolderTree(cache).items : 0;
     EXPECT_EQ(cached, includeHidden ? 1 : 0) << "hidden folders included: " << includeHidden;

@@ -1,0 +1,81 @@
+// The local service's admin answers stay JSON a client can read, whatever bytes its clients sent.
+#include "localservice/local_service.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "support/test_env.h"
+
+namespace plb::localservice {
+namespace {
+
+class LocalServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    service_.Start(0);
+    client_ = std::make_unique<httplib::Client>("127.0.0.1", service_.Port());
+  }
+
+  // An API request as the browser sends it: multipart fields and its user agent.
+  std::string Api(const std::string& name, const httplib::MultipartFormDataItems& fields) {
+    const auto result = client_->Post("/api/" + name + ".php", {{"User-Agent", "Plumora Browser"}}, fields);
+    EXPECT_TRUE(result);
+    return result ? result->body : "";
+  }
+
+  // A strict parse: an answer that is not valid JSON (or not UTF-8) fails the test.
+  nlohmann::json Json(const httplib::Result& result, int status = 200) {
+    EXPECT_TRUE(result);
+    if (!result) return nullptr;
+    EXPECT_EQ(result->status, status) << result->body;
+    EXPECT_EQ(result->get_header_value("Content-Type"), "application/json");
+    return nlohmann::json::parse(result->body);
+  }
+
+  LocalService service_{test::TestRoot() + "/service-data", ""};
+  std::unique_ptr<httplib::Client> client_;
+};
+
+TEST_F(LocalServiceTest, StateOfAFileNameThatIsNotUtf8IsStillJson) {
+  const httplib::MultipartFormDataItems ids = {{"version", "1", "", ""},
+                                               {"sessionid", "S-1", "", ""},
+                                               {"plbid_machineid", "M-1", "", ""},
+                                               {"plbid_machineuserid", "MU-1", "", ""}};
+  httplib::MultipartFormDataItems start = ids;
+  start.insert(start.end(), {{"plumoraid", "", "", ""}, {"backtest", "0", "", ""}, {"photonum", "1", "", ""}});
+  ASSERT_NE(Api("startUpload", start).find("plumoraid=\"B0001\""), std::string::npos);
+  httplib::MultipartFormDataItems upload = ids;
+  upload.insert(upload.end(), {{"plumoraid", "B0001", "", ""},
+                               {"editmode", "0", "", ""},
+                               {"photoindex", "0", "", ""},
+                               {"resuuid", "", "", ""},
+                               {"comment", "", "", ""},
+                               {"orgfilename", "photo\xFF\xFE.jpg", "", ""},
+                               {"data", "JPEG", "photo.jpg", "image/jpeg"}});
+  ASSERT_NE(Api("upload", upload).find("resuuid="), std::string::npos);
+
+  const nlohmann::json state = Json(client_->Get("/test/state"));
+  ASSERT_EQ(state["resources"].size(), 1u);
+  EXPECT_EQ(state["resources"].begin().value()["orgfilename"], "photo\xEF\xBF\xBD\xEF\xBF\xBD.jpg");
+  EXPECT_TRUE(Json(client_->Get("/local/books.json")).contains("B0001"));
+  const nlohmann::json requests = Json(client_->Get("/test/requests"));
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1]["path"], "/api/upload.php");
+}
+
+TEST_F(LocalServiceTest, AdminAnswersAreJsonObjects) {
+  const nlohmann::json refused = Json(client_->Post("/test/fault?kind=status"), 400);
+  EXPECT_EQ(refused, nlohmann::json({{"error", "bad fault"}}));
+  EXPECT_EQ(Json(client_->Post("/test/fault?path=/api/logout.php&kind=status&status=503")), nlohmann::json::object());
+  EXPECT_EQ(Json(client_->Post("/test/config?sessions=strict")), nlohmann::json::object());
+  EXPECT_EQ(Json(client_->Post("/test/login?sessionid=S-9")), nlohmann::json::object());
+  EXPECT_EQ(Json(client_->Get("/test/state"))["sessions"], nlohmann::json({"S-9"}));
+  EXPECT_EQ(Json(client_->Post("/test/reset")), nlohmann::json::object());
+  EXPECT_TRUE(Json(client_->Get("/test/state"))["sessions"].empty());
+}
+
+}  // namespace
+}  // namespace plb::localservice
