@@ -14,8 +14,6 @@ namespace plb::cli {
 
 using JsonObject = nlohmann::ordered_json;
 
-bool IsValidUtf8(const std::string& text);
-
 // Sets object[key] to text, with "<key>_hex" as described above.
 void PutText(JsonObject& object, const std::string& key, const std::string& text);
 

@@ -1,6 +1,7 @@
 #pragma once
-// Texts in the legacy Japanese encodings the service may still send, and the display width the
-// fixed-width columns of reports count in.
+// Texts in the legacy Japanese encodings the service may still send, the display width the
+// fixed-width columns of reports count in, and the checks and forms for bytes that are not UTF-8.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,14 @@ std::string ConvertToUtf8(std::string_view text, std::string_view encoding_name)
 // half-width katakana (U+FF61 to U+FF9F), two for every other character. A byte that does not
 // start a valid UTF-8 sequence counts one.
 int ShiftJisWidth(std::string_view utf8);
+
+// True when text is well-formed UTF-8: no stray or missing continuation bytes, no overlong forms,
+// no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(std::string_view text);
+
+// Bytes as two lower-case hexadecimal digits each, and back; FromHex answers nothing for a text
+// that is not such pairs (either letter case).
+std::string ToHex(std::string_view bytes);
+std::optional<std::string> FromHex(std::string_view hex);
 
 }  // namespace plb::platform

@@ -91,5 +91,35 @@ TEST(ShiftJisWidth, CountsColumnsAsTheSystemCodePageDid) {
   for (const Case& c : cases) EXPECT_EQ(ShiftJisWidth(c.text), c.width) << c.text;
 }
 
+TEST(Utf8, OnlyWellFormedTextsAreValid) {
+  struct Case {
+    std::string bytes;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"", true},
+      {"plain", true},
+      {"日本語 é 😀", true},
+      {"\xf4\x8f\xbf\xbf", true},  // U+10FFFF, the last one
+      {"a\xff.jpg", false},
+      {"\x80", false},              // a continuation byte alone
+      {"\xe6\x97", false},          // cut short
+      {"\xc0\xaf", false},          // overlong "/"
+      {"\xe0\x80\xaf", false},      // overlong "/" again
+      {"\xed\xa0\x80", false},      // a surrogate
+      {"\xf4\x90\x80\x80", false},  // beyond U+10FFFF
+      {"\xe6\x97x", false},         // a character broken by the next one
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsValidUtf8(c.bytes), c.valid) << ToHex(c.bytes);
+}
+
+TEST(Utf8, HexCarriesAnyBytesBothWays) {
+  const std::string bytes("a\xff\x00\x7f.jpg", 8);
+  EXPECT_EQ(ToHex(bytes), "61ff007f2e6a7067");
+  EXPECT_EQ(FromHex("61FF007f2e6a7067"), bytes);
+  EXPECT_EQ(FromHex(""), "");
+  for (const char* bad : {"6", "6g", "zz", "61 f"}) EXPECT_EQ(FromHex(bad), std::nullopt) << bad;
+}
+
 }  // namespace
 }  // namespace plb::platform
