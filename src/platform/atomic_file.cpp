@@ -18,6 +18,20 @@
 namespace plb {
 namespace {
 
+AtomicWriteFault& Fault() {
+  static AtomicWriteFault fault;
+  return fault;
+}
+
+// The injected fault of a step as a failed system call: -1 with errno set, or 0.
+int Injected(AtomicWriteStep step, const std::string& path) {
+  if (!Fault()) return 0;
+  const int error = Fault()(step, path);
+  if (error == 0) return 0;
+  errno = error;
+  return -1;
+}
+
 [[noreturn]] void Fail(const std::string& path, const char* step, int error) {
   throw EWriteError("Cannot write \"" + path + "\": " + step + ": " + std::strerror(error));
 }
@@ -58,7 +72,8 @@ class TemporaryFile {
 
 void WriteAll(int fd, std::string_view bytes, const std::string& path) {
   while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
+    const ssize_t written =
+        Injected(AtomicWriteStep::kWrite, path) != 0 ? -1 : write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       Fail(path, "write", errno);
@@ -70,7 +85,7 @@ void WriteAll(int fd, std::string_view bytes, const std::string& path) {
 void SyncFolder(const std::string& folder, const std::string& path) {
   const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) Fail(path, "open folder", errno);
-  const int result = fsync(fd);
+  const int result = Injected(AtomicWriteStep::kSyncFolder, path) != 0 ? -1 : fsync(fd);
   const int error = errno;
   close(fd);
   // Some filesystems cannot sync a folder; the rename itself has happened.
@@ -92,15 +107,21 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
   // The umask applies to open(); an existing file's bits are kept exactly.
   if (exists && fchmod(temp.Fd(), old.st_mode & 07777) != 0) Fail(path, "set permissions", errno);
   WriteAll(temp.Fd(), bytes, path);
-  if (fsync(temp.Fd()) != 0) Fail(path, "sync", errno);
+  if (Injected(AtomicWriteStep::kSyncFile, path) != 0 || fsync(temp.Fd()) != 0) Fail(path, "sync", errno);
   if (close(temp.Fd()) != 0) {
     temp.Fd() = -1;
     Fail(path, "close", errno);
   }
   temp.Fd() = -1;
-  if (rename(temp.Path().c_str(), path.c_str()) != 0) Fail(path, "rename", errno);
+  if (Injected(AtomicWriteStep::kRename, path) != 0 || rename(temp.Path().c_str(), path.c_str()) != 0) {
+    Fail(path, "rename", errno);
+  }
   temp.Release();
   SyncFolder(FolderOf(path), path);
+}
+
+void SetAtomicWriteFaultForTesting(AtomicWriteFault fault) {
+  Fault() = std::move(fault);
 }
 
 void RemoveAbandonedTemporaryFiles(const std::string& folder) {
@@ -142,7 +163,7 @@ AtomicFileWriter::AtomicFileWriter(std::string path, std::string staging, mode_t
 
 AtomicFileWriter::~AtomicFileWriter() {
   if (fd_ >= 0) close(fd_);
-  if (!committed_) unlink(staging_.c_str());
+  if (!committed_ && !keepStaged_) unlink(staging_.c_str());
 }
 
 void AtomicFileWriter::Write(std::string_view bytes) {
@@ -153,7 +174,9 @@ void AtomicFileWriter::Write(std::string_view bytes) {
 void AtomicFileWriter::WriteAt(uint64_t offset, std::string_view bytes) {
   if (fd_ < 0) Fail(path_, "write after finish", EBADF);
   while (!bytes.empty()) {
-    const ssize_t written = pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
+    const ssize_t written = Injected(AtomicWriteStep::kWrite, path_) != 0
+                                ? -1
+                                : pwrite(fd_, bytes.data(), bytes.size(), static_cast<off_t>(offset));
     if (written < 0) {
       if (errno == EINTR) continue;
       Fail(path_, "write", errno);
@@ -165,7 +188,7 @@ void AtomicFileWriter::WriteAt(uint64_t offset, std::string_view bytes) {
 
 void AtomicFileWriter::Finish() {
   if (finished_) return;
-  if (fsync(fd_) != 0) Fail(path_, "sync", errno);
+  if (Injected(AtomicWriteStep::kSyncFile, path_) != 0 || fsync(fd_) != 0) Fail(path_, "sync", errno);
   const int result = close(fd_);
   fd_ = -1;
   if (result != 0) Fail(path_, "close", errno);
@@ -174,7 +197,10 @@ void AtomicFileWriter::Finish() {
 
 void AtomicFileWriter::Commit() {
   Finish();
-  if (rename(staging_.c_str(), path_.c_str()) != 0) Fail(path_, "rename", errno);
+  if (Injected(AtomicWriteStep::kRename, path_) != 0 || rename(staging_.c_str(), path_.c_str()) != 0) {
+    Fail(path_, "rename", errno);
+  }
+  // Replaced from here on, whether or not the folder's flush below goes through.
   committed_ = true;
   SyncFolder(FolderOf(path_), path_);
 }

@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,9 @@ namespace plb {
 
 // Writes bytes to a fresh temporary file in the folder of path, flushes it to disk and renames it
 // over path, then flushes the folder. An existing file keeps its permission bits; a new file gets
-// mode (less the umask). On failure the temporary file is removed, path is left as it was and
-// EWriteError is raised with the path and the reason.
+// mode (less the umask). On failure the temporary file is removed and EWriteError is raised with
+// the path and the reason; path is left as it was unless only the folder's flush failed (the
+// rename had replaced it by then).
 void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644);
 
 // Removes the temporary files that writers of folder left behind when their process was killed
@@ -39,8 +41,14 @@ class AtomicFileWriter {
   void WriteAt(uint64_t offset, std::string_view bytes);
   // Flushes the staged bytes to disk and closes the file; it stays staged until Commit().
   void Finish();
-  // Finishes if needed, renames the staging file over path and flushes the folder.
+  // Finishes if needed, renames the staging file over path and flushes the folder. A failure
+  // after the rename still raises, but Committed() then answers true.
   void Commit();
+  // True once the rename has replaced path: the new contents are what readers see.
+  bool Committed() const { return committed_; }
+  // Leaves the staging file on disk when this writer is destroyed uncommitted (for a later run
+  // that finishes what this one could not).
+  void KeepStaged() { keepStaged_ = true; }
 
  private:
   std::string path_;
@@ -48,6 +56,15 @@ class AtomicFileWriter {
   int fd_ = -1;
   bool finished_ = false;
   bool committed_ = false;
+  bool keepStaged_ = false;
 };
+
+// The steps of the writers above at which a fault can be injected.
+enum class AtomicWriteStep { kWrite, kSyncFile, kRename, kSyncFolder };
+// For tests: fault(step, path) runs before each step of every writer for path; an answer other
+// than 0 makes the step fail with that errno, as the system would (ENOSPC for a full disk, EIO
+// for a failing flush). An empty function clears the seam.
+using AtomicWriteFault = std::function<int(AtomicWriteStep step, const std::string& path)>;
+void SetAtomicWriteFaultForTesting(AtomicWriteFault fault);
 
 }  // namespace plb

@@ -169,6 +169,39 @@ TEST_F(AtomicFile, AStagedWriterReplacesTheFileOnlyAtCommit) {
   EXPECT_EQ(NamesIn(folder_), std::vector<std::string>{"data.bin"}) << "an abandoned writer leaves nothing";
 }
 
+// A step that fails after the rename leaves the file replaced, and the writer says so; one that
+// fails before it leaves the old file and no staging file.
+TEST_F(AtomicFile, ARenameThatWentThroughCountsAsDoneWhateverFailsAfterIt) {
+  struct Case {
+    AtomicWriteStep step;
+    int error;
+    bool committed;
+  };
+  const Case cases[] = {{AtomicWriteStep::kSyncFolder, EIO, true},
+                        {AtomicWriteStep::kRename, EXDEV, false},
+                        {AtomicWriteStep::kSyncFile, ENOSPC, false},
+                        {AtomicWriteStep::kWrite, ENOSPC, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.step));
+    WriteRaw(target_, "old");
+    SetAtomicWriteFaultForTesting([&c](AtomicWriteStep step, const std::string&) { return step == c.step ? c.error : 0; });
+    {
+      AtomicFileWriter writer(target_);
+      EXPECT_THROW(
+          {
+            writer.Write("new");
+            writer.Commit();
+          },
+          EWriteError);
+      EXPECT_EQ(writer.Committed(), c.committed);
+    }
+    EXPECT_THROW(WriteFileAtomically(target_, "newer"), EWriteError);
+    SetAtomicWriteFaultForTesting(nullptr);
+    EXPECT_EQ(ReadAll(target_), c.committed ? "newer" : "old");
+    EXPECT_EQ(NamesIn(folder_), std::vector<std::string>{"data.bin"});
+  }
+}
+
 TEST_F(AtomicFile, OnlyTemporaryFilesOfEndedProcessesAreSweptAway) {
   const pid_t ended = fork();
   if (ended == 0) _exit(0);

@@ -35,6 +35,10 @@ namespace fs = std::filesystem;
 constexpr size_t kWriteBufferSize = 262144;
 // The thumbnail index keeps record numbers of the folder-tree file it was written with.
 constexpr char kThumbnailIndexName[] = "Cache.qdb";
+// The index while the tree file is replaced; put back when it was not.
+constexpr char kIndexAsideSuffix[] = ".stale";
+// The tree file that a save is replacing, under a second name until the album file has followed.
+constexpr char kPreviousSuffix[] = ".previous";
 // Stretches every step of a save (microseconds): lets tests stop a save at any point.
 constexpr char kSavePauseVariable[] = "PLB_TEST_SAVE_PAUSE_US";
 
@@ -338,6 +342,8 @@ void TEngineDataFiles::SetAside(const std::string& path) {
 // the save they belong to. Staged files of any other save are incomplete and go.
 void TEngineDataFiles::FinishInterruptedSave() {
   RemoveAbandonedTemporaryFiles(parts_.folder);
+  RemoveQuietly(TreeFile() + kPreviousSuffix);
+  RemoveQuietly(parts_.folder + "/" + kThumbnailIndexName + kIndexAsideSuffix);
   const std::string others[] = {AlbumFile(), HistoryFile()};
   if (Exists(Staged(TreeFile())) || !Exists(TreeFile())) {
     RemoveQuietly(Staged(TreeFile()));
@@ -382,6 +388,54 @@ void TEngineDataFiles::KeepPrevious(const std::string& path) const {
   if (link(path.c_str(), backup.c_str()) == 0) return;
   std::error_code ec;
   fs::copy_file(path, backup, fs::copy_options::overwrite_existing, ec);
+}
+
+// Renames the staged tree file and album file into place, both or neither: an album file that
+// cannot follow puts the previous tree file back. A rename that went through counts as done even
+// when the flush of the folder after it failed. Answers whether the tree file was replaced. The
+// thumbnail index names record numbers of the tree file on disk, so it stays only when that one
+// does.
+template <class Step>
+bool TEngineDataFiles::ReplaceTreeAndAlbums(const Step& step, AtomicFileWriter& tree, AtomicFileWriter* albums) {
+  const std::string index = parts_.folder + "/" + kThumbnailIndexName;
+  const std::string indexAside = index + kIndexAsideSuffix;
+  RemoveQuietly(indexAside);
+  const bool indexSetAside = rename(index.c_str(), indexAside.c_str()) == 0;
+  const std::string previous = tree.Path() + kPreviousSuffix;
+  RemoveQuietly(previous);
+  const bool hadPrevious = link(tree.Path().c_str(), previous.c_str()) == 0;
+
+  step("OstraFolders", [&] {
+    KeepPrevious(tree.Path());
+    tree.Commit();
+  });
+  bool replaced = tree.Committed();
+  Pause();
+  if (replaced && albums) {
+    step("OstraAlbums", [&] {
+      KeepPrevious(albums->Path());
+      albums->Commit();
+    });
+    if (!albums->Committed()) {
+      const bool putBack = hadPrevious ? rename(previous.c_str(), tree.Path().c_str()) == 0
+                                       : unlink(tree.Path().c_str()) == 0;
+      if (putBack) {
+        replaced = false;
+        WriteLog("OstraEngine : the album file could not be replaced; the previous " + tree.Path() + " is back");
+      } else {
+        // The next start pairs the staged album file with this tree file by their save time.
+        albums->KeepStaged();
+        WriteLog("OstraEngine : " + albums->StagingPath() + " is left for the next start to put in place");
+      }
+    }
+  }
+  RemoveQuietly(previous);
+  if (replaced) {
+    RemoveQuietly(indexAside);
+  } else if (indexSetAside) {
+    rename(indexAside.c_str(), index.c_str());
+  }
+  return replaced;
 }
 
 void TEngineDataFiles::SaveAll() {
@@ -450,22 +504,9 @@ void TEngineDataFiles::SaveAll() {
   }
   Pause();
 
-  // From here on the thumbnail index on disk may name positions of another tree file.
-  RemoveQuietly(parts_.folder + "/" + kThumbnailIndexName);
   bool treeReplaced = false;
   if (tree && (albums || !parts_.albums)) {
-    step("OstraFolders", [&] {
-      KeepPrevious(TreeFile());
-      tree->Commit();
-      treeReplaced = true;
-    });
-    Pause();
-    if (treeReplaced && albums) {
-      step("OstraAlbums", [&] {
-        KeepPrevious(AlbumFile());
-        albums->Commit();
-      });
-    }
+    treeReplaced = ReplaceTreeAndAlbums(step, *tree, albums.get());
   }
   Pause();
   if (history) {

@@ -22,6 +22,7 @@
 
 namespace plb {
 
+class AtomicFileWriter;
 class IImageCache;
 class RecordReader;
 class RecordWriter;
@@ -93,6 +94,8 @@ class TEngineDataFiles {
   void LoadHints();
   void SetAside(const std::string& path);
   void KeepPrevious(const std::string& path) const;
+  template <class Step>
+  bool ReplaceTreeAndAlbums(const Step& step, AtomicFileWriter& tree, AtomicFileWriter* albums);
   void Pause() const;
 
   TEngineDataParts parts_;

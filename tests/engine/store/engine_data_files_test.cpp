@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,6 +23,7 @@
 #include "engine/store/thumbnail_cache_interface.h"
 #include "host/date_time.h"
 #include "host/engine_error.h"
+#include "platform/atomic_file.h"
 #include "platform/record_stream.h"
 #include "support/test_env.h"
 
@@ -297,7 +299,6 @@ TEST_F(EngineDataFiles, AnAlbumFileThatCannotBeWrittenKeepsTheTreeFileItBelongsT
   }
   EXPECT_EQ(ReadAll(data_ + "/OstraData.qdb"), tree) << "old albums must not meet new record numbers";
   EXPECT_EQ(ReadAll(data_ + "/OstraGroup.qdb"), albums);
-  EXPECT_FALSE(fs::exists(data_ + "/Cache.qdb"));
   fs::remove_all(data_ + "/OstraGroup.qdb.new");
 
   Model again;
@@ -305,6 +306,73 @@ TEST_F(EngineDataFiles, AnAlbumFileThatCannotBeWrittenKeepsTheTreeFileItBelongsT
   EXPECT_EQ(again.TagPaths("family"),
             (std::vector<std::string>{photos_ + "/2020/a.jpg", photos_ + "/2020/summer/b.jpg"}));
   EXPECT_EQ(again.history.Count(), 3) << "the history does not depend on record numbers and was saved";
+}
+
+// Makes one step of the atomic writers fail for one data file, until the end of the scope.
+class InjectedFault {
+ public:
+  InjectedFault(AtomicWriteStep step, std::string file, int error) {
+    SetAtomicWriteFaultForTesting([=](AtomicWriteStep at, const std::string& path) {
+      return at == step && fs::path(path).filename() == file ? error : 0;
+    });
+  }
+  InjectedFault(const InjectedFault&) = delete;
+  InjectedFault& operator=(const InjectedFault&) = delete;
+  ~InjectedFault() { SetAtomicWriteFaultForTesting(nullptr); }
+};
+
+struct SaveFault {
+  const char* name;
+  AtomicWriteStep step;
+  const char* file;
+  int error;
+  bool replaced;  // the renames had gone through: the new catalog is the one on disk
+};
+
+TEST_F(EngineDataFiles, TheTreeAndAlbumFilesLandTogetherOrNotAtAllWhateverStepFails) {
+  const SaveFault cases[] = {
+      {"the tree file's folder flush", AtomicWriteStep::kSyncFolder, "OstraData.qdb", EIO, true},
+      {"the album file's folder flush", AtomicWriteStep::kSyncFolder, "OstraGroup.qdb", EIO, true},
+      {"the tree file's rename", AtomicWriteStep::kRename, "OstraData.qdb", EACCES, false},
+      {"the album file's rename", AtomicWriteStep::kRename, "OstraGroup.qdb", EACCES, false},
+      {"a full disk under the tree file", AtomicWriteStep::kWrite, "OstraData.qdb", ENOSPC, false},
+      {"a full disk under the album file", AtomicWriteStep::kSyncFile, "OstraGroup.qdb", ENOSPC, false},
+  };
+  for (const SaveFault& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(data_);
+    fs::create_directories(data_);
+    Model m;
+    Fill(m);
+    Save(m);
+    const std::string index = "the thumbnail index of the saved tree file";
+    WriteAll(data_ + "/Cache.qdb", index);
+    // A photo sorted first shifts every record number; the tag names it by its new one.
+    m.AddPhoto(photos_ + "/2020", "0-first.jpg", 2022, 2, 2);
+    m.albums.GetAlbumFromPathEx(atTag, "new", true)->AddItem(m.Find(photos_ + "/2020/0-first.jpg"), 0);
+    {
+      InjectedFault fault(c.step, c.file, c.error);
+      EXPECT_THROW(Save(m), EOstraEngineError);
+    }
+
+    Model again;
+    TEngineDataFiles(again.Parts(data_)).LoadAll();
+    EXPECT_EQ(again.TagPaths("family"),
+              (std::vector<std::string>{photos_ + "/2020/a.jpg", photos_ + "/2020/summer/b.jpg"}));
+    EXPECT_EQ(again.TagPaths("new"),
+              c.replaced ? std::vector<std::string>{photos_ + "/2020/0-first.jpg"} : std::vector<std::string>{});
+    EXPECT_EQ(again.folders.TotalItems(), c.replaced ? 4 : 3);
+    // The index stays exactly when the tree file it belongs to does.
+    EXPECT_EQ(fs::exists(data_ + "/Cache.qdb"), !c.replaced);
+    if (!c.replaced) {
+      EXPECT_EQ(ReadAll(data_ + "/Cache.qdb"), index);
+    }
+    for (const auto& entry : fs::directory_iterator(data_)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_EQ(name.find(kStagedSuffix), std::string::npos) << name;
+      EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+    }
+  }
 }
 
 TEST_F(EngineDataFiles, ASaveKilledBetweenItsRenamesIsCompletedByTheNextLoad) {
