@@ -141,6 +141,41 @@ TEST_F(BrowserProcessTest, TerminationSignalStopsTheNormalWay) {
   EXPECT_NE(ReadAll(LogFiles().at(0)).find("\r\nEND\r\n"), std::string::npos);
 }
 
+TEST_F(BrowserProcessTest, MoreTerminationSignalsDuringTheExitSaveLetTheSaveFinish) {
+  const std::string pics = test::TestRoot() + "/pics";
+  fs::create_directories(pics);
+  std::ofstream(pics + "/a.jpg") << "not a picture";
+  const std::string plb = test::BinaryDir() + "/bin/plb ";
+  ASSERT_EQ(test::RunCommand(plb + "add " + pics + " >/dev/null 2>&1").status, 0);
+  ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/a.jpg >/dev/null 2>&1").status, 0);
+  // Each step of the exit save takes a quarter of a second: the later signals land inside it.
+  setenv("PLB_TEST_SAVE_PAUSE_US", "250000", 1);
+  const pid_t first = Start({});
+  unsetenv("PLB_TEST_SAVE_PAUSE_US");
+  ASSERT_TRUE(WaitForWindow());
+  kill(first, SIGTERM);
+  for (const int signal : {SIGTERM, SIGINT, SIGTERM}) {
+    std::this_thread::sleep_for(300ms);
+    kill(first, signal);
+  }
+  EXPECT_EQ(WaitExit(first), 0) << "ended by a signal during the save";
+
+  const std::string data = TPlumoraConfigItem().DataFolder();
+  for (const auto& e : fs::directory_iterator(data)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_EQ(name.find(".new"), std::string::npos) << name << ": the save did not finish";
+    EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+  }
+  std::string log;
+  for (const std::string& file : LogFiles()) {
+    if (fs::path(file).filename() != "plb.log") log = ReadAll(file);
+  }
+  EXPECT_NE(log.find("\r\nEND\r\n"), std::string::npos) << "every stop step ran: " << log;
+  const test::CommandRun tags = test::RunCommand(plb + "tags --json 2>&1");
+  EXPECT_EQ(tags.status, 0) << tags.out;
+  EXPECT_NE(tags.out.find("\"trip\""), std::string::npos) << tags.out;
+}
+
 TEST_F(BrowserProcessTest, StartWhileTheFirstIsStillStartingWarnsAndEnds) {
   // An instance that holds the instance lock but not yet the running lock, and has no window.
   platform::InstanceLocks starting;

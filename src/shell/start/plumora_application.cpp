@@ -115,6 +115,15 @@ int RunPlumoraBrowser(int argc, char** argv) {
   TStartPlatform platform;
   QtStartUi ui(OpenStartErrorHelpPage);
   TStartSequence sequence(context, hooks, platform, ui);
+  // From the window's close to here, termination signals were held back for the stop steps.
+  struct DefaultSignalsAtEnd {
+    ~DefaultSignalsAtEnd() {
+      if (const int noted = UnixSignalWatcher::NotedWithoutWatcher()) {
+        std::fprintf(stderr, "plumora-browser: %d termination signal(s) held back until the stop steps ended\n", noted);
+      }
+      UnixSignalWatcher::RestoreDefaultHandlers();
+    }
+  } default_signals_at_end;
   try {
     return sequence.Run();
   } catch (const std::exception& e) {

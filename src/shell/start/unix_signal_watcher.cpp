@@ -5,6 +5,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <QSocketNotifier>
 
 namespace plb::shell {
@@ -12,8 +14,14 @@ namespace {
 
 // The self-pipe: a signal handler may only write a byte; the UI thread reads it.
 int g_pipe[2] = {-1, -1};
+volatile sig_atomic_t g_watching = 0;
+volatile sig_atomic_t g_noted = 0;
 
 void OnSignal(int signal_number) {
+  if (!g_watching) {
+    g_noted = g_noted + 1;
+    return;
+  }
   const int saved = errno;
   unsigned char byte = static_cast<unsigned char>(signal_number);
   if (g_pipe[1] >= 0) {
@@ -22,25 +30,35 @@ void OnSignal(int signal_number) {
   errno = saved;
 }
 
-}  // namespace
-
-UnixSignalWatcher::UnixSignalWatcher(QObject* parent) : QObject(parent) {
-  if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) return;
-  notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &UnixSignalWatcher::OnReadable);
+void SetHandlers(void (*handler)(int)) {
   struct sigaction action {};
-  action.sa_handler = OnSignal;
+  action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
 }
 
+}  // namespace
+
+UnixSignalWatcher::UnixSignalWatcher(QObject* parent) : QObject(parent) {
+  if (g_pipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) return;
+  notifier_ = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &UnixSignalWatcher::OnReadable);
+  g_watching = 1;
+  SetHandlers(OnSignal);
+}
+
 UnixSignalWatcher::~UnixSignalWatcher() {
-  struct sigaction action {};
-  action.sa_handler = SIG_DFL;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
+  g_watching = 0;
+}
+
+int UnixSignalWatcher::NotedWithoutWatcher() {
+  return g_noted;
+}
+
+void UnixSignalWatcher::RestoreDefaultHandlers() {
+  SetHandlers(SIG_DFL);
 }
 
 void UnixSignalWatcher::OnReadable() {
