@@ -134,7 +134,7 @@ void TOstraEngine::CreateDataFolder() {
     throw EOstraEngineError("データフォルダの作成に失敗しました。\r\n( " + folder + " )");
   }
   // Two engines on one data folder would each save over the other's changes.
-  auto lock = std::make_unique<platform::LockFile>(folder + "/OstraEngine.lock");
+  auto lock = std::make_unique<platform::LockFile>(folder + "/" + kDataFolderLockName);
   if (lock->TryAcquire() != platform::LockResult::kAcquired) {
     throw EOstraEngineError("The data folder is in use by another process.\r\n( " + folder + " )");
   }
@@ -217,8 +217,16 @@ void TOstraEngine::Stop(bool save) {
   if (first_failure) std::rethrow_exception(first_failure);
 }
 
+std::vector<std::string> TOstraEngine::KeptAside() const {
+  return dataFiles_ ? dataFiles_->KeptAside() : std::vector<std::string>{};
+}
+
 void TOstraEngine::SaveData() {
   if (!dataFiles_) return;
+  if (!loadError_.empty()) {
+    WriteLog("OstraEngine : the catalog was not saved: it was read only in part, and its files stay as they are");
+    return;
+  }
   try {
     dataFiles_->SaveAll();
   } catch (const std::exception& e) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/store/thumbnail_cache_interface.h"
 #include "host/plumora_config_item.h"
@@ -45,12 +46,16 @@ class TOstraEngine {
 
   // Stops the watchers, saves the engine data and frees the model. Every part runs even when an
   // earlier one failed; the first failure is raised at the end. save false leaves the data files
-  // as they are (a reader that changed nothing keeps the user's ".bak" copies).
+  // as they are (a reader that changed nothing keeps the user's ".bak" copies). After a failed
+  // load nothing is ever saved: what little was read must not replace the user's files, which
+  // stay for a recovery to judge (see engine_data_recovery.h).
   void Stop(bool save = true);
 
   bool Started() const { return config_ != nullptr; }
   // The message of the last load failure; empty when everything was read.
   const std::string& LoadError() const { return loadError_; }
+  // The copies that the failed load kept aside (the unreadable files and their ".bak").
+  std::vector<std::string> KeptAside() const;
   TFolderTreeListEyeFi* Folders() const { return folders_.get(); }
   TFlashHintItems* Hints() const { return hints_.get(); }
   TPlumoraConfigItem& Config() { return *config_; }

@@ -69,23 +69,24 @@ bool SameBytes(const std::string& a, const std::string& b) {
   return x.eof() && y.eof();
 }
 
-// A copy of path with the same bytes, made by an earlier run that met the same damage.
-bool SameFileAside(const std::string& path) {
+// A copy of path with the same bytes, made by an earlier run that met the same damage; empty
+// when there is none.
+std::string SameFileAside(const std::string& path) {
   std::error_code ec;
   const fs::path file(path);
   const std::string prefix = file.filename().string() + ".";
   const uintmax_t size = fs::file_size(file, ec);
-  if (ec) return false;
+  if (ec) return "";
   for (fs::directory_iterator it(file.parent_path(), ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     const bool copy = name.find(kDamagedInfix) != std::string::npos || name.find(kKeptInfix) != std::string::npos;
     if (name.rfind(prefix, 0) != 0 || !copy) continue;
     std::error_code sizeError;
     if (fs::file_size(it->path(), sizeError) == size && !sizeError && SameBytes(path, it->path().string())) {
-      return true;
+      return it->path().string();
     }
   }
-  return false;
+  return "";
 }
 
 // Collects the first failure of a run of steps, each already logged and wrapped with its label.
@@ -220,15 +221,15 @@ void TEngineDataFiles::Pause() const {
 
 void TEngineDataFiles::LoadAll() {
   FinishInterruptedSave();
-  if (!Exists(TreeFile())) return;
+  // No tree file at all is a new catalog, unless its albums or its ".bak" say there was one.
+  const bool lost = Exists(AlbumFile()) || Exists(BackupName(TreeFile()));
+  if (!Exists(TreeFile()) && !lost) return;
   FirstFailure failure;
   auto step = [&failure](const char* label, const auto& body) {
     return failure.Step(RaiseEngineLoadDataError, label, body);
   };
 
-  bool treeRead = false;
-  step("OstraFolders", [this, &treeRead] { treeRead = LoadTree(); });
-  if (treeRead) {
+  if (step("OstraFolders", [this] { LoadTree(); })) {
     // A damaged album file ends only the albums: the calendar, the thumbnails and the history
     // still come from the trees.
     if (Exists(AlbumFile()) && !step("OstraAlbums", [this] { LoadAlbums(); })) SetAside(AlbumFile());
@@ -254,18 +255,18 @@ void TEngineDataFiles::LoadAll() {
   }
 }
 
-bool TEngineDataFiles::LoadTree() {
-  if (!parts_.folders) return true;
+void TEngineDataFiles::LoadTree() {
+  if (!parts_.folders) return;
+  if (!Exists(TreeFile())) RaiseEngineError("OstraFolders:データファイルがありません。( " + TreeFile() + " )");
   RecordReader in = RecordReader::OpenFile(TreeFile());
   const TDataFileHeader header = TDataFileHeader::Read(in);
   if (!header.MarkerOk()) RaiseEngineError("データファイルのマーカが異常です。");
-  // A tree block without its marker reads as no trees at all; saved over, it would lose them.
+  // A tree block without its marker would read as no trees at all: an empty catalog that the
+  // next save writes over the user's.
   if (in.Remaining() < 6 || (in.PeekU32() & 0xFFFF) != kTreeBlockMarker) {
-    WriteLog("OstraFolders : the folder-tree block of " + TreeFile() + " has no marker; nothing was read");
-    return false;
+    RaiseEngineError("OstraFolders:フォルダツリーのマーカが異常です。( " + TreeFile() + " )");
   }
   parts_.folders->LoadFromStream(in);
-  return true;
 }
 
 void TEngineDataFiles::LoadAlbums() {
@@ -317,25 +318,31 @@ void TEngineDataFiles::LoadHints() {
 }
 
 void TEngineDataFiles::SetAside(const std::string& path) {
-  if (!Exists(path)) return;
+  if (!Exists(path) && !Exists(BackupName(path))) return;
   keepBackup_.insert(path);
-  const std::string stamp = FormatDateTime("yyyymmdd-hhnnss", Now());
   // The last good copy too: saves of later runs rotate the ".bak" again.
-  for (const auto& [from, to] : {std::pair{path, path + kDamagedInfix + stamp},
-                                 std::pair{BackupName(path), BackupName(path) + kKeptInfix + stamp}}) {
+  for (const auto& [from, infix] : {std::pair{path, kDamagedInfix}, std::pair{BackupName(path), kKeptInfix}}) {
     if (!Exists(from)) continue;
-    if (SameFileAside(from)) {
-      WriteLog(from + " is kept aside already");
-      continue;
-    }
-    std::error_code ec;
-    fs::copy_file(from, to, fs::copy_options::skip_existing, ec);
-    if (ec) {
-      WriteLog(path + " could not be read, and " + from + " could not be copied aside: " + ec.message());
-    } else {
-      WriteLog(path + " could not be read; " + from + " was copied to " + to);
-    }
+    const std::string copy = CopyAside(from, infix);
+    if (!copy.empty()) keptAside_.push_back(copy);
   }
+}
+
+std::string TEngineDataFiles::CopyAside(const std::string& path, const char* infix) {
+  const std::string same = SameFileAside(path);
+  if (!same.empty()) {
+    WriteLog(path + " is kept aside already as " + same);
+    return same;
+  }
+  const std::string copy = path + infix + FormatDateTime("yyyymmdd-hhnnss", Now());
+  std::error_code ec;
+  fs::copy_file(path, copy, fs::copy_options::skip_existing, ec);
+  if (ec) {
+    WriteLog(path + " could not be copied aside: " + ec.message());
+    return "";
+  }
+  WriteLog(path + " was copied to " + copy);
+  return copy;
 }
 
 // A save killed between its renames left the later files staged; the tree file's header names

@@ -17,6 +17,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/date_time.h"
 
@@ -39,6 +40,8 @@ inline constexpr char kHintFileName[] = "HintData.idx";
 inline constexpr char kStagedSuffix[] = ".new";
 inline constexpr char kDamagedInfix[] = ".damaged-";
 inline constexpr char kKeptInfix[] = ".kept-";
+// Held by the one process that works on the data folder's files.
+inline constexpr char kDataFolderLockName[] = "OstraEngine.lock";
 
 struct TDataFileHeader {
   char marker[8] = {};
@@ -84,10 +87,16 @@ class TEngineDataFiles {
 
   // Files that failed to load in this run (copied aside; their ".bak" stays).
   const std::set<std::string>& DamagedFiles() const { return keepBackup_; }
+  // The copies that keep those files and their ".bak" aside (made now or by an earlier run).
+  const std::vector<std::string>& KeptAside() const { return keptAside_; }
+
+  // Copies path beside itself as "<path><infix><yyyymmdd-hhmmss>", unless a copy with the same
+  // bytes is there already; answers the copy's path, empty when none could be made.
+  static std::string CopyAside(const std::string& path, const char* infix);
 
  private:
   void FinishInterruptedSave();
-  bool LoadTree();
+  void LoadTree();
   void LoadAlbums();
   void SetUp();
   void LoadHistory();
@@ -100,6 +109,7 @@ class TEngineDataFiles {
 
   TEngineDataParts parts_;
   std::set<std::string> keepBackup_;  // files that failed to load: their ".bak" stays this run
+  std::vector<std::string> keptAside_;
   long pauseMicroseconds_ = 0;        // a test hook that widens the windows of a save
 };
 

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
+#include "engine/store/engine_data_recovery.h"
 #include "engine/store/thumbnail_cache_interface.h"
 #include "host/date_time.h"
 #include "host/engine_error.h"
@@ -202,9 +204,13 @@ TEST_F(EngineDataFiles, HeadersCountTheItemsAndEachSaveKeepsThePreviousFileAsBak
   }
 }
 
+// Where a file is spoilt: its last bytes cut off, or one byte changed at a position.
+constexpr size_t kCutShort = std::string::npos;
+constexpr size_t kTreeBlockMarkerAt = kDataFileHeaderSize;
+
 struct Damage {
   const char* file;
-  bool cutShort;  // else a wrong marker
+  size_t at;
   const char* label;
   const char* text;
   bool treesRead;
@@ -213,14 +219,15 @@ struct Damage {
 
 TEST_F(EngineDataFiles, ADamagedFileIsKeptAsideAndTheEngineGoesOnWithWhatItRead) {
   const Damage cases[] = {
-      {"OstraData.qdb", false, "OstraFolders", "データファイルのマーカが異常です。", false, false},
-      {"OstraData.qdb", true, "OstraFolders", "", false, false},
-      {"OstraGroup.qdb", false, "OstraAlbums", "OstraAlbums:データファイルのマーカが異常です。", true, false},
-      {"OstraGroup.qdb", true, "OstraAlbums", "", true, true},  // the albums before the cut
-      {"OstraHistory.qdb", false, "OstraHistorys", "OstraHistorys:データファイルのマーカが異常です。", true, true},
+      {"OstraData.qdb", 0, "OstraFolders", "データファイルのマーカが異常です。", false, false},
+      {"OstraData.qdb", kTreeBlockMarkerAt, "OstraFolders", "フォルダツリーのマーカが異常です。", false, false},
+      {"OstraData.qdb", kCutShort, "OstraFolders", "", false, false},
+      {"OstraGroup.qdb", 0, "OstraAlbums", "OstraAlbums:データファイルのマーカが異常です。", true, false},
+      {"OstraGroup.qdb", kCutShort, "OstraAlbums", "", true, true},  // the albums before the cut
+      {"OstraHistory.qdb", 0, "OstraHistorys", "OstraHistorys:データファイルのマーカが異常です。", true, true},
   };
   for (const Damage& c : cases) {
-    SCOPED_TRACE(std::string(c.file) + (c.cutShort ? " cut short" : " bad marker"));
+    SCOPED_TRACE(std::string(c.file) + (c.at == kCutShort ? " cut short" : " at " + std::to_string(c.at)));
     fs::remove_all(data_);
     fs::create_directories(data_);
     {
@@ -232,10 +239,10 @@ TEST_F(EngineDataFiles, ADamagedFileIsKeptAsideAndTheEngineGoesOnWithWhatItRead)
     const std::string path = data_ + "/" + c.file;
     const std::string good = ReadAll(path);
     std::string bad = good;
-    if (c.cutShort) {
+    if (c.at == kCutShort) {
       bad.resize(bad.size() - 9);
     } else {
-      bad[0] = 'X';
+      bad[c.at] = 'X';
     }
     WriteAll(path, bad);
 
@@ -373,6 +380,84 @@ TEST_F(EngineDataFiles, TheTreeAndAlbumFilesLandTogetherOrNotAtAllWhateverStepFa
       EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
     }
   }
+}
+
+struct Recovery {
+  const char* name;
+  std::function<void(const std::string& data)> spoil;
+  const char* taken;     // the tree file's copy put in place; null: nothing changed
+  const char* lastTag;   // the newest tag the catalog has afterwards
+};
+
+void SpoilTreeBlockMarker(const std::string& path) {
+  std::string bytes = ReadAll(path);
+  bytes[kTreeBlockMarkerAt] = 'X';
+  WriteAll(path, bytes);
+}
+
+TEST_F(EngineDataFiles, RecoveryPutsBackTheNewestCopiesThatReadWholeAndKeepsTheLiveFilesAside) {
+  const Recovery cases[] = {
+      {"nothing spoilt", [](const std::string&) {}, nullptr, "third"},
+      {"the tree block marker", [](const std::string& d) { SpoilTreeBlockMarker(d + "/OstraData.qdb"); },
+       "OstraData.bak", "second"},
+      {"the album file", [](const std::string& d) { WriteAll(d + "/OstraGroup.qdb", "OSTRADF"); }, "OstraData.bak",
+       "second"},
+      {"the tree file and later its .bak, after a load kept that aside",
+       [](const std::string& d) {
+         SpoilTreeBlockMarker(d + "/OstraData.qdb");
+         Model reader;
+         EXPECT_THROW(TEngineDataFiles(reader.Parts(d)).LoadAll(), EOstraEngineLoadDataError);
+         SpoilTreeBlockMarker(d + "/OstraData.bak");
+       },
+       "OstraData.bak.kept-", "second"},
+  };
+  for (const Recovery& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(data_);
+    fs::create_directories(data_);
+    {
+      Model m;
+      Fill(m);
+      Save(m);
+      m.albums.GetAlbumFromPathEx(atTag, "second", true)->AddItem(m.Find(photos_ + "/2020/summer/c.jpg"), 0);
+      Save(m);
+      m.albums.GetAlbumFromPathEx(atTag, "third", true)->AddItem(m.Find(photos_ + "/2020/a.jpg"), 0);
+      Save(m);
+    }
+    WriteAll(data_ + "/Cache.qdb", "index");
+    c.spoil(data_);
+    const std::string liveTree = ReadAll(data_ + "/OstraData.qdb");
+
+    const TRecoveredCatalog result = RestoreNewestGoodCopy(data_);
+    EXPECT_EQ(result.changed, c.taken != nullptr);
+    if (c.taken) {
+      EXPECT_EQ(fs::path(result.tree).filename().string().rfind(c.taken, 0), 0u) << result.tree;
+      EXPECT_FALSE(fs::exists(data_ + "/Cache.qdb")) << "the index names records of another tree file";
+      bool liveKept = false;
+      for (const std::string& copy : result.keptAside) liveKept = liveKept || ReadAll(copy) == liveTree;
+      EXPECT_TRUE(liveKept) << "the replaced tree file is kept aside";
+    } else {
+      EXPECT_EQ(ReadAll(data_ + "/OstraData.qdb"), liveTree);
+      EXPECT_TRUE(fs::exists(data_ + "/Cache.qdb"));
+    }
+    Model again;
+    TEngineDataFiles(again.Parts(data_)).LoadAll();
+    EXPECT_EQ(again.TagPaths("family"),
+              (std::vector<std::string>{photos_ + "/2020/a.jpg", photos_ + "/2020/summer/b.jpg"}));
+    EXPECT_EQ(again.TagPaths("second"), std::vector<std::string>{photos_ + "/2020/summer/c.jpg"});
+    EXPECT_EQ(again.TagPaths("third").empty(), std::string(c.lastTag) != "third");
+    EXPECT_FALSE(fs::exists(data_ + "/.recovery-trial"));
+  }
+
+  // No copy reads whole: nothing is touched.
+  SpoilTreeBlockMarker(data_ + "/OstraData.qdb");
+  for (const auto& entry : fs::directory_iterator(data_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("OstraData", 0) == 0) SpoilTreeBlockMarker(entry.path().string());
+  }
+  const std::string spoilt = ReadAll(data_ + "/OstraData.qdb");
+  EXPECT_THROW(RestoreNewestGoodCopy(data_), EOstraEngineError);
+  EXPECT_EQ(ReadAll(data_ + "/OstraData.qdb"), spoilt);
 }
 
 TEST_F(EngineDataFiles, ASaveKilledBetweenItsRenamesIsCompletedByTheNextLoad) {
