@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "catalog_setup.h"
 #include "engine/model/folder_tree_list.h"
@@ -14,6 +15,7 @@
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/codec/image_load.h"
 #include "platform/error.h"
+#include "subcommand.h"
 
 namespace plb::cli {
 namespace {
@@ -49,6 +51,21 @@ void OpenLogIn(const std::string& folder) {
   }
 }
 
+// What failed, where the user's data is now, and the way out.
+std::string NotReadMessage(const TOstraEngine& engine) {
+  std::string text = "the catalog could not be read whole; nothing was done, and its files were left as they are.\n";
+  for (const char c : engine.LoadError()) {
+    if (c != '\r') text += c;
+  }
+  const std::vector<std::string> copies = engine.KeptAside();
+  if (!copies.empty()) {
+    text += "\nCopies kept aside:";
+    for (const std::string& copy : copies) text += "\n  " + copy;
+  }
+  text += "\n'plb recover' puts back the newest copy of the catalog that reads whole.";
+  return text;
+}
+
 }  // namespace
 
 EngineSession::EngineSession(std::string command, bool watchers) : command_(std::move(command)) {
@@ -63,10 +80,7 @@ EngineSession::EngineSession(std::string command, bool watchers) : command_(std:
       OpenLogIn(config.LogFolder());
     }
     engine_.Start();
-    if (!engine_.LoadError().empty()) {
-      std::fprintf(stderr, "plb %s: the catalog was read only in part (see the log):\n%s\n", command_.c_str(),
-                   engine_.LoadError().c_str());
-    }
+    if (!engine_.LoadError().empty()) throw CatalogNotRead{NotReadMessage(engine_)};
     if (watchers) {
       try {
         engine_.StartWatchers();

@@ -22,9 +22,9 @@ namespace plb::cli {
 class EngineSession {
  public:
   // command: the subcommand's name, for messages. Opens the log in the log folder, starts the
-  // engine and loads its data (a load failure is reported on stderr and the session goes on with
-  // what was read, as the application does); starts the watchers when watchers is set. Raises the
-  // engine's start error (the catalog in use by another process, say).
+  // engine and loads its data; starts the watchers when watchers is set. Raises the engine's start
+  // error (the catalog in use by another process, say), and CatalogNotRead when the data could not
+  // be read whole: no command works on part of a catalog, and nothing is saved over its files.
   explicit EngineSession(std::string command, bool watchers = true);
   EngineSession(const EngineSession&) = delete;
   EngineSession& operator=(const EngineSession&) = delete;
@@ -33,8 +33,6 @@ class EngineSession {
 
   TOstraEngine& Engine() { return engine_; }
   TFolderTreeListEyeFi& Folders() { return *engine_.Folders(); }
-  // The message of the data-load failure; empty when everything was read.
-  const std::string& LoadError() const { return engine_.LoadError(); }
 
   // Runs work that the engine's threads queued for the UI thread (this one), waiting up to
   // timeout_ms for some to arrive.

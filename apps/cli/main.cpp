@@ -27,6 +27,7 @@ const std::vector<Subcommand>& Subcommands() { return Registry(); }
 namespace {
 
 constexpr int kUsageStatus = 2;
+constexpr int kCatalogNotReadStatus = 3;
 
 void PrintCommands(FILE* to) {
   std::fprintf(to, "usage: plb COMMAND [ARGS]\n       plb COMMAND --help\n       plb --version\n\ncommands:\n");
@@ -85,6 +86,9 @@ int RunSubcommand(const Subcommand& command, int argc, char** argv) {
     return UsageFault(command, e.what());
   } catch (const UsageError& e) {
     return UsageFault(command, e.message);
+  } catch (const CatalogNotRead& e) {
+    std::fprintf(stderr, "plb %s: %s\n", command.name, e.message.c_str());
+    return kCatalogNotReadStatus;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plb %s: %s: %s\n", command.name, ClassNameOf(e).c_str(), MessageOf(e).c_str());
     return 1;

@@ -31,6 +31,12 @@ struct UsageError {
   std::string message;
 };
 
+// The catalog could not be read whole: the command did nothing and left the catalog's files as
+// they are. Reported with its own exit status and the way out, plb recover.
+struct CatalogNotRead {
+  std::string message;
+};
+
 }  // namespace plb::cli
 
 #define PLB_SUBCOMMAND_CAT2(a, b) a##b

@@ -1,5 +1,5 @@
 // plb tag, untag and tags on the catalog in the data folder, and a damaged catalog file met by a
-// command.
+// command and put right by plb recover.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
@@ -99,29 +99,61 @@ TEST_F(TagCommands, UnknownFilesAndTagsAreRefusedAndTheRestIsDone) {
       << "the good file of the first command was tagged";
 }
 
-TEST_F(TagCommands, ADamagedAlbumFileIsKeptAsideLoggedAndTheCalendarStillFills) {
-  ASSERT_EQ(Plb("tag trip " + pics_ + "/a.jpg").status, 0);
-  ASSERT_EQ(Plb("tag trip " + pics_ + "/b.jpg").status, 0);  // a .bak with the first tag
-  const std::string albums = DataFolder() + "/OstraGroup.qdb";
-  {
-    std::fstream file(albums, std::ios::in | std::ios::out | std::ios::binary);
-    file.put('X');
-  }
-  const test::CommandRun run = test::RunPlb("tag other " + pics_ + "/c.jpg");
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find("OstraAlbums:データファイルのマーカが異常です。"), std::string::npos) << run.out;
-  std::ifstream log(test::TestRoot() + "/data/Morvane/PlumoraBrowser/Log/plb.log");
-  const std::string logText((std::istreambuf_iterator<char>(log)), {});
-  EXPECT_NE(logText.find("OstraAlbums:データファイルのマーカが異常です。"), std::string::npos) << logText;
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
 
-  int aside = 0;
-  for (const auto& entry : fs::directory_iterator(DataFolder())) {
-    aside += entry.path().filename().string().rfind("OstraGroup.qdb.damaged-", 0) == 0;
+// A damaged catalog file stops every command, with its own exit status, before anything is
+// changed; plb recover then puts back the newest copy that reads whole.
+TEST_F(TagCommands, ADamagedCatalogFileStopsEveryCommandUntilRecoverPutsBackTheNewestGoodCopy) {
+  struct Case {
+    const char* file;
+    size_t at;  // the byte spoilt: the file's marker, or the tree block's
+    const char* message;
+  };
+  const Case cases[] = {
+      {"OstraGroup.qdb", 0, "OstraAlbums:データファイルのマーカが異常です。"},
+      {"OstraData.qdb", 24, "OstraFolders:フォルダツリーのマーカが異常です。"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    fs::remove_all(DataFolder());
+    ASSERT_EQ(Plb("add " + pics_).status, 0);
+    ASSERT_EQ(Plb("tag trip " + pics_ + "/a.jpg").status, 0);
+    ASSERT_EQ(Plb("tag trip " + pics_ + "/b.jpg").status, 0);  // the .bak has a.jpg only
+    const std::string path = DataFolder() + "/" + c.file;
+    {
+      std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(static_cast<std::streamoff>(c.at));
+      file.put('X');
+    }
+    const std::string tree = ReadFile(DataFolder() + "/OstraData.qdb");
+    const std::string albums = ReadFile(DataFolder() + "/OstraGroup.qdb");
+
+    for (const std::string& args : {"tag other " + pics_ + "/c.jpg", std::string("tags --json"),
+                                    "untag nosuch " + pics_ + "/a.jpg", std::string("update")}) {
+      const test::CommandRun run = test::RunPlb(args);
+      EXPECT_EQ(run.status, 3) << args << "\n" << run.out;
+      EXPECT_NE(run.out.find(c.message), std::string::npos) << run.out;
+      EXPECT_NE(run.out.find(path + ".damaged-"), std::string::npos) << "names the copy kept aside\n" << run.out;
+      EXPECT_NE(run.out.find("plb recover"), std::string::npos) << run.out;
+    }
+    EXPECT_EQ(ReadFile(DataFolder() + "/OstraData.qdb"), tree) << "no command saved over the live files";
+    EXPECT_EQ(ReadFile(DataFolder() + "/OstraGroup.qdb"), albums);
+    const std::string log = ReadFile(test::TestRoot() + "/data/Morvane/PlumoraBrowser/Log/plb.log");
+    EXPECT_NE(log.find(c.message), std::string::npos) << log;
+
+    const test::CommandRun recover = test::RunPlb("recover");
+    EXPECT_EQ(recover.status, 0) << recover.out;
+    EXPECT_NE(recover.out.find(DataFolder() + "/OstraData.bak\n"), std::string::npos) << recover.out;
+    EXPECT_NE(recover.out.find(DataFolder() + "/OstraGroup.bak\n"), std::string::npos) << recover.out;
+    EXPECT_EQ(Tags(), (std::map<std::string, std::vector<std::string>>{{"trip", {pics_ + "/a.jpg"}}}));
+    EXPECT_EQ(Plb("tag other " + pics_ + "/c.jpg").status, 0);
+    const test::CommandRun again = test::RunPlb("recover");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_NE(again.out.find("nothing was changed"), std::string::npos) << again.out;
   }
-  EXPECT_EQ(aside, 1);
-  std::ifstream bak(DataFolder() + "/OstraGroup.bak", std::ios::binary);
-  EXPECT_EQ(bak.get(), 'O') << "the last good copy is not rotated away";
-  EXPECT_NE(Plb("calendar --json").out, "");
 }
 
 TEST_F(TagCommands, ACatalogInUseByAnotherProcessIsLeftAlone) {
