@@ -78,6 +78,7 @@ TOstraEngine::~TOstraEngine() {
 
 void TOstraEngine::Start() {
   std::lock_guard guard(EngineLock());
+  loadError_.clear();
   try {
     StartStep("OstraConfigItem", [this] { CreateConfiguration(); });
     StartStep("InitSupportExt", [this] { InitSupportExt(); });

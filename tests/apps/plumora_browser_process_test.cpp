@@ -210,36 +210,52 @@ TEST_F(BrowserProcessTest, DamagedSettingsFileIsKeptAsideAndTheProgramStartsWith
   EXPECT_TRUE(store->Read(TPlumoraConfigItem::ClassSettingsKey(), "CacheMaxSizeMB").has_value());
 }
 
-TEST_F(BrowserProcessTest, ADamagedAlbumFileIsLoggedKeptAsideAndTheCatalogStillComesUp) {
+// A damaged catalog file at start: the dialog names the copies kept aside, and nothing is saved
+// over the live files unless the user chose to put back the newest good copy.
+TEST_F(BrowserProcessTest, ADamagedCatalogFileAsksTheUserAndSavesNothingUnlessRecoveryWasChosen) {
   const std::string pics = test::TestRoot() + "/pics";
   fs::create_directories(pics);
   std::ofstream(pics + "/a.jpg") << "not a picture";
+  std::ofstream(pics + "/b.jpg") << "not a picture";
   const std::string plb = test::BinaryDir() + "/bin/plb ";
-  ASSERT_EQ(test::RunCommand(plb + "add " + pics + " >/dev/null 2>&1").status, 0);
-  ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/a.jpg >/dev/null 2>&1").status, 0);
   const std::string data = TPlumoraConfigItem().DataFolder();
-  const std::string albums = data + "/OstraGroup.qdb";
-  std::string damaged = ReadAll(albums);
-  damaged[0] = 'X';
-  std::ofstream(albums, std::ios::binary | std::ios::trunc) << damaged;
+  for (const char* choice : {"read-only", "quit", "recover"}) {
+    SCOPED_TRACE(choice);
+    fs::remove_all(data);
+    fs::remove(dialogs_);
+    ASSERT_EQ(test::RunCommand(plb + "add " + pics + " >/dev/null 2>&1").status, 0);
+    ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/a.jpg >/dev/null 2>&1").status, 0);
+    ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/b.jpg >/dev/null 2>&1").status, 0);
+    const std::string albums = data + "/OstraGroup.qdb";
+    std::string damaged = ReadAll(albums);
+    damaged[0] = 'X';
+    std::ofstream(albums, std::ios::binary | std::ios::trunc) << damaged;
+    const std::string tree = ReadAll(data + "/OstraData.qdb");
 
-  const pid_t first = Start({});
-  ASSERT_TRUE(WaitForWindow());
-  ASSERT_EQ(RequestClose(4), platform::HandOffStatus::kAnswered);
-  EXPECT_EQ(WaitExit(first), 0);
+    setenv("PLB_UNATTENDED_LOAD_FAILURE", choice, 1);
+    const pid_t first = Start({});
+    unsetenv("PLB_UNATTENDED_LOAD_FAILURE");
+    if (std::string(choice) != "quit") {
+      ASSERT_TRUE(WaitForWindow());
+      ASSERT_EQ(RequestClose(4), platform::HandOffStatus::kAnswered);
+    }
+    EXPECT_EQ(WaitExit(first), 0);
 
-  std::string log;
-  for (const std::string& file : LogFiles()) {
-    if (fs::path(file).filename() != "plb.log") log = ReadAll(file);
+    const std::string dialogs = ReadAll(dialogs_);
+    EXPECT_EQ(dialogs.rfind("load-failure\t", 0), 0u) << dialogs;
+    EXPECT_NE(dialogs.find("OstraAlbums:データファイルのマーカが異常です。"), std::string::npos) << dialogs;
+    EXPECT_NE(dialogs.find(albums + ".damaged-"), std::string::npos) << "names the copy kept aside: " << dialogs;
+    const test::CommandRun tags = test::RunCommand(plb + "tags --json 2>/dev/null");
+    if (std::string(choice) == "recover") {
+      EXPECT_EQ(tags.status, 0);
+      EXPECT_EQ(tags.out.find("b.jpg"), std::string::npos) << "the .bak has a.jpg only: " << tags.out;
+      EXPECT_NE(tags.out.find("a.jpg"), std::string::npos) << tags.out;
+    } else {
+      EXPECT_EQ(ReadAll(albums), damaged) << "saved over the live files";
+      EXPECT_EQ(ReadAll(data + "/OstraData.qdb"), tree);
+      EXPECT_EQ(tags.status, 3);
+    }
   }
-  EXPECT_NE(log.find("OstraAlbums:データファイルのマーカが異常です。"), std::string::npos) << log;
-  bool keptAside = false;
-  for (const auto& e : fs::directory_iterator(data)) {
-    if (e.path().filename().string().rfind("OstraGroup.qdb.damaged-", 0) == 0) keptAside = ReadAll(e.path()) == damaged;
-  }
-  EXPECT_TRUE(keptAside);
-  EXPECT_EQ(ReadAll(data + "/OstraGroup.bak").substr(0, 7), "OSTRADF") << "the last good copy stays";
-  EXPECT_NE(test::RunCommand(plb + "calendar --json 2>/dev/null").out, "") << "the trees were read and saved";
 }
 
 }  // namespace

@@ -140,9 +140,14 @@ void PutInPlace(const std::string& folder, TRecoveredCatalog& result) {
 }  // namespace
 
 TRecoveredCatalog RestoreNewestGoodCopy(const std::string& folder) {
+  if (!fs::is_directory(folder)) RaiseEngineError("OstraEngine:データフォルダがありません。( " + folder + " )");
   platform::LockFile lock(folder + "/" + kDataFolderLockName);
-  if (lock.TryAcquire() != platform::LockResult::kAcquired) {
+  const platform::LockResult locked = lock.TryAcquire();
+  if (locked == platform::LockResult::kHeldElsewhere) {
     RaiseEngineError("The data folder is in use by another process.\r\n( " + folder + " )");
+  }
+  if (locked != platform::LockResult::kAcquired) {
+    RaiseEngineError("The data folder cannot be locked.\r\n( " + folder + " )");
   }
   TEngineDataParts parts;
   parts.folder = folder;

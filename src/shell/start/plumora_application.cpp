@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/ostra_engine.h"
+#include "engine/store/engine_data_recovery.h"
 #include "host/engine_error.h"
 #include "host/file_functions.h"
 #include "host/log_file.h"
@@ -23,6 +24,7 @@
 #include "service/api/plumora_api_params.h"
 #include "service/api/service_errors.h"
 #include "shell/start/hand_off_listener.h"
+#include "shell/start/load_failure_dialog.h"
 #include "shell/library/library_page.h"
 #include "shell/library/library_session.h"
 #include "shell/main_window.h"
@@ -77,6 +79,39 @@ void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
   if (library) library->Stop();
 }
 
+// After a load that failed the user chooses: the newest good copy put back (the engine then starts
+// again on it), read-only (the engine saves nothing after a failed load), or quit. Answers false
+// for quit.
+bool ResolveLoadFailure(TOstraEngine& engine) {
+  bool offer_recovery = true;
+  while (!engine.LoadError().empty()) {
+    switch (AskAboutLoadFailure(engine.LoadError(), engine.KeptAside(), offer_recovery)) {
+      case LoadFailureChoice::kQuit:
+        WriteLog("The catalog could not be read; the user chose to quit");
+        return false;
+      case LoadFailureChoice::kReadOnly:
+        WriteLog("The catalog could not be read; the user chose to go on read-only, and nothing is saved");
+        return true;
+      case LoadFailureChoice::kRecover: {
+        const std::string folder = engine.Config().DataFolder();
+        engine.Stop(false);
+        try {
+          const TRecoveredCatalog recovered = RestoreNewestGoodCopy(folder);
+          WriteLog("The catalog was put back from " + recovered.tree + " and " + recovered.albums);
+        } catch (const std::exception& e) {
+          LogFailure("RestoreNewestGoodCopy", e);
+          ShowRecoveryFailed(MessageOf(e));
+        }
+        // Tried once: a second try would take the same copy.
+        offer_recovery = false;
+        engine.Start();
+        break;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int RunPlumoraBrowser(int argc, char** argv) {
@@ -101,16 +136,21 @@ int RunPlumoraBrowser(int argc, char** argv) {
   hooks.is_start_error = [](const std::exception& e) {
     return dynamic_cast<const EPlumoraApiParamsInitialzeError*>(&e) != nullptr;
   };
-  hooks.start_engine = [&engine](TStopStack& stop) {
+  bool quit_chosen = false;
+  hooks.start_engine = [&engine, &quit_chosen](TStopStack& stop) {
     engine.Start();
     stop.Arm("stop the engine", [&engine] { engine.Stop(); });
+    quit_chosen = !ResolveLoadFailure(engine);
+    if (quit_chosen) return;
     try {
       engine.StartWatchers();
     } catch (const EOstraEngineError&) {
       // Logged where it was raised; the start goes on with what exists.
     }
   };
-  hooks.run_main_window = [&context, &engine] { RunMainWindow(context, engine); };
+  hooks.run_main_window = [&context, &engine, &quit_chosen] {
+    if (!quit_chosen) RunMainWindow(context, engine);
+  };
 
   TStartPlatform platform;
   QtStartUi ui(OpenStartErrorHelpPage);
