@@ -199,10 +199,17 @@ bool TCatalogImageCacheMaster::DrawCatalogImage(TCatalogItem* item, int32_t size
       expectedW = t.right - t.left;
       expectedH = t.bottom - t.top;
     }
-    const TSize expected = FitInside(sizeClass, sizeClass, expectedW, expectedH);
+    // A picture smaller than the size class is its own thumbnail: it is shown at its own size,
+    // never blown up to the class.
+    const TSize own{expectedW, expectedH};
+    const bool small = own.cx > 0 && own.cy > 0 && own.cx <= sizeClass && own.cy <= sizeClass;
+    const TSize expected = small ? own : FitInside(sizeClass, sizeClass, expectedW, expectedH);
     TSize shown{w, h};
     placement.stretch = !(exactClass || (expected.cx == w && expected.cy == h));
-    if (placement.stretch) shown = FitInside(cellWidth + 1, cellHeight + 1, w, h);
+    if (placement.stretch) {
+      shown = small && own.cx <= cellWidth && own.cy <= cellHeight ? own
+                                                                    : FitInside(cellWidth + 1, cellHeight + 1, w, h);
+    }
     placement.image.left = (cellWidth - shown.cx) / 2;
     placement.image.top = (cellHeight - shown.cy) / 2;
     placement.image.right = placement.image.left + shown.cx;

@@ -522,6 +522,38 @@ TEST(CatalogImageCacheMaster, DrawPlacesExactThumbnailsUnscaledAndStretchesOther
   EXPECT_FALSE(cache.DrawCatalogImage(&item, 0, 100, 100, image, p));
 }
 
+// A photo smaller than the thumbnail size is drawn at its own size, not stretched to the cell;
+// a thumbnail smaller than the photo is stretched to the photo's size only.
+TEST(CatalogImageCacheMaster, DrawNeverBlowsASmallPictureUpBeyondItsOwnSize) {
+  TCatalogItem item;
+  TItemImageInfo info;
+  info.width = 50;
+  info.height = 40;
+  item.ApplyImageInfo(info, false);
+  ASSERT_EQ(item.DisplayWidth(), 50);
+  TCatalogImageCacheMaster cache;
+  cache.InitializeCatalog(ickMemory, "", false, 1 << 20);
+  struct Case {
+    int32_t w, h, cellW, cellH;
+    bool stretch;
+    TRect image;
+  };
+  const std::vector<Case> cases = {
+      {50, 40, 170, 170, false, {60, 65, 110, 105}},
+      {25, 20, 170, 170, true, {60, 65, 110, 105}},
+      {25, 20, 30, 30, true, {0, 2, 31, 27}},
+  };
+  for (const Case& c : cases) {
+    const Bitmap b = ColourOf(1, c.w, c.h);
+    cache.WriteCacheImage(&item, &b, 160);
+    Bitmap image;
+    TCatalogImagePlacement p;
+    ASSERT_TRUE(cache.DrawCatalogImage(&item, 160, c.cellW, c.cellH, image, p));
+    EXPECT_EQ(p.stretch, c.stretch) << c.w << "x" << c.h;
+    EXPECT_EQ(p.image, c.image) << c.w << "x" << c.h;
+  }
+}
+
 TEST(ImageCacheMaster, WouldFitEstimatesBySize) {
   struct Case {
     int64_t budget, count;
