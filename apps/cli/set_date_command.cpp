@@ -82,14 +82,23 @@ Outcome ChangeOne(const std::string& path, TDateTime target, uint8_t flags) {
   try {
     const bool isJpeg = StartsLikeJpeg(path);
     o.oldDate = CurrentShootingDate(path, isJpeg);
-    const TFileDateChange change =
-        ChangeFileShootingDate(path, isJpeg, o.oldDate, CombineShootingDate(o.oldDate, target, flags));
+    const TDateTime wanted = CombineShootingDate(o.oldDate, target, flags);
+    const TFileDateChange change = ChangeFileShootingDate(path, isJpeg, o.oldDate, wanted);
     o.newDate = change.date;
     if (change.how == TFileDateChange::kUnchanged) o.how = "unchanged";
     if (change.how == TFileDateChange::kExifField) o.how = "exif";
     if (change.how == TFileDateChange::kModificationTime) {
       o.how = "mtime";
       o.reason = DatePatchResultText(change.patch);
+      // The modification time stands for the shooting date only in a file without one of its
+      // own: where readers still find the old EXIF date, nothing the user asked for happened.
+      const TDateTime found = CurrentShootingDate(path, isJpeg);
+      if (FormatExifDateTime(found) != FormatExifDateTime(wanted)) {
+        o.how = "failed";
+        o.newDate = found;
+        o.reason = "the EXIF shooting date stays " + FormatExifDateTime(found) + " (" + o.reason +
+                   "); only the modification time was changed";
+      }
     }
   } catch (const std::exception& e) {
     o.reason = MessageOf(e);

@@ -1,9 +1,14 @@
-// plb thumbs: makes the thumbnails of every photo below the given folders in the engine's cache,
-// the way the grid asks for them (all items, both stages, every core), and tells how many each
-// stage made, how many the cache already held and how long it took.
+// plb thumbs: makes the thumbnails of every photo below the given folders the way the grid asks for
+// them (all items, both stages, every core), and tells how many each stage made, how many the cache
+// already held and how long it took. Folders in the catalog use its items and its lasting cache,
+// whose index the catalog's save then writes: a second run finds them cached. Other folders are
+// scanned into a private tree whose thumbnails live in memory only, for no index could ever name
+// them.
 #include <chrono>
+#include <limits.h>
+#include <stdlib.h>
+
 #include <cmath>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -15,15 +20,11 @@
 #include "engine/model/catalog_item.h"
 #include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
-#include "engine/events/folder_master.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/workers/folder_tree_scan.h"
-#include "engine/events/folder_update_master.h"
-#include "engine/model/history_list.h"
-#include "engine/ostra_engine.h"
-#include "engine/workers/thread_master.h"
 #include "images/thumbnails/thumbnail_maker.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
+#include "engine_session.h"
 #include "json_output.h"
 #include "number_options.h"
 #include "platform/error.h"
@@ -40,14 +41,24 @@ void CollectPictures(TFolder* root, std::vector<TCatalogItem*>& out) {
   std::vector<TCatalogItem*> items;
   CollectTreeItems(root, items);
   for (TCatalogItem* item : items) {
-    if (kPictureKinds & (1u << item->Kind())) out.push_back(item);
+    if (item->State() != cisDeleted && (kPictureKinds & (1u << item->Kind()))) out.push_back(item);
   }
 }
 
-// Signalled from the maker's thread when a stage has run dry.
+// The catalog's pictures below path when the catalog holds that very folder with some in it.
+bool CataloguedPictures(EngineSession& session, const std::string& path, std::vector<TCatalogItem*>& out) {
+  char resolved[PATH_MAX];
+  if (!session.LoadError().empty() || !::realpath(path.c_str(), resolved)) return false;
+  TFolder* folder = session.Folders().FindFolderOf(resolved);
+  if (!folder || folder->GetFullName() != resolved) return false;
+  const size_t before = out.size();
+  CollectPictures(folder, out);
+  return out.size() > before;
+}
+
+// Set on the UI thread when a stage has run dry.
 struct StageWait {
   std::mutex lock;
-  std::condition_variable changed;
   bool thumbsDone = false, sourceDone = false;
   std::chrono::steady_clock::time_point thumbsAt;
 };
@@ -58,14 +69,15 @@ struct Options {
   bool json = false;
 };
 
-// The pictures below the folders; answers false when a folder could not be read.
-bool GatherPictures(const std::vector<std::string>& paths, TFolderTreeListEyeFi& trees,
-                    std::vector<TCatalogItem*>& items) {
-  SetUpFileKinds();
+// The pictures below the folders: the catalog's where it has them (catalogued), the others from
+// a scan into trees (scanned). Answers false when a folder could not be read.
+bool GatherPictures(EngineSession& session, const std::vector<std::string>& paths, TFolderTreeListEyeFi& trees,
+                    std::vector<TCatalogItem*>& catalogued, std::vector<TCatalogItem*>& scanned) {
   TExtItems table;
   table.Build(kCatalogKinds);
   bool complete = true;
   for (const std::string& path : paths) {
+    if (CataloguedPictures(session, path, catalogued)) continue;
     TFolder* folder = CatalogFolderOf(trees, path);
     if (!folder) {
       std::fprintf(stderr, "plb thumbs: %s: not a folder on a volume\n", path.c_str());
@@ -76,7 +88,7 @@ bool GatherPictures(const std::vector<std::string>& paths, TFolderTreeListEyeFi&
       std::fprintf(stderr, "plb thumbs: %s: %s: %s\n", e.path.c_str(), e.className.c_str(), e.message.c_str());
       complete = false;
     }
-    CollectPictures(folder, items);
+    CollectPictures(folder, scanned);
   }
   return complete;
 }
@@ -88,62 +100,83 @@ std::string StageText(size_t items, const TCacheImageMaker::TStatistics& s) {
 }
 
 // Asks for every thumbnail and waits until both stages ran dry; answers when the first did. The
-// maker signals into wait until it is stopped.
-std::chrono::steady_clock::time_point MakeThumbnails(TCacheImageMaker& maker, StageWait& wait,
+// maker signals into wait, through the session's UI queue, until it is stopped.
+std::chrono::steady_clock::time_point MakeThumbnails(EngineSession& session, TCacheImageMaker& maker, StageWait& wait,
                                                      const std::vector<TCatalogItem*>& items, int32_t size) {
   maker.SetThumbsDone(
       [&wait](intptr_t) {
         std::lock_guard guard(wait.lock);
         wait.thumbsDone = true;
         wait.thumbsAt = std::chrono::steady_clock::now();
-        wait.changed.notify_all();
       },
       0);
   maker.SetSourceDone(
       [&wait](intptr_t) {
         std::lock_guard guard(wait.lock);
         wait.sourceDone = true;
-        wait.changed.notify_all();
       },
       0);
   maker.Start();
   if (items.empty()) return std::chrono::steady_clock::now();
   ProgressLine progress("thumbs");
   maker.Request(items, size, items, true);
-  std::unique_lock guard(wait.lock);
-  while (!wait.changed.wait_for(guard, std::chrono::milliseconds(100), [&wait] { return wait.sourceDone; })) {
+  for (;;) {
+    // The maker reports on the UI thread, which this one is: its reports arrive while pumping.
+    session.Pump(100);
+    std::lock_guard guard(wait.lock);
+    if (wait.sourceDone) return wait.thumbsAt;
     progress.Show(StageText(items.size(), maker.Statistics()));
   }
-  return wait.thumbsAt;
+}
+
+TCacheImageMaker::TStatistics operator+(const TCacheImageMaker::TStatistics& a,
+                                        const TCacheImageMaker::TStatistics& b) {
+  return {a.thumbsMade + b.thumbsMade, a.sourceMade + b.sourceMade, a.alreadyCached + b.alreadyCached,
+          a.failed + b.failed};
+}
+
+// Makes the items' thumbnails in cache; the statistics, and when the first stage ran dry.
+TCacheImageMaker::TStatistics MakeInCache(EngineSession& session, TCatalogImageCacheMaster* cache, const std::vector<TCatalogItem*>& items,
+                                          int32_t size, std::chrono::steady_clock::time_point& thumbsAt) {
+  if (items.empty()) return {};
+  StageWait wait;
+  TCacheImageMaker maker(cache, size, true);
+  thumbsAt = MakeThumbnails(session, maker, wait, items, size);
+  maker.Stop();
+  return maker.Statistics();
 }
 
 int RunThumbs(const Options& o) {
   if (o.paths.empty()) throw UsageError{"no folder given"};
-  InstallEngineImageCache();
-  TOstraEngine engine;
-  engine.Start();
-  TCatalogImageCacheMaster* cache = CatalogCacheOf(engine.ImageCache());
+  EngineSession session("thumbs", false);
+  TCatalogImageCacheMaster* cache = CatalogCacheOf(session.Engine().ImageCache());
   if (!cache) throw Error("the engine has no thumbnail cache");
+  // A catalog read only in part is never saved over by a command that only makes thumbnails.
+  if (!session.LoadError().empty()) session.SetReadOnly();
 
   TFolderTreeListEyeFi trees;
-  std::vector<TCatalogItem*> items;
-  const int status = GatherPictures(o.paths, trees, items) ? 0 : 1;
+  std::vector<TCatalogItem*> catalogued, scanned;
+  const int status = GatherPictures(session, o.paths, trees, catalogued, scanned) ? 0 : 1;
+  TCatalogImageCacheMaster privateCache;
+  privateCache.InitializeCatalog(ickMemory, "", true, kDefaultCacheMaxSize);
+  const size_t itemCount = catalogued.size() + scanned.size();
 
-  StageWait wait;
   const auto start = std::chrono::steady_clock::now();
-  TCacheImageMaker maker(cache, o.size, true);
-  const auto thumbsAt = MakeThumbnails(maker, wait, items, o.size);
+  auto thumbsAt = start, scannedThumbsAt = start;
+  const TCacheImageMaker::TStatistics s =
+      MakeInCache(session, cache, catalogued, o.size, thumbsAt) +
+      MakeInCache(session, &privateCache, scanned, o.size, scannedThumbsAt);
   const auto end = std::chrono::steady_clock::now();
-  maker.Stop();
-  engine.Stop();
+  // The catalog's save writes the cache's index with the items it saves.
+  session.Close();
 
-  const TCacheImageMaker::TStatistics s = maker.Statistics();
   const double seconds = std::chrono::duration<double>(end - start).count();
-  const double thumbsSeconds = items.empty() ? 0 : std::chrono::duration<double>(thumbsAt - start).count();
+  const double thumbsSeconds =
+      itemCount == 0 ? 0 : std::chrono::duration<double>(std::max(thumbsAt, scannedThumbsAt) - start).count();
   if (o.json) {
     // Times to the millisecond, as the text form gives them.
     const auto ms = [](double t) { return std::round(t * 1000) / 1000; };
-    PrintJsonLine({{"items", items.size()},
+    PrintJsonLine({{"items", itemCount},
                    {"size", o.size},
                    {"thumbs_made", s.thumbsMade},
                    {"source_made", s.sourceMade},
@@ -155,7 +188,7 @@ int RunThumbs(const Options& o) {
     std::printf(
         "%zu items at %d pixels: %lld made from embedded thumbnails, %lld decoded from the images, %lld already "
         "cached, %lld failed; first stage %.3f s, all %.3f s\n",
-        items.size(), o.size, static_cast<long long>(s.thumbsMade), static_cast<long long>(s.sourceMade),
+        itemCount, o.size, static_cast<long long>(s.thumbsMade), static_cast<long long>(s.sourceMade),
         static_cast<long long>(s.alreadyCached), static_cast<long long>(s.failed), thumbsSeconds, seconds);
   }
   return status;

@@ -62,6 +62,47 @@ TEST(ThumbsCommand, MakesEveryThumbnailAndCountsTheStages) {
   EXPECT_NE(Plb("thumbs '" + folder + "/missing'").status, 0);
 }
 
+// The bytes in the thumbnail cache's segment files, wherever the data folder is.
+uintmax_t SegmentBytes() {
+  uintmax_t total = 0;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(test::TestRoot())) {
+    const std::string name = e.path().filename().string();
+    if (e.is_regular_file() && name.rfind("Cache-", 0) == 0 && e.path().extension() == ".che") total += e.file_size();
+  }
+  return total;
+}
+
+TEST(ThumbsCommand, CataloguedFoldersUseTheLastingCacheAndASecondRunFindsEverythingCached) {
+  const std::string folder = test::TestRoot() + "/photos";
+  std::filesystem::create_directories(folder + "/inner");
+  std::filesystem::copy_file(Orientation("landscape_1.jpg"), folder + "/a.jpg");
+  std::filesystem::copy_file(Orientation("portrait_6.jpg"), folder + "/inner/b.jpg");
+  const std::string loose = test::TestRoot() + "/loose";
+  std::filesystem::create_directories(loose);
+  std::filesystem::copy_file(Orientation("landscape_3.jpg"), loose + "/c.jpg");
+  ASSERT_EQ(Plb("add '" + folder + "'").status, 0);
+
+  // A folder outside the catalog gets its thumbnails made, but nothing lands in the segments.
+  const uintmax_t before = SegmentBytes();
+  const test::CommandRun outside = Plb("thumbs '" + loose + "' --json");
+  ASSERT_EQ(outside.status, 0) << outside.out;
+  EXPECT_NE(outside.out.find("\"items\":1,"), std::string::npos) << outside.out;
+  EXPECT_EQ(SegmentBytes(), before);
+
+  const test::CommandRun first = Plb("thumbs '" + folder + "' --json");
+  ASSERT_EQ(first.status, 0) << first.out;
+  EXPECT_NE(first.out.find("\"items\":2,"), std::string::npos) << first.out;
+  EXPECT_NE(first.out.find("\"cached\":0,"), std::string::npos) << first.out;
+  const uintmax_t written = SegmentBytes();
+  EXPECT_GT(written, before);
+
+  const test::CommandRun second = Plb("thumbs '" + folder + "' --json");
+  ASSERT_EQ(second.status, 0) << second.out;
+  EXPECT_NE(second.out.find("\"thumbs_made\":0,\"source_made\":0,\"cached\":2,"), std::string::npos)
+      << second.out;
+  EXPECT_EQ(SegmentBytes(), written);
+}
+
 TEST(ThumbCommand, WritesOnePhotosThumbnailUpright) {
   const std::string out = test::TestRoot() + "/t.jpg";
   struct Case {

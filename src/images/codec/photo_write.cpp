@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "platform/atomic_file.h"
+#include "platform/file_attributes.h"
 
 namespace plb {
 
@@ -14,7 +15,13 @@ void WritePhotoAtomically(const std::string& path, std::string_view bytes) {
     const std::filesystem::path resolved = std::filesystem::canonical(path, error);
     if (!error) target = resolved.string();
   }
-  WriteFileAtomically(target, bytes);
+  const bool existed = std::filesystem::exists(target, error);
+  AtomicFileWriter writer(target);
+  writer.Write(bytes);
+  writer.Finish();
+  // The new file takes the old one's place for its owner and other programs too.
+  if (existed) CopyFileAttributes(target, writer.StagingPath());
+  writer.Commit();
 }
 
 }  // namespace plb

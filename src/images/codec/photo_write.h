@@ -1,6 +1,7 @@
 #pragma once
 // Replacing a photo file: through the one atomic writer, and through a symbolic link to the
-// file it names, so that a linked photo gets the new contents and the link stays a link.
+// file it names, so that a linked photo gets the new contents and the link stays a link. The new
+// file keeps the old one's permissions, owner (where permitted) and extended attributes.
 #include <string>
 #include <string_view>
 

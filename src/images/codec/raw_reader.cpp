@@ -314,7 +314,7 @@ TRawInfoRec ReadTiffRaw(TStream& stream, int type, bool mainOnly, bool withThumb
   }
   stream.SetPosition(0);
   if (type == rtRAF) {
-    const int64_t app1 = FindAppSegment(stream, 1);
+    const int64_t app1 = FindExifSegment(stream);
     if (app1 < 0) return out;
     uint8_t signature[6];
     stream.SetPosition(app1 + 4);

@@ -1,5 +1,6 @@
 #include "images/dates/exif_date_changer.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,7 +11,7 @@
 #include "engine/model/catalog_item.h"
 #include "host/file_functions.h"
 #include "host/log_file.h"
-#include "images/codec/photo_write.h"
+#include "images/codec/buffered_stream.h"
 #include "images/codec/stream.h"
 #include "images/exif/exif_scanner.h"
 #include "images/exif/exif_text.h"
@@ -21,8 +22,6 @@ namespace plb {
 namespace {
 
 constexpr int kDateFieldSize = 20;
-// Larger files are not held in memory to be rewritten; they take the modification-time route.
-constexpr int64_t kMaxRewrittenFileSize = int64_t{1} << 30;
 
 // Looks for tag in the directory at base + offset; every entry read must lie inside the block.
 TDatePatchResult FindEntry(TiffReader& block, TiffWalk& walk, uint32_t offset, uint16_t tag, TiffEntry& found) {
@@ -74,7 +73,7 @@ TDatePatchResult LocateBlock(TStream& stream, const std::string& fileName, bool 
   const int64_t size = stream.Size();
   if (isJpeg || UpperFileExtension(fileName) == ".RAF") {
     stream.SetPosition(0);
-    const int64_t a = FindAppSegment(stream, 1);
+    const int64_t a = FindExifSegment(stream);
     if (a <= 0) return TDatePatchResult::kNoExif;
     uint8_t head[10];
     stream.SetPosition(a);
@@ -89,6 +88,18 @@ TDatePatchResult LocateBlock(TStream& stream, const std::string& fileName, bool 
   if (base < 0) return TDatePatchResult::kNoExif;
   limit = size - base;
   return TDatePatchResult::kPatched;
+}
+
+// Writes bytes over the file's own bytes at position and flushes them to disk: the same inode, so
+// hard links, owner, permissions and extended attributes all stay, and the folder need not be
+// writable. The field's 20 bytes never cross more than one sector boundary of the field itself.
+bool WriteFieldInPlace(const std::string& fileName, int64_t position, const std::string& bytes) {
+  const int fd = ::open(fileName.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), position);
+  const bool synced = ::fsync(fd) == 0;
+  const bool closed = ::close(fd) == 0;
+  return written == static_cast<ssize_t>(bytes.size()) && synced && closed;
 }
 
 }  // namespace
@@ -134,27 +145,20 @@ TDatePatchResult PatchExifDateInFile(const std::string& fileName, bool isJpeg, T
   try {
     // A file the user may not write keeps its bytes (its date goes to the modification time).
     if (::access(fileName.c_str(), W_OK) != 0) return TDatePatchResult::kFileError;
-    TMemoryStream stream;
+    int64_t field = 0;
     {
       TFileStream file(fileName, TFileStream::Mode::kRead);
-      const int64_t size = file.Size();
-      if (size > kMaxRewrittenFileSize) return TDatePatchResult::kFileError;
-      stream.Storage().resize(static_cast<size_t>(size));
-      file.ReadBuffer(stream.Storage().data(), size);
+      TBufferedStream stream(file, TBufferedStream::kDefaultSize);
+      int64_t base = 0;
+      int64_t limit = 0;
+      TDatePatchResult r = LocateBlock(stream, fileName, isJpeg, base, limit);
+      if (r != TDatePatchResult::kPatched) return r;
+      r = LocateDateField(stream, base, limit, field);
+      if (r != TDatePatchResult::kPatched) return r;
     }
-    int64_t base = 0;
-    int64_t limit = 0;
-    TDatePatchResult r = LocateBlock(stream, fileName, isJpeg, base, limit);
-    if (r != TDatePatchResult::kPatched) return r;
-    int64_t field = 0;
-    r = LocateDateField(stream, base, limit, field);
-    if (r != TDatePatchResult::kPatched) return r;
-    std::vector<uint8_t>& bytes = stream.Storage();
-    std::memcpy(bytes.data() + field, text.data(), text.size());
-    bytes[static_cast<size_t>(field) + text.size()] = 0;
-    // The photo is replaced whole: a crash leaves the old file or the new one, never a torn field.
-    WritePhotoAtomically(fileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    return TDatePatchResult::kPatched;
+    std::string bytes = text;
+    bytes.push_back('\0');
+    return WriteFieldInPlace(fileName, field, bytes) ? TDatePatchResult::kPatched : TDatePatchResult::kFileError;
   } catch (const std::exception&) {
     return TDatePatchResult::kFileError;
   }

@@ -39,12 +39,13 @@ enum class TDatePatchResult {
   kNoField,        // no Exif directory or no DateTimeOriginal in it
   kNotRewritable,  // DateTimeOriginal is not 20 ASCII bytes
   kOutOfBounds,    // a directory or the field lies beyond the block or the file
-  kFileError,      // the file may not be written, cannot be read or replaced, or is too large
+  kFileError,      // the file may not be written, or cannot be read or written
 };
 const char* DatePatchResultText(TDatePatchResult result);
 
-// Rewrites the 20 bytes of DateTimeOriginal ("yyyy:mm:dd hh:nn:ss" and NUL) and nothing else; the
-// file is replaced through a temporary file, keeping its permissions, so it is never left torn.
+// Rewrites the 20 bytes of DateTimeOriginal ("yyyy:mm:dd hh:nn:ss" and NUL) and nothing else, in
+// place and flushed to disk: the file stays the same file (hard links, owner, extended
+// attributes), and a file the user may not write is left alone.
 // JPEG files (isJpeg) and ".RAF" files are looked up through their APP1 segment, other files of
 // the EXIF-carrying formats through the TIFF header near their start; files of any other format
 // are never written. Every offset is checked against the block and the file first.

@@ -458,7 +458,8 @@ void TExifItemEx::LoadExif(const std::string& fileName) {
   TFileStream stream(fileName, TFileStream::Mode::kRead);
   loaded_ = false;
   int64_t base = 0;
-  const int64_t a = FindAppSegment(stream, 1);
+  const int64_t exif = FindExifSegment(stream);
+  const int64_t a = exif > 0 ? exif : FindAppSegment(stream, 1);
   jpegForm_ = a > 0;
   bool signature = true;
   if (jpegForm_) {

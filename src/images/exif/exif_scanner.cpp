@@ -59,46 +59,36 @@ void ResetJpegInfo(TJpegInfoExRec& info) {
 
 // Walks the JPEG markers of stream from the start of image for ReadJpegInfo; may raise.
 void WalkJpegInfo(TStream& stream, uint32_t& requests, uint32_t& obtained, TJpegInfoExRec& info) {
-  const int64_t size = stream.Size();
-  int64_t pos = FindJpegStart(stream);
-  while (pos <= size - 4) {
-    stream.Seek(pos, TSeekOrigin::soBeginning);
-    uint8_t m[2];
-    stream.ReadBuffer(m, 2);
-    if (m[0] != 0xFF || EndsWalk(m[1])) break;
-    pos += 2;
-    if (IsStandaloneMarker(m[1])) continue;
-    const uint16_t length = ReadBE16(stream);
-    if (IsFrameMarker(m[1])) {
+  WalkJpegSegments(stream, [&](const TJpegSegment& segment) {
+    if (IsFrameMarker(segment.marker)) {
       ReadFrameHeader(stream, info.pixel_format, info.width, info.height);
-      if (requests == 0) break;
-    } else if (m[1] == 0xE1 && ReadExifSignature(stream)) {
-      // Only an EXIF segment answers the requests: an XMP packet in the first APP1 must not
-      // use them up and hide the EXIF segment behind it.
-      info.has_exif = true;
-      if (requests & kJpegInfoExif) {
-        TTiffInfoRec tiff;
-        ReadTiffInfo(stream, (requests & kJpegInfoThumbnail) != 0, tiff);
-        info.orientation = tiff.orientation;
-        info.shooting_date = tiff.shooting_date;
-        obtained |= kJpegInfoExif;
-        if (tiff.thumb_stream) {
-          info.thumb_stream = std::move(tiff.thumb_stream);
-          info.thumb_offset = tiff.thumb_offset;
-          info.thumb_length = tiff.thumb_length;
-          TJpegFrameInfoRec thumb;
-          ReadJpegFrameInfo(*info.thumb_stream, false, thumb);
-          info.thumb_width = thumb.width;
-          info.thumb_height = thumb.height;
-          info.thumb_orientation = tiff.thumb_orientation;
-          obtained |= kJpegInfoThumbnail;
-        }
-        // The thumbnail can only come from this segment.
-        requests &= ~(kJpegInfoExif | kJpegInfoThumbnail);
-      }
+      return requests != 0;
     }
-    pos += length;
-  }
+    if (segment.marker != 0xE1 || !ReadExifSignature(stream)) return true;
+    // Only an EXIF segment answers the requests: an XMP packet in the first APP1 must not
+    // use them up and hide the EXIF segment behind it.
+    info.has_exif = true;
+    if (!(requests & kJpegInfoExif)) return true;
+    TTiffInfoRec tiff;
+    ReadTiffInfo(stream, (requests & kJpegInfoThumbnail) != 0, tiff);
+    info.orientation = tiff.orientation;
+    info.shooting_date = tiff.shooting_date;
+    obtained |= kJpegInfoExif;
+    if (tiff.thumb_stream) {
+      info.thumb_stream = std::move(tiff.thumb_stream);
+      info.thumb_offset = tiff.thumb_offset;
+      info.thumb_length = tiff.thumb_length;
+      TJpegFrameInfoRec thumb;
+      ReadJpegFrameInfo(*info.thumb_stream, false, thumb);
+      info.thumb_width = thumb.width;
+      info.thumb_height = thumb.height;
+      info.thumb_orientation = tiff.thumb_orientation;
+      obtained |= kJpegInfoThumbnail;
+    }
+    // The thumbnail can only come from this segment.
+    requests &= ~(kJpegInfoExif | kJpegInfoThumbnail);
+    return true;
+  });
 }
 
 // The directory scans below read every entry instead of stopping at the first tag above the
@@ -282,27 +272,52 @@ void FreeTiffInfo(TTiffInfoRec& info) {
   info.thumb_stream.reset();
 }
 
+void WalkJpegSegments(TStream& stream, const std::function<bool(const TJpegSegment&)>& visit) {
+  const int64_t size = stream.Size();
+  int64_t pos = FindJpegStart(stream);
+  while (pos <= size - 4) {
+    stream.Seek(pos, TSeekOrigin::soBeginning);
+    uint8_t m[2];
+    stream.ReadBuffer(m, 2);
+    if (m[0] != 0xFF || EndsWalk(m[1])) break;
+    TJpegSegment segment{pos, m[1], 0};
+    pos += 2;
+    if (!IsStandaloneMarker(m[1])) {
+      segment.length = ReadBE16(stream);
+      pos += segment.length;
+    }
+    if (!visit(segment)) return;
+  }
+}
+
+namespace {
+
+// The first segment that accept takes; the stream is left at its marker. -1 when none.
+int64_t FindSegment(TStream& stream, const std::function<bool(const TJpegSegment&)>& accept) {
+  int64_t found = -1;
+  try {
+    WalkJpegSegments(stream, [&](const TJpegSegment& segment) {
+      if (accept(segment)) found = segment.position;
+      return found < 0;
+    });
+  } catch (const std::exception&) {
+    found = -1;
+  }
+  if (found >= 0) stream.Seek(found, TSeekOrigin::soBeginning);
+  return found;
+}
+
+}  // namespace
+
 int64_t FindAppSegment(TStream& stream, int n) {
   if (n < 0 || n > 15) return -1;
-  try {
-    const int64_t size = stream.Size();
-    int64_t pos = FindJpegStart(stream);
-    while (pos <= size - 4) {
-      stream.Seek(pos, TSeekOrigin::soBeginning);
-      uint8_t m[2];
-      stream.ReadBuffer(m, 2);
-      if (m[0] != 0xFF || EndsWalk(m[1])) break;
-      if (m[1] == 0xE0 + n) {
-        stream.Seek(pos, TSeekOrigin::soBeginning);
-        return pos;
-      }
-      pos += 2;
-      if (IsStandaloneMarker(m[1])) continue;
-      pos += ReadBE16(stream);
-    }
-  } catch (const std::exception&) {
-  }
-  return -1;
+  return FindSegment(stream, [n](const TJpegSegment& segment) { return segment.marker == 0xE0 + n; });
+}
+
+int64_t FindExifSegment(TStream& stream) {
+  return FindSegment(stream, [&stream](const TJpegSegment& segment) {
+    return segment.marker == 0xE1 && segment.length >= 8 && ReadExifSignature(stream);
+  });
 }
 
 bool CopyAppSegment(const std::string& fileName, int n, TMemoryStream& target) {

@@ -5,6 +5,7 @@
 // Every scanner contains its errors: it answers what it found so far or its "nothing" value.
 // Only FindJpegStart raises (EAbort), and the other scanners catch that.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -86,8 +87,23 @@ void ReadJpegInfoFromFile(const std::string& fileName, uint32_t& flags, TJpegInf
 void FreeJpegInfo(TJpegInfoExRec& info);
 void FreeTiffInfo(TTiffInfoRec& info);
 
+// One marker segment of a JPEG stream: where its marker is, the marker byte, and the stored length
+// (the payload and the two length bytes; 0 for a marker that stands alone).
+struct TJpegSegment {
+  int64_t position = 0;
+  uint8_t marker = 0;
+  uint16_t length = 0;
+};
+// The one walk over the marker segments of a JPEG stream, from the start of image up to the
+// image data. visit is called with the stream just after the segment's length bytes and answers
+// whether to go on. Raises what the stream raises.
+void WalkJpegSegments(TStream& stream, const std::function<bool(const TJpegSegment&)>& visit);
+
 // Position of the first APPn marker (n 0..15), the stream left there; -1 when there is none.
 int64_t FindAppSegment(TStream& stream, int n);
+// Position of the first APP1 segment that holds an EXIF block, wherever other APP1 segments
+// (an XMP packet, say) stand before it; the stream is left there. -1 when there is none.
+int64_t FindExifSegment(TStream& stream);
 // Copies the payload of the first APPn segment of a file (without marker and length) into target
 // and rewinds it; false (target cleared) when there is none.
 bool CopyAppSegment(const std::string& fileName, int n, TMemoryStream& target);

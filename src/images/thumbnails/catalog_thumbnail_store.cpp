@@ -1,5 +1,8 @@
 #include "images/thumbnails/catalog_thumbnail_store.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,6 +35,16 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Deletes path for good: the folder's entry is flushed before anything else changes.
+void RemoveDurably(const std::string& path) {
+  if (::unlink(path.c_str()) != 0) return;
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 void TCatalogImageCacheMaster::RaiseError(const std::string& message) const {
@@ -54,6 +67,13 @@ void TCatalogImageCacheMaster::InitializeCatalog(int kind, const std::string& fo
 void TCatalogImageCacheMaster::ItemsEvicted(const std::vector<TCatalogItem*>& items) {
   if (!Notify()) return;
   for (TCatalogItem* item : items) item->SetCacheIndex(0);
+}
+
+void TCatalogImageCacheMaster::BeforeSegmentsEmptied() {
+  if (Kind() != ickFile || IndexFileName().empty()) return;
+  std::lock_guard guard(indexFileLock_);
+  ++emptyings_;
+  RemoveDurably(IndexFileName());
 }
 
 void TCatalogImageCacheMaster::LoadIndexBytes(const std::vector<uint8_t>& bytes,
@@ -138,7 +158,14 @@ void TCatalogImageCacheMaster::SaveCacheData(const std::vector<TCatalogItem*>& i
   std::error_code ec;
   if (Folder().empty() || !std::filesystem::is_directory(Folder(), ec)) return;
   try {
-    WriteFileAtomically(IndexFileName(), SerializeIndex(items));
+    for (;;) {
+      const uint64_t emptyings = emptyings_;
+      const std::string index = SerializeIndex(items);
+      std::lock_guard guard(indexFileLock_);
+      if (emptyings != emptyings_) continue;  // a segment was emptied after the records were taken
+      WriteFileAtomically(IndexFileName(), index);
+      return;
+    }
   } catch (const std::exception& e) {
     RaiseWrapped("SaveCacheData", e);
   }
@@ -172,10 +199,17 @@ bool TCatalogImageCacheMaster::DrawCatalogImage(TCatalogItem* item, int32_t size
       expectedW = t.right - t.left;
       expectedH = t.bottom - t.top;
     }
-    const TSize expected = FitInside(sizeClass, sizeClass, expectedW, expectedH);
+    // A picture smaller than the size class is its own thumbnail: it is shown at its own size,
+    // never blown up to the class.
+    const TSize own{expectedW, expectedH};
+    const bool small = own.cx > 0 && own.cy > 0 && own.cx <= sizeClass && own.cy <= sizeClass;
+    const TSize expected = small ? own : FitInside(sizeClass, sizeClass, expectedW, expectedH);
     TSize shown{w, h};
     placement.stretch = !(exactClass || (expected.cx == w && expected.cy == h));
-    if (placement.stretch) shown = FitInside(cellWidth + 1, cellHeight + 1, w, h);
+    if (placement.stretch) {
+      shown = small && own.cx <= cellWidth && own.cy <= cellHeight ? own
+                                                                    : FitInside(cellWidth + 1, cellHeight + 1, w, h);
+    }
     placement.image.left = (cellWidth - shown.cx) / 2;
     placement.image.top = (cellHeight - shown.cy) / 2;
     placement.image.right = placement.image.left + shown.cx;

@@ -4,7 +4,9 @@
 // item keeps the size class of its cached thumbnail (0 once it has none) in step with the cache.
 // Thumbnails are stored unrotated and without effects; reading applies both, so turning a photo
 // or changing its colours never invalidates its thumbnail.
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -38,7 +40,9 @@ class TCatalogImageCacheMaster : public TImageCacheMaster {
   void LoadCacheData(const std::vector<TCatalogItem*>& items);
   // Writes the index (file kind only, when the folder exists), atomically. items is the list the
   // engine data were just written with (position = record number): only those items are
-  // indexed, so a record number never points at another item at the next start.
+  // indexed, so a record number never points at another item at the next start. Segments are
+  // only appended to between saves; before one is emptied the index on disk is deleted, so after
+  // a crash no saved record can point at the place of another photo's thumbnail.
   void SaveCacheData(const std::vector<TCatalogItem*>& items);
 
   bool AddCatalogImage(TCatalogItem* item, const Bitmap* bitmap, int32_t sizeClass);
@@ -53,11 +57,17 @@ class TCatalogImageCacheMaster : public TImageCacheMaster {
 
  protected:
   void ItemsEvicted(const std::vector<TCatalogItem*>& items) override;
+  void BeforeSegmentsEmptied() override;
   void RaiseError(const std::string& message) const override;
 
  private:
   std::string SerializeIndex(const std::vector<TCatalogItem*>& items);
   void LoadIndexBytes(const std::vector<uint8_t>& bytes, const std::vector<TCatalogItem*>& items);
+
+  // Held while the index file is written or deleted; emptyings counts the segments emptied, so
+  // that a save whose records were taken before one writes them again.
+  std::mutex indexFileLock_;
+  std::atomic<uint64_t> emptyings_{0};
 };
 
 }  // namespace plb

@@ -21,6 +21,7 @@
 #include "images/codec/jpeg_codec.h"
 #include "images/scale/orientation.h"
 #include "images/scale/resize.h"
+#include "platform/checked.h"
 #include "platform/text_encoding.h"
 #include "platform/ui_dispatcher.h"
 
@@ -94,12 +95,18 @@ void ApplyFoundInfo(TCatalogItem* item, int32_t pixelFormat, int32_t width, int3
   item->ApplyImageInfo(info, true);
 }
 
-// Uncompressed RGB rows of a RAW thumbnail into the box; R and B come swapped in.
-bool RgbIntoBox(TMemoryStream& stream, int32_t w, int32_t h, const TSize& box, int orientation, Bitmap& out,
-                int32_t& sizeClass) {
+}  // namespace
+
+bool RawRgbIntoBox(std::span<const uint8_t> rows, int32_t w, int32_t h, const TSize& box, int orientation, Bitmap& out,
+                   int32_t& sizeClass) {
   if (w < 1 || h < 1) return false;
+  // The size comes from the file: the rows must all be there before the image is allocated.
+  uint64_t rowBytes = 0, needed = 0;
+  if (!CheckedMul(3, static_cast<uint64_t>(w), rowBytes) || !CheckedMul(rowBytes, static_cast<uint64_t>(h), needed) ||
+      needed > rows.size())
+    return false;
   Bitmap image(w, h);
-  for (int32_t y = 0; y < h; ++y) stream.ReadBuffer(image.Row(y), int64_t{3} * w);
+  for (int32_t y = 0; y < h; ++y) std::copy_n(rows.data() + rowBytes * static_cast<uint64_t>(y), rowBytes, image.Row(y));
   const TSize fit = FitInside(box.cx, box.cy, w, h);
   bool resampled = false;
   if (fit.cx >= w && fit.cy >= h) {
@@ -114,8 +121,6 @@ bool RgbIntoBox(TMemoryStream& stream, int32_t w, int32_t h, const TSize& box, i
   if (orientation > 1) ApplyOrientation(out, orientation);
   return resampled;
 }
-
-}  // namespace
 
 TSize CacheImageBox(int32_t sizeClass, int32_t width, int32_t height, bool trimmed, int32_t trimWidth,
                     int32_t trimHeight) {
@@ -592,8 +597,7 @@ bool TCacheImageMaker::MakeThumbsImage(TCatalogItem* item, const TSize& givenBox
     if (!raw.thumb.empty() && ExifThumbnailUsable(raw.width, raw.height, raw.thumbWidth, raw.thumbHeight,
                                                   raw.thumbOrientation, hadPicture, box)) {
       if (raw.thumbCompression == 1) {
-        TMemoryStream rows(raw.thumb);
-        resampled = RgbIntoBox(rows, raw.thumbWidth, raw.thumbHeight, box, raw.thumbOrientation, out, sizeClass);
+        resampled = RawRgbIntoBox(raw.thumb, raw.thumbWidth, raw.thumbHeight, box, raw.thumbOrientation, out, sizeClass);
       } else {
         resampled =
             DecodeJpegIntoBox(raw.thumb, raw.thumbWidth, raw.thumbHeight, box, raw.thumbOrientation, out, sizeClass);

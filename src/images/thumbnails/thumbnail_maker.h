@@ -45,6 +45,11 @@ bool ExifThumbnailUsable(int32_t w, int32_t h, int32_t tw, int32_t th, int32_t o
 bool DecodeJpegIntoBox(std::span<const uint8_t> jpeg, int32_t width, int32_t height, const TSize& box, int orientation,
                        Bitmap& out, int32_t& sizeClass);
 
+// Uncompressed RGB rows of a RAW thumbnail (R and B swapped) into the box, like DecodeJpegIntoBox.
+// False, with nothing allocated, when rows holds fewer than w × h × 3 bytes.
+bool RawRgbIntoBox(std::span<const uint8_t> rows, int32_t w, int32_t h, const TSize& box, int orientation, Bitmap& out,
+                   int32_t& sizeClass);
+
 class TCacheImageMaker {
  public:
   using TDoneProc = std::function<void(intptr_t context)>;

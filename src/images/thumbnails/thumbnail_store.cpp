@@ -119,6 +119,7 @@ TImageCacheMaster::Segment TImageCacheMaster::ChooseWriteSegment(int32_t& index)
         ++segments_[current_].generation;
       }
       Segment next = SegmentAt(current_);
+      BeforeSegmentsEmptied();
       if (next.stream) next.stream->Clear();
     }
     index = current_;
@@ -181,8 +182,12 @@ bool TImageCacheMaster::ReadCacheImage(TCatalogItem* item, Bitmap* bitmap, int32
       // A record that does not decode is as good as absent: the thumbnail is made again.
       read = false;
     }
-    if (read && StillCurrent(record.segment, segment.generation)) return true;
+    const bool current = StillCurrent(record.segment, segment.generation);
+    if (read && current) return true;
     bitmap->Clear();
+    // A record that cannot be read is forgotten, so that its item is made again; a recycled
+    // segment's records were forgotten with it.
+    if (current && ForgetRecord(record)) ItemsEvicted({item});
     return false;
   } catch (const std::exception& e) {
     RaiseWrapped("ReadCacheImage", e);
@@ -211,6 +216,14 @@ void TImageCacheMaster::SetImgCacheRecordData(TCatalogItem* item, const TImgCach
   records_[at].item = item;
 }
 
+bool TImageCacheMaster::ForgetRecord(const TImgCacheRecord& record) {
+  std::unique_lock guard(listLock_);
+  const size_t at = LowerBound(record.item);
+  if (at >= records_.size() || !(records_[at] == record)) return false;  // written again meanwhile
+  records_.erase(records_.begin() + static_cast<ptrdiff_t>(at));
+  return true;
+}
+
 void TImageCacheMaster::ClearCache(TCatalogItem* item) {
   if (!item) RaiseError("Item = nil");
   try {
@@ -231,6 +244,7 @@ void TImageCacheMaster::ClearAll() {
     std::unique_lock segmentGuard(segmentLock_);
     for (Segment& s : segments_) ++s.generation;
   }
+  BeforeSegmentsEmptied();
   for (int i = 0; i < kCacheSegmentCount; ++i) {
     Segment s = SegmentAt(i);
     if (s.stream) s.stream->Clear();

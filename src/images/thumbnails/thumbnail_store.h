@@ -79,9 +79,12 @@ class TImageCacheMaster {
  protected:
   // The stream of a segment for the kind; the base class stores JPEGs.
   virtual std::unique_ptr<TCustomCacheStream> CreateSegment(int kind, int index, const std::string& fileName);
-  // Told of the items whose thumbnails a recycled segment took along; called without any cache
-  // lock held.
+  // Told of the items whose thumbnails a recycled segment took along or whose record could not be
+  // read; called without any cache lock held.
   virtual void ItemsEvicted(const std::vector<TCatalogItem*>& items);
+  // Called before segments with records in them are emptied, under the writers' lock (no other
+  // cache lock held): whatever was saved about their records is to be forgotten first.
+  virtual void BeforeSegmentsEmptied() {}
   // The moments when another thread may recycle the segment of a record in hand: after a reader
   // looked the record up, and after a writer appended its record but before it is listed.
   // Nothing happens here; tests use them to let the other thread in at exactly that point.
@@ -100,6 +103,8 @@ class TImageCacheMaster {
   Segment SegmentAt(int index);
   bool StillCurrent(int index, uint64_t generation);
   size_t LowerBound(const TCatalogItem* item) const;
+  // Removes the record if it is still the item's; false when another has replaced it.
+  bool ForgetRecord(const TImgCacheRecord& record);
 
   int kind_ = ickMemory;
   std::string folder_;

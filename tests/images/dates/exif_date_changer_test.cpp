@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -144,6 +145,53 @@ TEST_F(PatchDate, ReplacesThePhotoKeepingItsPermissionsAndLinks) {
   }
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"link.jpg", "target.jpg"})) << "no temporary file stays behind";
+}
+
+// The field is written in place: the photo stays the same file, so its other names (hard links),
+// its extended attributes and a folder the user may not write all stay as they were.
+TEST_F(PatchDate, WritesInPlaceSoHardLinksAndAttributesStay) {
+  const std::string path = Path("photo.jpg");
+  const std::string other = Path("other-name.jpg");
+  WriteAll(path, DatedJpeg(false));
+  fs::create_hard_link(path, other);
+  const bool xattrs = ::setxattr(path.c_str(), "user.note", "kept", 4, 0) == 0;
+  struct stat before {};
+  ASSERT_EQ(::stat(path.c_str(), &before), 0);
+  ASSERT_EQ(PatchExifDateInFile(path, true, At(2012, 6, 7, 8, 9, 10)), TDatePatchResult::kPatched);
+  struct stat after {};
+  ASSERT_EQ(::stat(path.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "the same file, not a replacement";
+  EXPECT_EQ(after.st_nlink, 2u);
+  for (const std::string& name : {path, other}) {
+    uint32_t flags = kJpegInfoExif;
+    TJpegInfoExRec info;
+    ReadJpegInfoFromFile(name, flags, info);
+    EXPECT_EQ(FormatExifDateTime(info.shooting_date), "2012:06:07 08:09:10") << name;
+  }
+  if (xattrs) {
+    char value[8] = {};
+    EXPECT_EQ(::getxattr(path.c_str(), "user.note", value, sizeof value), 4);
+    EXPECT_EQ(std::string(value), "kept");
+  }
+}
+
+// Editors write the XMP packet's APP1 before the EXIF one: the date is still found and changed
+// in place, where every reader looks for it.
+TEST_F(PatchDate, FindsTheExifSegmentBehindAnXmpSegment) {
+  test::TiffBuilder tiff(false);
+  tiff.exif = {tiff.Ascii(0x9003, "2008:01:31 14:35:10")};
+  const Bytes before = test::Jpeg({test::XmpSegment(), test::ExifSegment(tiff.Build())}, 64, 48);
+  const std::string path = Path("xmp-first.jpg");
+  WriteAll(path, before);
+  const TFileDateChange change = ChangeFileShootingDate(path, true, At(2008, 1, 31, 14, 35, 10), At(2013, 1, 2, 3, 4, 5));
+  EXPECT_EQ(change.how, TFileDateChange::kExifField);
+  uint32_t flags = kJpegInfoExif;
+  TJpegInfoExRec info;
+  ReadJpegInfoFromFile(path, flags, info);
+  EXPECT_EQ(FormatExifDateTime(info.shooting_date), "2013:01:02 03:04:05");
+  const std::vector<size_t> diff = Differences(before, ReadAll(path));
+  ASSERT_FALSE(diff.empty());
+  EXPECT_LE(diff.back() - diff.front(), 19u);
 }
 
 TEST_F(PatchDate, RefusesWhatItCannotRewriteSafelyAndLeavesTheFileAsItWas) {
@@ -367,6 +415,19 @@ TEST(SetDateCommand, ChangesTheGivenPartsAndRefusesBadArguments) {
     ReadJpegInfoFromFile(photo, flags, info);
     EXPECT_EQ(FormatExifDateTime(info.shooting_date), c.photoDate) << c.arguments;
   }
+  // A photo whose EXIF date cannot be rewritten keeps it; changing only the modification time
+  // there is no success, for every reader still finds the old shooting date.
+  const std::string stuck = test::TestRoot() + "/stuck.jpg";
+  WriteAll(stuck, DatedJpeg(false, "2008:01:31 14:35:10", false));
+  const int stuckStatus = std::system((plb + "--date 2009:02:10 '" + stuck + "' >/dev/null 2>&1").c_str());
+  EXPECT_EQ(WEXITSTATUS(stuckStatus), 1);
+  EXPECT_NE(RunCommand(plb + "--date 2009:03:10 '" + stuck + "'").find("failed"), std::string::npos);
+  // Without any EXIF the modification time is the shooting date: that change succeeds.
+  const std::string plain = test::TestRoot() + "/plain.jpg";
+  WriteAll(plain, test::Jpeg({}, 8, 8));
+  const int plainStatus = std::system((plb + "--date 2009:02:10 '" + plain + "' >/dev/null 2>&1").c_str());
+  EXPECT_EQ(WEXITSTATUS(plainStatus), 0);
+
   const std::string report = RunCommand(plb + "--date 2008:01:31 '" + other + "'");
   EXPECT_EQ(report, other + ": unchanged, already 2008:01:31 14:35:10\n");
   EXPECT_EQ(RunCommand(plb + "--json --date 2010:01:02 '" + other + "'"),

@@ -129,6 +129,34 @@ TEST(CacheImageMakerBoxes, TrimmedItemsGetTheBoxThatFitsTheirTrimmedPart) {
   }
 }
 
+// The width and height of an uncompressed RAW thumbnail come from the file: rows shorter than
+// they claim give no picture, and nothing of the claimed size is allocated for them.
+TEST(CacheImageMakerBoxes, UncompressedRawRowsAreMeasuredBeforeTheImageIsMade) {
+  const std::vector<uint8_t> twoByTwo = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  struct Case {
+    size_t bytes;
+    int32_t w, h;
+    bool made;
+  };
+  const std::vector<Case> cases = {
+      {12, 2, 2, true},           {11, 2, 2, false},      {12, 40000, 40000, false},
+      {12, 2147483647, 2147483647, false}, {12, 0, 2, false},
+  };
+  for (const Case& c : cases) {
+    Bitmap out;
+    int32_t sizeClass = 160;
+    RawRgbIntoBox(std::span(twoByTwo.data(), c.bytes), c.w, c.h, {160, 160}, 1, out, sizeClass);
+    EXPECT_EQ(!out.Empty(), c.made) << c.bytes << " bytes for " << c.w << "x" << c.h;
+  }
+  Bitmap out;
+  int32_t sizeClass = 160;
+  RawRgbIntoBox(twoByTwo, 2, 2, {160, 160}, 1, out, sizeClass);
+  ASSERT_EQ(out.Width(), 2);
+  EXPECT_EQ(sizeClass, 2);
+  EXPECT_EQ(out.Pixel(1, 1)[0], 12);  // R and B swapped back
+  EXPECT_EQ(out.Pixel(1, 1)[2], 10);
+}
+
 // A JPEG of a main picture with, optionally, an EXIF block holding a thumbnail.
 std::string Photo(const Bitmap& main, const Bitmap& thumb) {
   const std::string jpeg = EncodeJpeg(main, 92);

@@ -228,6 +228,60 @@ TEST(CatalogImageCacheMaster, AFileCacheSurvivesARestartWithItsIndex) {
   }
 }
 
+// The crash after a save: thumbnails are written on, segments that the saved index points into
+// are emptied and refilled with other photos, and the process dies without saving again. At the
+// next start no item may show another item's thumbnail.
+TEST(CatalogImageCacheMaster, AnIndexSavedBeforeSegmentsWereRecycledIsNotTrustedAfterACrash) {
+  const int count = 240;
+  Items items(count);
+  const std::string folder = Folder();
+  const int64_t budget = 8 * 3000;
+  {
+    TCatalogImageCacheMaster cache;
+    cache.InitializeCatalog(ickFile, folder, true, budget);
+    for (int i = 0; i < 40; ++i) {
+      const Bitmap b = ColourOf(i);
+      ASSERT_TRUE(cache.AddCatalogImage(items.list[i], &b, 160));
+    }
+    cache.SaveCacheData(items.list);
+    const TImgCacheRecord first = cache.GetImgCacheRecord(items.list[0]);
+    bool overwritten = false;
+    for (int i = 40; i < count; ++i) {
+      const Bitmap b = ColourOf(i);
+      ASSERT_TRUE(cache.AddCatalogImage(items.list[i], &b, 160));
+      const TImgCacheRecord r = cache.GetImgCacheRecord(items.list[i]);
+      overwritten = overwritten || (r.segment == first.segment && r.offset == first.offset);
+    }
+    ASSERT_TRUE(overwritten) << "the test must refill the first record's place";
+    // No SaveCacheData, no clean close: the process is gone here.
+  }
+  Items reloaded(count);
+  TCatalogImageCacheMaster cache;
+  cache.InitializeCatalog(ickFile, folder, true, budget);
+  cache.LoadCacheData(reloaded.list);
+  for (int i = 0; i < count; ++i) {
+    Bitmap read;
+    if (cache.ReadCacheImage(reloaded.list[i], &read, nullptr)) {
+      EXPECT_TRUE(Shows(read, i)) << "item " << i << " shows another photo";
+    }
+  }
+  // Saved again after the recycling, the index is trusted again.
+  for (int i = 0; i < 3; ++i) {
+    const Bitmap b = ColourOf(i);
+    cache.AddCatalogImage(reloaded.list[i], &b, 160);
+  }
+  cache.SaveCacheData(reloaded.list);
+  Items again(count);
+  TCatalogImageCacheMaster next;
+  next.InitializeCatalog(ickFile, folder, true, budget);
+  next.LoadCacheData(again.list);
+  for (int i = 0; i < 3; ++i) {
+    Bitmap read;
+    ASSERT_TRUE(next.ReadCacheImage(again.list[i], &read, nullptr)) << i;
+    EXPECT_TRUE(Shows(read, i)) << i;
+  }
+}
+
 TEST(CatalogImageCacheMaster, OnlyItemsOfTheSavedListAreIndexedUnderTheirPositions) {
   // An item that the data files did not write (a removed folder's) must not lend its thumbnail
   // to whichever item gets its old record number at the next start.
@@ -370,6 +424,12 @@ TEST(CatalogImageCacheMaster, ADamagedSegmentLosesOnlyItsEntriesWhichAreMadeAgai
     }
   }
   EXPECT_EQ(found, (std::vector<bool>{false, true, false, false}));
+  // The lost ones are forgotten, so the maker makes them again instead of skipping them.
+  for (int i : {0, 2, 3}) {
+    EXPECT_EQ(items.list[i]->CacheIndex(), 0) << i;
+    EXPECT_EQ(cache.GetImgCacheRecord(items.list[i]).item, nullptr) << i;
+  }
+  EXPECT_EQ(items.list[1]->CacheIndex(), 160);
   // Made again, the lost ones read back right.
   for (int i : {0, 2, 3}) {
     const Bitmap b = ColourOf(i);
@@ -460,6 +520,38 @@ TEST(CatalogImageCacheMaster, DrawPlacesExactThumbnailsUnscaledAndStretchesOther
   TCatalogImagePlacement p;
   EXPECT_FALSE(cache.DrawCatalogImage(nullptr, 160, 100, 100, image, p));
   EXPECT_FALSE(cache.DrawCatalogImage(&item, 0, 100, 100, image, p));
+}
+
+// A photo smaller than the thumbnail size is drawn at its own size, not stretched to the cell;
+// a thumbnail smaller than the photo is stretched to the photo's size only.
+TEST(CatalogImageCacheMaster, DrawNeverBlowsASmallPictureUpBeyondItsOwnSize) {
+  TCatalogItem item;
+  TItemImageInfo info;
+  info.width = 50;
+  info.height = 40;
+  item.ApplyImageInfo(info, false);
+  ASSERT_EQ(item.DisplayWidth(), 50);
+  TCatalogImageCacheMaster cache;
+  cache.InitializeCatalog(ickMemory, "", false, 1 << 20);
+  struct Case {
+    int32_t w, h, cellW, cellH;
+    bool stretch;
+    TRect image;
+  };
+  const std::vector<Case> cases = {
+      {50, 40, 170, 170, false, {60, 65, 110, 105}},
+      {25, 20, 170, 170, true, {60, 65, 110, 105}},
+      {25, 20, 30, 30, true, {0, 2, 31, 27}},
+  };
+  for (const Case& c : cases) {
+    const Bitmap b = ColourOf(1, c.w, c.h);
+    cache.WriteCacheImage(&item, &b, 160);
+    Bitmap image;
+    TCatalogImagePlacement p;
+    ASSERT_TRUE(cache.DrawCatalogImage(&item, 160, c.cellW, c.cellH, image, p));
+    EXPECT_EQ(p.stretch, c.stretch) << c.w << "x" << c.h;
+    EXPECT_EQ(p.image, c.image) << c.w << "x" << c.h;
+  }
 }
 
 TEST(ImageCacheMaster, WouldFitEstimatesBySize) {
