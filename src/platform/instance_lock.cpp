@@ -1,7 +1,6 @@
 #include "platform/instance_lock.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 
 #include <cerrno>
 
@@ -16,9 +15,19 @@ int OpenLockFile(const std::string& path, bool create) {
   return ::open(path.c_str(), flags, 0600);
 }
 
-int FlockRetrying(int fd, int operation) {
+// The whole file, from its start to any length.
+struct flock WholeFile(short type) {
+  struct flock lock {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 0;
+  return lock;
+}
+
+int FcntlRetrying(int fd, int command, struct flock& lock) {
   int rc;
-  do rc = ::flock(fd, operation);
+  do rc = ::fcntl(fd, command, &lock);
   while (rc != 0 && errno == EINTR);
   return rc;
 }
@@ -29,8 +38,9 @@ LockResult LockFile::TryAcquire() {
   if (fd_) return LockResult::kAcquired;
   UniqueFd fd(OpenLockFile(path_, true));
   if (!fd) return LockResult::kFailed;
-  if (FlockRetrying(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
-    return errno == EWOULDBLOCK ? LockResult::kHeldElsewhere : LockResult::kFailed;
+  struct flock lock = WholeFile(F_WRLCK);
+  if (FcntlRetrying(fd.Get(), F_OFD_SETLK, lock) != 0) {
+    return errno == EAGAIN || errno == EACCES ? LockResult::kHeldElsewhere : LockResult::kFailed;
   }
   fd_ = std::move(fd);
   return LockResult::kAcquired;
@@ -38,7 +48,8 @@ LockResult LockFile::TryAcquire() {
 
 void LockFile::Release() {
   if (!fd_) return;
-  FlockRetrying(fd_.Get(), LOCK_UN);
+  struct flock lock = WholeFile(F_UNLCK);
+  FcntlRetrying(fd_.Get(), F_OFD_SETLK, lock);
   fd_.Reset();
 }
 
@@ -46,9 +57,9 @@ bool LockFile::HeldByOther() const {
   if (fd_) return false;
   UniqueFd fd(OpenLockFile(path_, false));
   if (!fd) return false;  // never created: nobody ever held it
-  if (FlockRetrying(fd.Get(), LOCK_SH | LOCK_NB) != 0) return errno == EWOULDBLOCK;
-  FlockRetrying(fd.Get(), LOCK_UN);
-  return false;
+  struct flock lock = WholeFile(F_WRLCK);
+  if (FcntlRetrying(fd.Get(), F_OFD_GETLK, lock) != 0) return false;
+  return lock.l_type != F_UNLCK;
 }
 
 InstanceLocks::InstanceLocks() : InstanceLocks(RuntimeFolder()) {}

@@ -1,8 +1,10 @@
 #pragma once
-// The single-instance rule: lock files in the private runtime folder, held with flock. The kernel
-// drops a lock when its process ends in whatever way, so a crashed instance never blocks the next
-// start, and the files themselves are never deleted (deleting a lock file that another process is
-// about to lock would let two processes hold "the" lock).
+// The single-instance rule: lock files in the private runtime folder, held with open-file-description
+// locks (F_OFD_SETLK). The kernel drops a lock when its process ends in whatever way, so a crashed
+// instance never blocks the next start, and the files themselves are never deleted (deleting a lock
+// file that another process is about to lock would let two processes hold "the" lock). Such a lock
+// can be tested without being taken (F_OFD_GETLK), so a start that only looks never stands in the
+// way of the instance that is taking its lock at that moment.
 //
 //   instance lock  "{21357E10-BDCB-4CDD-B2A3-905DD7ED653D}.lock"         held for the whole run
 //   running lock   "{21357E10-BDCB-4CDD-B2A3-905DD7ED653D}Running.lock"  held while fully started
@@ -32,8 +34,8 @@ class LockFile {
   void Release();
   bool Held() const { return fd_.Valid(); }
 
-  // True when someone other than this object holds the lock. Probes with a shared lock, so two
-  // probing processes never see each other as holders.
+  // True when someone other than this object holds the lock. Only tests the lock: nothing is taken,
+  // so neither another prober nor the holder-to-be ever sees this look as a holder.
   bool HeldByOther() const;
 
  private:
