@@ -1,8 +1,11 @@
 #include "platform/instance_lock.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "platform/private_temp.h"
 
@@ -15,19 +18,9 @@ int OpenLockFile(const std::string& path, bool create) {
   return ::open(path.c_str(), flags, 0600);
 }
 
-// The whole file, from its start to any length.
-struct flock WholeFile(short type) {
-  struct flock lock {};
-  lock.l_type = type;
-  lock.l_whence = SEEK_SET;
-  lock.l_start = 0;
-  lock.l_len = 0;
-  return lock;
-}
-
-int FcntlRetrying(int fd, int command, struct flock& lock) {
+int FlockRetrying(int fd, int operation) {
   int rc;
-  do rc = ::fcntl(fd, command, &lock);
+  do rc = ::flock(fd, operation);
   while (rc != 0 && errno == EINTR);
   return rc;
 }
@@ -38,18 +31,25 @@ LockResult LockFile::TryAcquire() {
   if (fd_) return LockResult::kAcquired;
   UniqueFd fd(OpenLockFile(path_, true));
   if (!fd) return LockResult::kFailed;
-  struct flock lock = WholeFile(F_WRLCK);
-  if (FcntlRetrying(fd.Get(), F_OFD_SETLK, lock) != 0) {
-    return errno == EAGAIN || errno == EACCES ? LockResult::kHeldElsewhere : LockResult::kFailed;
+  if (FlockRetrying(fd.Get(), LOCK_EX | LOCK_NB) != 0) {
+    return errno == EWOULDBLOCK ? LockResult::kHeldElsewhere : LockResult::kFailed;
   }
   fd_ = std::move(fd);
   return LockResult::kAcquired;
 }
 
+LockResult LockFile::Acquire(int wait_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (true) {
+    const LockResult result = TryAcquire();
+    if (result != LockResult::kHeldElsewhere || std::chrono::steady_clock::now() >= deadline) return result;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 void LockFile::Release() {
   if (!fd_) return;
-  struct flock lock = WholeFile(F_UNLCK);
-  FcntlRetrying(fd_.Get(), F_OFD_SETLK, lock);
+  FlockRetrying(fd_.Get(), LOCK_UN);
   fd_.Reset();
 }
 
@@ -57,9 +57,9 @@ bool LockFile::HeldByOther() const {
   if (fd_) return false;
   UniqueFd fd(OpenLockFile(path_, false));
   if (!fd) return false;  // never created: nobody ever held it
-  struct flock lock = WholeFile(F_WRLCK);
-  if (FcntlRetrying(fd.Get(), F_OFD_GETLK, lock) != 0) return false;
-  return lock.l_type != F_UNLCK;
+  if (FlockRetrying(fd.Get(), LOCK_SH | LOCK_NB) != 0) return errno == EWOULDBLOCK;
+  FlockRetrying(fd.Get(), LOCK_UN);
+  return false;
 }
 
 InstanceLocks::InstanceLocks() : InstanceLocks(RuntimeFolder()) {}

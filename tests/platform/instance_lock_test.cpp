@@ -69,9 +69,9 @@ TEST(InstanceLocks, ASecondProcessSeesBothLocksHeldUntilTheFirstReleasesOrDies) 
   EXPECT_FALSE(first.RunningHeldByAnotherProcess());
 }
 
-// A second start looks at the running lock at whatever moment it comes; the first instance takes
-// that lock once, without waiting. The look must never make the taking fail, or the instance runs
-// without its running lock and every later start misjudges it as still starting.
+// A second start looks at the running lock at whatever moment it comes, holding it for an instant;
+// the first instance takes that lock once. The look must never make the taking fail, or the
+// instance runs without its running lock and every later start misjudges it as still starting.
 TEST(InstanceLocks, LookingAtTheRunningLockNeverKeepsItsHolderFromTakingIt) {
   const std::string folder = RuntimeFolder();
   std::atomic<bool> stop{false};
