@@ -90,8 +90,8 @@ nlohmann::json RequestsJson(const std::vector<RecordedRequest>& requests) {
   return list;
 }
 
-LocalService::LocalService(std::string data_dir, std::string www_dir)
-    : data_dir_(std::move(data_dir)), www_dir_(std::move(www_dir)) {}
+LocalService::LocalService(std::string data_dir, std::string www_dir, bool test_endpoints)
+    : data_dir_(std::move(data_dir)), www_dir_(std::move(www_dir)), test_endpoints_(test_endpoints) {}
 
 LocalService::~LocalService() {
   Stop();
@@ -142,13 +142,15 @@ void LocalService::Pause(int ms) {
 }
 
 void LocalService::Record(RecordedRequest request) {
+  if (!test_endpoints_) return;  // nothing would ever read it
   std::lock_guard guard(lock_);
   requests_.push_back(std::move(request));
+  while (requests_.size() > kMaxRecordedRequests) requests_.pop_front();
 }
 
 std::vector<RecordedRequest> LocalService::Requests() const {
   std::lock_guard guard(lock_);
-  return requests_;
+  return {requests_.begin(), requests_.end()};
 }
 
 void LocalService::Routes() {
@@ -157,7 +159,7 @@ void LocalService::Routes() {
     ServeApi(request, response, reader);
   });
   RoutePages();
-  RouteAdmin();
+  if (test_endpoints_) RouteAdmin();
   server_->set_mount_point("/", WwwDir());
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 // The local implementation of the Plumora service on 127.0.0.1: the API endpoints with real
-// state, the web pages, a record of every request, and an admin endpoint through which tests
-// configure answers and inject faults.
+// state, the web pages and, for tests only, a record of the latest requests and an admin endpoint
+// through which tests configure answers and inject faults. Without test endpoints nothing is
+// recorded and nothing under /test/ answers: any local process could otherwise read what the
+// browser sent or change what it is told.
 //
-// Admin endpoints (query items as parameters):
-//   GET  /test/requests             every recorded request as JSON
+// Admin endpoints (query items as parameters), only with test endpoints:
+//   GET  /test/requests             the recorded requests as JSON, at most kMaxRecordedRequests
 //   GET  /test/state                books, long sessions, resources, logs, sessions as JSON
 //   POST /test/reset                forget requests, faults, configuration and sessions
 //   POST /test/fault?path=P&kind=K  queue a fault for endpoint path P (see fault_plan.h)
@@ -12,6 +14,7 @@
 //   POST /test/login?sessionid=S    add a valid session id
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -50,10 +53,14 @@ struct RecordedRequest {
   std::vector<RecordedPart> parts;
 };
 
+// The newest requests kept for /test/requests; older ones are forgotten.
+inline constexpr size_t kMaxRecordedRequests = 1000;
+
 class LocalService {
  public:
   // data_dir receives the uploaded files; www_dir holds the pages (empty: the built-in folder).
-  LocalService(std::string data_dir, std::string www_dir);
+  // test_endpoints turns on the request record and the /test/ endpoints.
+  LocalService(std::string data_dir, std::string www_dir, bool test_endpoints = false);
   ~LocalService();
 
   // Binds 127.0.0.1:port (0 picks a free port) and serves on a thread. Throws std::runtime_error.
@@ -81,13 +88,14 @@ class LocalService {
 
   std::string data_dir_;
   std::string www_dir_;
+  bool test_endpoints_ = false;
   int port_ = 0;
   std::unique_ptr<httplib::Server> server_;
   std::unique_ptr<ServiceState> state_;
   std::thread thread_;
   FaultPlan faults_;
   mutable std::mutex lock_;
-  std::vector<RecordedRequest> requests_;
+  std::deque<RecordedRequest> requests_;
   std::mutex pause_lock_;
   std::condition_variable pause_wake_;
   std::atomic<bool> stopping_{false};

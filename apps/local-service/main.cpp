@@ -1,6 +1,6 @@
 // plumora-local-service: the local Plumora service on 127.0.0.1.
 //   plumora-local-service [--port N] [--data DIR] [--www DIR] [--fault ITEMS]... [--config ITEMS]...
-//                         [--stop-with-stdin]
+//                         [--stop-with-stdin] [--test]
 // The first line of output is the base URL; SIGTERM or SIGINT stops it cleanly, and so does the end
 // of its input with --stop-with-stdin (a test that dies leaves no service behind).
 #include <signal.h>
@@ -40,6 +40,7 @@ struct Options {
   std::vector<std::pair<std::string, plb::localservice::Fault>> faults;  // endpoint path, fault
   Items config;
   bool stop_with_stdin = false;
+  bool test = false;
 };
 
 void DefineOptions(CLI::App& app, Options& o) {
@@ -71,6 +72,9 @@ void DefineOptions(CLI::App& app, Options& o) {
       ->allow_extra_args(false)
       ->type_name("ITEMS");
   app.add_flag("--stop-with-stdin", o.stop_with_stdin, "stop when standard input ends");
+  app.add_flag("--test", o.test,
+               "record the latest requests and answer the /test/ endpoints (for tests: anyone on this machine "
+               "may use them)");
 }
 
 }  // namespace
@@ -100,7 +104,7 @@ int main(int argc, char** argv) {
 
   std::error_code error;
   std::filesystem::create_directories(o.data, error);
-  plb::localservice::LocalService service(o.data, o.www);
+  plb::localservice::LocalService service(o.data, o.www, o.test);
   try {
     service.Start(o.port);
   } catch (const std::exception& e) {

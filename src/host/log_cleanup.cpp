@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
@@ -80,6 +81,21 @@ void CleanUpLogFolder(const std::string& folder, size_t keep) {
   if (logs.size() <= keep) return;
   std::sort(logs.begin(), logs.end());
   for (size_t i = 0; i + keep < logs.size(); ++i) unlink((folder + "/" + logs[i].second).c_str());
+}
+
+void RotateAppendedLog(const std::string& folder, const std::string& name, off_t limit, size_t keep) {
+  const std::string path = folder + "/" + name;
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < limit) return;
+  if (keep == 0) {
+    unlink(path.c_str());
+    return;
+  }
+  // Each rename replaces its target at once: the oldest copy goes when the one before it takes its
+  // name, and a second process shifting at the same moment loses nothing it has open.
+  for (size_t i = keep - 1; i >= 1; --i)
+    std::rename((path + "." + std::to_string(i)).c_str(), (path + "." + std::to_string(i + 1)).c_str());
+  std::rename(path.c_str(), (path + ".1").c_str());
 }
 
 }  // namespace plb

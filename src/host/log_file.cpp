@@ -72,6 +72,8 @@ std::string ProcessCommandLine() {
 void OpenLog(const std::string& folder, const std::string& name) {
   if (!IsFolder(folder)) return;
   CleanUpLogFolder(folder);
+  // A named log is opened again by every run that uses it: it is kept small the same way.
+  if (!name.empty()) RotateAppendedLog(folder, name);
   const TDateTime now = Now();
   const std::string path = folder + "/" + (name.empty() ? DefaultLogFileName(now) : name);
   const std::string start =

@@ -20,7 +20,8 @@ PLB_DECLARE_ERROR(EFCreateError, Error);
 // Opens the log in folder: does nothing when the folder does not exist; otherwise deletes the
 // oldest "*.log" files of the folder until seven remain, opens (or creates) the file `name`, by
 // default the name for the current time (DefaultLogFileName), and writes the START block with the
-// process's command line. A log that is already open is closed first, without an END block.
+// process's command line. A file opened by an explicit name is shifted aside first once it has
+// grown past kAppendedLogLimit (RotateAppendedLog). A log that is already open is closed first, without an END block.
 // Raises EFCreateError when the file cannot be opened.
 void OpenLog(const std::string& folder, const std::string& name = "");
 

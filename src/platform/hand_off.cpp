@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,7 +19,6 @@ namespace plb::platform {
 namespace {
 
 constexpr size_t kHeaderSize = 9;
-constexpr int kServerReadTimeoutMs = 2000;
 
 bool MakeAddress(const std::string& path, sockaddr_un& address) {
   std::memset(&address, 0, sizeof address);
@@ -132,56 +132,123 @@ void HandOffServer::Listen() {
     socket_ino_ = st.st_ino;
   }
   listener_ = std::move(fd);
+  pending_.clear();
   refused_ = 0;
 }
 
-int HandOffServer::ServeReady(const HandOffHandler& handler) {
-  int handled = 0;
+void HandOffServer::AcceptWaiting() {
   while (listener_) {
     UniqueFd connection(::accept4(listener_.Get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
     if (!connection) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
-      break;  // EAGAIN: nothing more waiting
+      return;  // EAGAIN: nothing more waiting
     }
-    if (ServeConnection(connection.Get(), handler)) {
-      ++handled;
-    } else {
+    struct ucred peer;
+    socklen_t length = sizeof peer;
+    const bool ours =
+        ::getsockopt(connection.Get(), SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.uid == allowed_uid_;
+    if (!ours || pending_.size() >= kMaxPendingHandOffs) {
       ++refused_;
+      continue;
     }
+    pending_.push_back({std::move(connection), Clock::now() + std::chrono::milliseconds(kHandOffServerWaitMs), {}});
+  }
+}
+
+HandOffServer::Progress HandOffServer::ReadArrived(Pending& connection) const {
+  char buffer[65536];
+  while (true) {
+    // The header says how much is to come; it is checked as soon as it is there, so a claimed
+    // length costs memory only as the bytes really arrive.
+    size_t wanted = kHeaderSize;
+    if (connection.bytes.size() >= kHeaderSize) {
+      const auto* h = reinterpret_cast<const uint8_t*>(connection.bytes.data());
+      if (h[0] < 1 || h[0] > 3) return Progress::kRefused;
+      const uint32_t text_length = GetLe32(h + 5);
+      if (text_length > kMaxHandOffText) return Progress::kRefused;
+      wanted += text_length;
+    }
+    if (connection.bytes.size() == wanted) return Progress::kWhole;
+    const size_t size = std::min(sizeof buffer, wanted - connection.bytes.size());
+    const ssize_t n = ::recv(connection.fd.Get(), buffer, size, MSG_DONTWAIT);
+    if (n > 0) {
+      connection.bytes.append(buffer, static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0) return Progress::kRefused;  // closed before the message was whole
+    if (errno == EINTR) continue;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? Progress::kWaiting : Progress::kRefused;
+  }
+}
+
+void HandOffServer::Answer(Pending connection, const HandOffHandler& handler) {
+  const auto* h = reinterpret_cast<const uint8_t*>(connection.bytes.data());
+  HandOffMessage message;
+  message.type = static_cast<HandOffType>(h[0]);
+  message.kind = static_cast<int32_t>(GetLe32(h + 1));
+  message.text = std::move(connection.bytes);
+  message.text.erase(0, kHeaderSize);
+  uint8_t answer[4];
+  PutLe32(answer, static_cast<uint32_t>(handler(message)));
+  // The sender has written everything and only reads now: four bytes fit at once, or the sender
+  // is gone. Either way there is nothing to wait for.
+  WriteAll(connection.fd.Get(), answer, sizeof answer, Clock::now());
+}
+
+int HandOffServer::ServeReady(const HandOffHandler& handler) {
+  AcceptWaiting();
+  int handled = 0;
+  const Clock::time_point now = Clock::now();
+  for (size_t i = 0; i < pending_.size();) {
+    const Progress progress = ReadArrived(pending_[i]);
+    if (progress == Progress::kWaiting && now < pending_[i].deadline) {
+      ++i;
+      continue;
+    }
+    Pending connection = std::move(pending_[i]);
+    pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (progress != Progress::kWhole) {
+      ++refused_;
+      continue;
+    }
+    Answer(std::move(connection), handler);
+    ++handled;
   }
   return handled;
 }
 
-int HandOffServer::ServeFor(int timeout_ms, const HandOffHandler& handler) {
-  if (!listener_) return 0;
-  IoResult r = WaitFor(listener_.Get(), POLLIN, Clock::now() + std::chrono::milliseconds(timeout_ms));
-  return r == IoResult::kDone ? ServeReady(handler) : 0;
+std::vector<int> HandOffServer::PendingFds() const {
+  std::vector<int> fds;
+  for (const Pending& connection : pending_) fds.push_back(connection.fd.Get());
+  return fds;
 }
 
-bool HandOffServer::ServeConnection(int fd, const HandOffHandler& handler) {
-  struct ucred peer;
-  socklen_t length = sizeof peer;
-  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != allowed_uid_) return false;
+int HandOffServer::MsUntilNextTimeOut() const {
+  int next = -1;
+  for (const Pending& connection : pending_) {
+    const int left = MsLeft(connection.deadline);
+    if (next < 0 || left < next) next = left;
+  }
+  return next;
+}
 
-  auto deadline = Clock::now() + std::chrono::milliseconds(kServerReadTimeoutMs);
-  std::string header;
-  if (ReadExactly(fd, kHeaderSize, header, deadline) != IoResult::kDone) return false;
-  const auto* h = reinterpret_cast<const uint8_t*>(header.data());
-  HandOffMessage message;
-  if (h[0] < 1 || h[0] > 3) return false;
-  message.type = static_cast<HandOffType>(h[0]);
-  message.kind = static_cast<int32_t>(GetLe32(h + 1));
-  uint32_t text_length = GetLe32(h + 5);
-  if (text_length > kMaxHandOffText) return false;
-  if (ReadExactly(fd, text_length, message.text, deadline) != IoResult::kDone) return false;
-
-  uint8_t answer[4];
-  PutLe32(answer, static_cast<uint32_t>(handler(message)));
-  WriteAll(fd, answer, sizeof answer, Clock::now() + std::chrono::milliseconds(kServerReadTimeoutMs));
-  return true;
+int HandOffServer::ServeFor(int timeout_ms, const HandOffHandler& handler) {
+  const Clock::time_point end = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (listener_) {
+    std::vector<struct pollfd> watched = {{listener_.Get(), POLLIN, 0}};
+    for (int fd : PendingFds()) watched.push_back({fd, POLLIN, 0});
+    int wait = MsLeft(end);
+    const int next = MsUntilNextTimeOut();
+    if (next >= 0 && next < wait) wait = next;
+    if (::poll(watched.data(), watched.size(), wait) < 0 && errno != EINTR) return 0;
+    const int handled = ServeReady(handler);
+    if (handled > 0 || MsLeft(end) == 0) return handled;
+  }
+  return 0;
 }
 
 void HandOffServer::Close() {
+  pending_.clear();
   if (!listener_) return;
   listener_.Reset();
   struct stat st;

@@ -16,12 +16,16 @@
 //
 // Only the user's own processes are served: the server checks the peer's user id (SO_PEERCRED)
 // besides the private folder's permissions. Nothing is ever cut short: a text is delivered whole
-// or refused.
+// or refused. The server never waits for a sender: it reads what has arrived and keeps the
+// connection until its message is whole, for at most kHandOffServerWaitMs, so a sender that goes
+// silent costs the window nothing and is dropped when its time is up.
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/error.h"
 #include "platform/unique_fd.h"
@@ -40,6 +44,9 @@ struct HandOffMessage {
 
 inline constexpr uint32_t kMaxHandOffText = 16u << 20;
 inline constexpr int kHandOffClientTimeoutMs = 10000;
+inline constexpr int kHandOffServerWaitMs = 2000;
+// Connections being read at one time; more are refused until one is done.
+inline constexpr size_t kMaxPendingHandOffs = 16;
 
 // The socket's path in the runtime folder.
 std::string DefaultHandOffPath();
@@ -62,13 +69,22 @@ class HandOffServer {
   // The listening descriptor, to be watched for readability by an event loop; -1 when closed.
   int Fd() const { return listener_.Get(); }
 
-  // Accepts every connection that is waiting, without blocking when there is none, and serves
-  // each: reads its message (waiting at most two seconds for a slow sender), calls handler and
-  // writes the answer. Returns the number of messages handled. An exception of handler closes
-  // that connection unanswered and is raised again.
+  // Never blocks: accepts every connection that is waiting, reads what has arrived on each open
+  // one, and for each message that is whole calls handler and writes the answer. A connection
+  // whose message is not whole after kHandOffServerWaitMs is refused. Returns the number of
+  // messages handled. An exception of handler closes that connection unanswered and is raised
+  // again; the other connections stay.
   int ServeReady(const HandOffHandler& handler);
 
-  // For a plain thread: waits up to timeout_ms for a connection, then ServeReady.
+  // The connections whose messages are still arriving, to be watched for readability besides Fd().
+  std::vector<int> PendingFds() const;
+
+  // Milliseconds until the earliest pending connection runs out of time (0 when one has); -1 when
+  // none is pending. ServeReady is due then even when nothing arrives.
+  int MsUntilNextTimeOut() const;
+
+  // For a plain thread: serves what arrives for up to timeout_ms, returning as soon as a message
+  // has been handled.
   int ServeFor(int timeout_ms, const HandOffHandler& handler);
 
   // Stops listening and removes the socket file (only if it still is ours).
@@ -83,10 +99,21 @@ class HandOffServer {
   const std::string& Path() const { return path_; }
 
  private:
-  bool ServeConnection(int fd, const HandOffHandler& handler);
+  // A connection whose message is still arriving: the bytes so far (header, then text).
+  struct Pending {
+    UniqueFd fd;
+    std::chrono::steady_clock::time_point deadline;
+    std::string bytes;
+  };
+  enum class Progress { kWaiting, kWhole, kRefused };
+
+  void AcceptWaiting();
+  Progress ReadArrived(Pending& connection) const;
+  void Answer(Pending connection, const HandOffHandler& handler);
 
   std::string path_;
   UniqueFd listener_;
+  std::vector<Pending> pending_;
   uid_t allowed_uid_;
   dev_t socket_dev_ = 0;
   ino_t socket_ino_ = 0;

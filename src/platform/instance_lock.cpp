@@ -4,6 +4,8 @@
 #include <sys/file.h>
 
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #include "platform/private_temp.h"
 
@@ -34,6 +36,15 @@ LockResult LockFile::TryAcquire() {
   }
   fd_ = std::move(fd);
   return LockResult::kAcquired;
+}
+
+LockResult LockFile::Acquire(int wait_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  while (true) {
+    const LockResult result = TryAcquire();
+    if (result != LockResult::kHeldElsewhere || std::chrono::steady_clock::now() >= deadline) return result;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 void LockFile::Release() {

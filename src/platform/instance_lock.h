@@ -14,6 +14,7 @@ namespace plb::platform {
 
 inline constexpr const char* kInstanceLockName = "{21357E10-BDCB-4CDD-B2A3-905DD7ED653D}";
 inline constexpr const char* kRunningLockName = "{21357E10-BDCB-4CDD-B2A3-905DD7ED653D}Running";
+inline constexpr int kRunningLockWaitMs = 2000;
 
 enum class LockResult {
   kAcquired,       // this object holds the lock now (or already did)
@@ -29,6 +30,8 @@ class LockFile {
 
   // Takes the lock without waiting.
   LockResult TryAcquire();
+  // Takes the lock, trying again for up to wait_ms while someone else holds it.
+  LockResult Acquire(int wait_ms);
   void Release();
   bool Held() const { return fd_.Valid(); }
 
@@ -50,7 +53,10 @@ class InstanceLocks {
   LockResult AcquireInstance() { return instance_.TryAcquire(); }
   void ReleaseInstance() { instance_.Release(); }
 
-  LockResult AcquireRunning() { return running_.TryAcquire(); }
+  // Only a start that holds the instance lock takes the running lock, and it gives the running lock
+  // up before the instance lock; so while we hold the instance lock, whoever else holds the running
+  // lock is a second start looking at it, for an instant. It is waited out.
+  LockResult AcquireRunning() { return running_.Acquire(kRunningLockWaitMs); }
   void ReleaseRunning() { running_.Release(); }
 
   // True when another process holds the running lock: a first instance that has fully started.

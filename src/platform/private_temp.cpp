@@ -14,12 +14,17 @@ namespace plb::platform {
 
 namespace {
 
-std::string EnvDir(const char* name) {
-  const char* value = std::getenv(name);
-  if (!value || !*value) return {};
-  std::string dir(value);
+// The one temporary folder that every process of the machine agrees on.
+constexpr const char* kSharedTemp = "/tmp";
+
+std::string Trimmed(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   return dir;
+}
+
+std::string EnvDir(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? Trimmed(value) : std::string();
 }
 
 bool IsDirectory(const std::string& path) {
@@ -50,15 +55,15 @@ void EnsurePrivateFolder(const std::string& folder) {
 }
 
 std::string PrivateFolderFor(const std::string& xdg_runtime_dir, const std::string& tmpdir, uid_t uid) {
-  auto trimmed = [](std::string dir) {
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    return dir;
-  };
-  const std::string runtime = trimmed(xdg_runtime_dir);
+  const std::string runtime = Trimmed(xdg_runtime_dir);
   if (IsDirectory(runtime)) return runtime + "/PlumoraBrowser";
-  std::string tmp = trimmed(tmpdir);
-  if (tmp.empty()) tmp = "/tmp";
+  std::string tmp = Trimmed(tmpdir);
+  if (tmp.empty()) tmp = kSharedTemp;
   return tmp + "/PlumoraBrowser-" + std::to_string(uid);
+}
+
+std::string RuntimeFolderFor(const std::string& xdg_runtime_dir, uid_t uid) {
+  return PrivateFolderFor(xdg_runtime_dir, kSharedTemp, uid);
 }
 
 std::string PrivateTempFolder() {
@@ -68,7 +73,9 @@ std::string PrivateTempFolder() {
 }
 
 std::string RuntimeFolder() {
-  return PrivateTempFolder();
+  const std::string folder = RuntimeFolderFor(EnvDir("XDG_RUNTIME_DIR"), ::geteuid());
+  EnsurePrivateFolder(folder);
+  return folder;
 }
 
 int CreateExchangeFile(const std::string& path) {

@@ -25,9 +25,16 @@ std::string PrivateTempFolder();
 // user id uses, without creating or checking it.
 std::string PrivateFolderFor(const std::string& xdg_runtime_dir, const std::string& tmpdir, uid_t uid);
 
-// The folder of the lock files and the hand-off socket: the same private folder, so that every
-// start of the same user in the same session finds them.
+// The folder of the lock files and the hand-off socket, so that every start of the same user in
+// the same session finds them: $XDG_RUNTIME_DIR/PlumoraBrowser when XDG_RUNTIME_DIR names an
+// existing directory, otherwise /tmp/PlumoraBrowser-<uid> whatever TMPDIR says (a start with
+// another temporary folder is still the same user's second start, not a first instance that then
+// fails on the catalog). Created and checked as PrivateTempFolder does.
 std::string RuntimeFolder();
+
+// The runtime folder that a process with this XDG_RUNTIME_DIR (empty when unset) and this user id
+// uses, without creating or checking it.
+std::string RuntimeFolderFor(const std::string& xdg_runtime_dir, uid_t uid);
 
 // Checks (and creates when missing) folder as a private folder, the same way as above.
 void EnsurePrivateFolder(const std::string& folder);

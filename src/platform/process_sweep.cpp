@@ -97,18 +97,17 @@ bool ProcessStartTicks(const std::string& proc_root, pid_t pid, uint64_t& ticks)
   return false;
 }
 
-// The private folder a process uses, from its environment; empty when unreadable.
+// The runtime folder (that of the lock files) a process uses, from its environment; empty when unreadable.
 static std::string ProcessPrivateFolder(const std::string& proc_root, pid_t pid) {
   std::ifstream in(ProcPath(proc_root, pid, "environ"), std::ios::binary);
   if (!in) return {};
-  std::string runtime, tmpdir, entry;
+  std::string runtime, entry;
   while (std::getline(in, entry, '\0')) {
     if (entry.rfind("XDG_RUNTIME_DIR=", 0) == 0) runtime = entry.substr(16);
-    if (entry.rfind("TMPDIR=", 0) == 0) tmpdir = entry.substr(7);
   }
   uid_t uid = 0;
   if (!ProcessRealUid(proc_root, pid, uid)) return {};
-  return PrivateFolderFor(runtime, tmpdir, uid);
+  return RuntimeFolderFor(runtime, uid);
 }
 
 SweepIdentity OwnSweepIdentity() {

@@ -9,6 +9,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "support/json_lines.h"
 #include "support/run_command.h"
@@ -60,6 +61,25 @@ TEST(CalendarCommand, RegisteredPhotosGoUnderTheirShootingOrFileDay) {
 
   ASSERT_EQ(Plb("remove " + root).status, 0);
   EXPECT_EQ(Plb("calendar --json").out, "");
+}
+
+TEST(CalendarCommand, PathsListEachDaysPhotos) {
+  const std::string root = fs::weakly_canonical(test::TestRoot() + "/pics").string();
+  const int64_t nov14 = 1699963200;
+  WriteFile(root + "/b.jpg", "not a picture", nov14);
+  WriteFile(root + "/sub/a.jpg", "not a picture", nov14);
+  fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", root + "/Canon_40D.jpg");  // 2008-05-30
+  ASSERT_EQ(Plb("add " + root).status, 0);
+
+  std::map<std::string, std::vector<std::string>> days;
+  for (const nlohmann::json& row : test::JsonLines(Plb("calendar --json --paths").out)) {
+    days[row["day"].get<std::string>()] = row["paths"].get<std::vector<std::string>>();
+    EXPECT_EQ(row["items"].get<size_t>(), row["paths"].size()) << row;
+  }
+  EXPECT_EQ(days, (std::map<std::string, std::vector<std::string>>{{"2008-05-30", {root + "/Canon_40D.jpg"}},
+                                                                    {"2023-11-14", {root + "/b.jpg", root + "/sub/a.jpg"}}}));
+  const std::string text = Plb("calendar --paths").out;
+  EXPECT_NE(text.find("  " + root + "/sub/a.jpg\n"), std::string::npos) << text;
 }
 
 TEST(CalendarCommand, BadArgumentsAndFoldersAreRefused) {

@@ -174,6 +174,51 @@ TEST_F(LogFileTest, CleanUpKeepsTheSevenNewestByTheTimeInTheirNames) {
   EXPECT_EQ(left, expected);
 }
 
+// plb opens "plb.log" again for every command it runs: unless that file is shifted aside as it
+// grows, it grows for ever, and the per-run logs' clean-up never touches it.
+TEST_F(LogFileTest, ANamedLogThatHasGrownIsShiftedAsideKeepingSevenOlderFiles) {
+  const std::string folder = LogFolder();
+  const std::string big(static_cast<size_t>(kAppendedLogLimit), 'o');
+  std::ofstream(folder + "/plb.log", std::ios::binary) << big;
+  for (int i = 1; i <= 7; ++i) std::ofstream(folder + "/plb.log." + std::to_string(i)) << "older " << i;
+  const std::vector<std::string> runs = {"2024Feb10-080000.000.log", "2024Apr01-080000.000.log",
+                                         "2024Aug01-080000.000.log", "2024Sep01-080000.000.log",
+                                         "2024Oct01-080000.000.log", "2024Nov01-080000.000.log"};
+  for (const auto& name : runs) std::ofstream(folder + "/" + name) << "x";
+
+  OpenLog(folder, "plb.log");
+  WriteLog("this run");
+  CloseLog();
+
+  const std::string current = ReadAll(folder + "/plb.log");
+  EXPECT_LT(current.size(), 1000u);
+  EXPECT_EQ(Messages(Masked(current)), (std::vector<std::string>{"this run", "END\r\n" + kRule60}));
+  EXPECT_EQ(ReadAll(folder + "/plb.log.1"), big);
+  for (int i = 2; i <= 7; ++i) EXPECT_EQ(ReadAll(folder + "/plb.log." + std::to_string(i)), "older " + std::to_string(i - 1));
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder)) left.insert(entry.path().filename());
+  std::set<std::string> expected(runs.begin(), runs.end());
+  expected.insert("plb.log");
+  for (int i = 1; i <= 7; ++i) expected.insert("plb.log." + std::to_string(i));
+  EXPECT_EQ(left, expected) << "the oldest copy is gone and no per-run log is pushed out";
+}
+
+TEST_F(LogFileTest, ANamedLogIsShiftedOnlyOnceItReachesTheLimit) {
+  const std::string folder = LogFolder();
+  struct Case {
+    off_t size;
+    bool shifted;
+  };
+  for (const Case c : {Case{kAppendedLogLimit - 1, false}, Case{kAppendedLogLimit, true}}) {
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::ofstream(folder + "/plb.log", std::ios::binary) << std::string(static_cast<size_t>(c.size), 'o');
+    RotateAppendedLog(folder, "plb.log");
+    EXPECT_EQ(fs::exists(folder + "/plb.log.1"), c.shifted) << c.size;
+    EXPECT_EQ(fs::exists(folder + "/plb.log"), !c.shifted) << c.size;
+  }
+}
+
 TEST(LogFileOrder, KeysOrderDefaultNamesByTimeAndOthersByFoldedText) {
   const struct {
     const char* name;

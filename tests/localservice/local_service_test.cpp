@@ -35,7 +35,7 @@ class LocalServiceTest : public ::testing::Test {
     return nlohmann::json::parse(result->body);
   }
 
-  LocalService service_{test::TestRoot() + "/service-data", ""};
+  LocalService service_{test::TestRoot() + "/service-data", "", true};
   std::unique_ptr<httplib::Client> client_;
 };
 
@@ -75,6 +75,50 @@ TEST_F(LocalServiceTest, AdminAnswersAreJsonObjects) {
   EXPECT_EQ(Json(client_->Get("/test/state"))["sessions"], nlohmann::json({"S-9"}));
   EXPECT_EQ(Json(client_->Post("/test/reset")), nlohmann::json::object());
   EXPECT_TRUE(Json(client_->Get("/test/state"))["sessions"].empty());
+}
+
+
+// The admin endpoints let any local process read what the browser sent and change what it is told:
+// a service started for real use has none of them.
+TEST(LocalServiceAdmin, TestEndpointsAnswerOnlyWhenTurnedOn) {
+  for (const bool turned_on : {false, true}) {
+    SCOPED_TRACE(turned_on);
+    LocalService service(test::TestRoot() + "/service-data", "", turned_on);
+    service.Start(0);
+    httplib::Client client("127.0.0.1", service.Port());
+    const int expected = turned_on ? 200 : 404;
+    for (const char* path : {"/test/requests", "/test/state"}) {
+      const auto got = client.Get(path);
+      ASSERT_TRUE(got);
+      EXPECT_EQ(got->status, expected) << path;
+    }
+    for (const char* path : {"/test/reset", "/test/config?sessions=strict", "/test/login?sessionid=S-9",
+                             "/test/fault?path=/api/logout.php&kind=status&status=503"}) {
+      const auto got = client.Post(path);
+      ASSERT_TRUE(got);
+      EXPECT_EQ(got->status, expected) << path;
+    }
+    const auto logout = client.Post("/api/logout.php", {{"User-Agent", "Plumora Browser"}},
+                                    httplib::MultipartFormDataItems{{"sessionid", "S-1", "", ""}});
+    ASSERT_TRUE(logout);
+    EXPECT_EQ(logout->status == 503, turned_on) << "the fault was queued only through a test endpoint";
+    EXPECT_EQ(service.Requests().size(), turned_on ? 1u : 0u) << "nothing is recorded for nobody";
+  }
+}
+
+// A service left running for days must not keep every request it ever saw.
+TEST_F(LocalServiceTest, TheRequestRecordKeepsOnlyTheNewest) {
+  const size_t sent = kMaxRecordedRequests + 5;
+  for (size_t i = 0; i < sent; ++i) {
+    const auto got = client_->Post("/api/logout.php?n=" + std::to_string(i), {{"User-Agent", "Plumora Browser"}},
+                                   httplib::MultipartFormDataItems{});
+    ASSERT_TRUE(got);
+  }
+  const std::vector<RecordedRequest> kept = service_.Requests();
+  ASSERT_EQ(kept.size(), kMaxRecordedRequests);
+  EXPECT_EQ(kept.front().query, "n=5");
+  EXPECT_EQ(kept.back().query, "n=" + std::to_string(sent - 1));
+  EXPECT_EQ(Json(client_->Get("/test/requests")).size(), kMaxRecordedRequests);
 }
 
 }  // namespace

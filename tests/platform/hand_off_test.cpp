@@ -182,6 +182,79 @@ TEST(HandOff, MalformedRequestsAreRefusedAndTheServerGoesOn) {
   window.join();
 }
 
+// A client of the same user that connects and then says nothing: the window serves on a UI thread,
+// so waiting for that client's bytes would freeze it, once per such connection.
+TEST(HandOff, ASilentClientHoldsUpNeitherTheServerNorTheNextSender) {
+  HandOffServer server;
+  server.Listen();
+  int silent = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, server.Path().c_str());
+  ASSERT_EQ(::connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  auto unexpected = [](const HandOffMessage&) { return 0; };
+  EXPECT_EQ(server.ServeReady(unexpected), 0);
+  EXPECT_EQ(server.RefusedCount(), 0) << "the pass returned without waiting the silent client out";
+  EXPECT_EQ(server.PendingFds().size(), 1u);
+  EXPECT_GE(server.MsUntilNextTimeOut(), 0);
+
+  HandOffResult sent;
+  std::thread sender([&] { sent = SendHandOff({HandOffType::kCommandText, 0, "mode=x"}, server.Path(), 10000); });
+  int refused_when_served = -1;
+  std::string text;
+  while (refused_when_served < 0) {
+    server.ServeFor(100, [&](const HandOffMessage& m) {
+      refused_when_served = server.RefusedCount();
+      text = m.text;
+      return 7;
+    });
+  }
+  sender.join();
+  EXPECT_EQ(sent.status, HandOffStatus::kAnswered);
+  EXPECT_EQ(sent.answer, 7);
+  EXPECT_EQ(text, "mode=x");
+  EXPECT_EQ(refused_when_served, 0) << "served while the silent client still waited";
+
+  // The silent client's wait is bounded: it is dropped unanswered when its time is up.
+  while (server.RefusedCount() == 0) server.ServeFor(500, unexpected);
+  EXPECT_TRUE(server.PendingFds().empty());
+  EXPECT_EQ(server.MsUntilNextTimeOut(), -1);
+  char c;
+  EXPECT_EQ(::recv(silent, &c, 1, 0), 0) << "closed without an answer";
+  ::close(silent);
+}
+
+// A message that arrives in pieces across several passes is put together, never cut short.
+TEST(HandOff, AMessageArrivingInPiecesIsServedWhole) {
+  HandOffServer server;
+  server.Listen();
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strcpy(address.sun_path, server.Path().c_str());
+  ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const std::string request = std::string("\x02\x00\x00\x00\x00\x05\x00\x00\x00", 9) + "hello";
+  std::string got;
+  auto handler = [&](const HandOffMessage& m) {
+    got = m.text;
+    return 3;
+  };
+  // Cut inside the header, at its end and inside the text.
+  const std::vector<size_t> cuts = {0, 4, 9, 12, request.size()};
+  for (size_t i = 1; i < cuts.size(); ++i) {
+    const size_t size = cuts[i] - cuts[i - 1];
+    ASSERT_EQ(::send(fd, request.data() + cuts[i - 1], size, MSG_NOSIGNAL), static_cast<ssize_t>(size));
+    EXPECT_EQ(server.ServeReady(handler), cuts[i] == request.size() ? 1 : 0) << cuts[i];
+  }
+  EXPECT_EQ(got, "hello");
+  EXPECT_EQ(server.RefusedCount(), 0);
+  char answer[4];
+  EXPECT_EQ(::recv(fd, answer, sizeof answer, 0), 4);
+  EXPECT_EQ(answer[0], 3);
+  ::close(fd);
+}
+
 TEST(HandOff, ListenRefusesANameThatIsNoSocket) {
   std::string path = plb::test::TestRoot() + "/not-a-socket";
   std::ofstream(path) << "data";

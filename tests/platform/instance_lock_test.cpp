@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "platform/child_process.h"
 #include "platform/private_temp.h"
@@ -65,6 +67,32 @@ TEST(InstanceLocks, ASecondProcessSeesBothLocksHeldUntilTheFirstReleasesOrDies) 
   EXPECT_EQ(WaitChild(holder), -SIGKILL);
   EXPECT_EQ(first.AcquireInstance(), LockResult::kAcquired);
   EXPECT_FALSE(first.RunningHeldByAnotherProcess());
+}
+
+// A second start looks at the running lock at whatever moment it comes, holding it for an instant;
+// the first instance takes that lock once. The look must never make the taking fail, or the
+// instance runs without its running lock and every later start misjudges it as still starting.
+TEST(InstanceLocks, LookingAtTheRunningLockNeverKeepsItsHolderFromTakingIt) {
+  const std::string folder = RuntimeFolder();
+  std::atomic<bool> stop{false};
+  std::atomic<int> looks{0};
+  std::thread prober([&] {
+    InstanceLocks second(folder);
+    while (!stop) {
+      second.RunningHeldByAnotherProcess();
+      ++looks;
+    }
+  });
+  while (looks == 0) std::this_thread::yield();
+  int failed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    InstanceLocks first(folder);
+    if (first.AcquireRunning() != LockResult::kAcquired) ++failed;
+    first.ReleaseRunning();
+  }
+  stop = true;
+  prober.join();
+  EXPECT_EQ(failed, 0);
 }
 
 TEST(InstanceLocks, AnUnusableLockFileIsAFailureNotAnotherInstance) {

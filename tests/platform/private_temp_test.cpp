@@ -44,6 +44,23 @@ TEST(PrivateTempFolder, FallsBackToAPerUserFolderInTmpdirWithoutARuntimeFolder) 
   }
 }
 
+// Two starts of the same user whose TMPDIR differ must still find each other's locks and socket:
+// otherwise the second one takes itself for the first, fails on the catalog and its command is lost.
+TEST(RuntimeFolder, WithoutARuntimeDirectoryItDoesNotFollowTmpdir) {
+  setenv("XDG_RUNTIME_DIR", "", 1);
+  const std::string expected = "/tmp/PlumoraBrowser-" + std::to_string(::geteuid());
+  for (const std::string& tmp : {TestRoot() + "/tmp", TestRoot() + "/other-tmp"}) {
+    fs::create_directories(tmp);
+    setenv("TMPDIR", tmp.c_str(), 1);
+    EXPECT_EQ(RuntimeFolder(), expected) << tmp;
+    EXPECT_EQ(ModeOf(expected), 0700u);
+    EXPECT_EQ(RuntimeFolderFor("", ::geteuid()), expected);
+  }
+  const std::string runtime = TestRoot() + "/runtime";
+  EXPECT_EQ(RuntimeFolderFor(runtime + "/", 1234), runtime + "/PlumoraBrowser");
+  EXPECT_EQ(RuntimeFolderFor(TestRoot() + "/no-such-runtime", 1234), "/tmp/PlumoraBrowser-1234");
+}
+
 TEST(PrivateTempFolder, TakesAwayLoosePermissionsOfItsOwnFolder) {
   std::string folder = TestRoot() + "/runtime/PlumoraBrowser";
   ASSERT_EQ(::mkdir(folder.c_str(), 0777), 0);

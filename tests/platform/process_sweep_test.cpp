@@ -113,7 +113,7 @@ TEST_F(StaleProcesses, AnInstanceOfAnotherSessionIsSpared) {
   pid_t elsewhere = Spawn(other_session);
   pid_t self = Spawn();
   SweepIdentity me = As(self);
-  me.private_folder = PrivateFolderFor(std::getenv("XDG_RUNTIME_DIR"), "", ::getuid());
+  me.private_folder = RuntimeFolderFor(std::getenv("XDG_RUNTIME_DIR"), ::getuid());
   EXPECT_EQ(FindStaleProcesses(me), std::vector<pid_t>{same_session});
   EXPECT_TRUE(Alive(elsewhere));
 }

@@ -675,6 +675,28 @@ TEST_F(ServiceApi, FirstDisplayUrlIsMadeAbsolute) {
   EXPECT_EQ(url, host + "/");
 }
 
+// Only a web page is absolute: a start page of any other scheme would be opened as it is (a local
+// file, another program's protocol), so it fails the request the way a failed exchange does.
+TEST_F(ServiceApi, AStartPageOfAnotherSchemeFailsTheRequest) {
+  for (const char* start_page : {"file:///etc/passwd", "FILE:///home/user/x.html", "plumorabrowser://command",
+                                 "javascript:alert(1)", "data:text/html,<b>x</b>", "http://", "ftp://example.com/x"}) {
+    SCOPED_TRACE(start_page);
+    service_.Configure({{"startpage", start_page}});
+    std::string url;
+    const TPLApiResult result = PLApi_GetFirstDisplayUrl(service_.ApiUrl() + "getUrl.php", "", url);
+    EXPECT_FALSE(result.Success);
+    EXPECT_EQ(result.ErrorCode, "EE0100");
+    EXPECT_EQ(url, "");
+  }
+  const std::string host = service_.BaseUrl().substr(0, service_.BaseUrl().size() - 1);
+  for (const char* relative : {"book/1:2", "page?at=x:y", "/a#b:c"}) {
+    service_.Configure({{"startpage", relative}});
+    std::string url;
+    EXPECT_TRUE(PLApi_GetFirstDisplayUrl(service_.ApiUrl() + "getUrl.php", "", url).Success) << relative;
+    EXPECT_EQ(url.rfind(host + "/", 0), 0u) << url;
+  }
+}
+
 TEST_F(ServiceApi, CommandsComeFromTheAnswer) {
   // The Command field needs the "command" attribute; the first command takes the parameters alone.
   service_.Configure({{"command", "startpage"}, {"commandparams", "pageurl=http://h/p&focuscount=1"}});
@@ -747,6 +769,22 @@ TEST(LocalServiceProgram, StopsCleanlyOnSigterm) {
   EXPECT_EQ(service.BaseUrl().rfind("http://127.0.0.1:", 0), 0u);
   EXPECT_NE(service.Admin("home.html", {}, true).find("plb_command"), std::string::npos);
   EXPECT_EQ(service.Stop(), 0);
+}
+
+// scripts/run starts the service without --test: nothing under /test/ answers, so no other local
+// process can read what the browser sent or change what it is told.
+TEST(LocalServiceProgram, TestEndpointsOnlyWithTheTestFlag) {
+  test::LocalServiceProcess service({}, false);
+  for (const char* path : {"test/requests", "test/state"}) {
+    try {
+      service.Admin(path, {}, true);
+      ADD_FAILURE() << path << " answered";
+    } catch (const EHttpProtocolError& e) {
+      EXPECT_NE(std::string(e.what()).find("404"), std::string::npos) << e.what();
+    }
+  }
+  EXPECT_THROW(service.Admin("test/reset"), EHttpProtocolError);
+  EXPECT_NE(service.Admin("home.html", {}, true).find("plb_command"), std::string::npos) << "the pages still answer";
 }
 
 TEST(LocalServiceProgram, FaultsCanBeSetAtStart) {

@@ -24,7 +24,9 @@ namespace plb::test {
 
 class LocalServiceProcess {
  public:
-  explicit LocalServiceProcess(std::vector<std::string> extra_args = {}) {
+  // With test_endpoints the program gets --test: the /test/ endpoints that Admin() and the
+  // helpers below use.
+  explicit LocalServiceProcess(std::vector<std::string> extra_args = {}, bool test_endpoints = true) {
     data_dir_ = TestRoot() + "/service-data";
     std::filesystem::create_directories(data_dir_);
     int out[2];
@@ -37,6 +39,7 @@ class LocalServiceProcess {
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
     const std::string program = BinaryDir() + "/bin/plumora-local-service";
     std::vector<std::string> args = {program, "--port", "0", "--data", data_dir_, "--stop-with-stdin"};
+    if (test_endpoints) args.push_back("--test");
     args.insert(args.end(), extra_args.begin(), extra_args.end());
     std::vector<char*> argv;
     for (auto& arg : args) argv.push_back(arg.data());

@@ -106,9 +106,12 @@ std::string PageHostOf(const std::string& url) {
   return url.substr(0, host_end);
 }
 
+// True when url names a scheme of its own: a letter, then letters, digits, "+", "-" or "." up to a
+// ":" that comes before any "/", "?" or "#" ("file:///x", "mailto:x", "javascript:x").
 bool HasScheme(const std::string& url) {
-  const size_t colon = url.find("://");
-  if (colon == std::string::npos || colon == 0) return false;
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos || colon == 0 || url.find_first_of("/?#") < colon) return false;
+  if (!std::isalpha(static_cast<unsigned char>(url[0]))) return false;
   return std::all_of(url.begin(), url.begin() + static_cast<std::ptrdiff_t>(colon), [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
   });
@@ -207,8 +210,13 @@ TPLApiResult PLApi_GetFirstDisplayUrl(const std::string& url, const std::string&
     if (FileExists(local_file)) form.AddFile("infile", local_file, local_file, ContentTypeForFile(local_file));
     if (!call.Post(target, &form) || !call.Result().Success) return;
     std::string page = Attribute(FirstNamed(call.Root(), "startpage"), "url");
-    // Any absolute URL stays as it is (https included); a relative one gets the page host.
-    if (!HasScheme(page)) page = PageHostOf(target) + (page.rfind('/', 0) == 0 ? "" : "/") + page;
+    // A web page (http or https) stays as it is and a relative one gets the page host. A page of
+    // any other scheme (a local file, a program's own protocol) is not the service's to show: the
+    // request fails, and its caller shows the error page instead.
+    if (!IsHttpUrl(page)) {
+      call.Check(!HasScheme(page), "The start page is not a web page: " + page);
+      page = PageHostOf(target) + (page.rfind('/', 0) == 0 ? "" : "/") + page;
+    }
     display_url = page;
   });
 }
