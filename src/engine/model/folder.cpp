@@ -587,6 +587,12 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
   if (!table) return;
   const TKindSet kinds = table->KindSet();
   if (kinds == 0) return;
+  // Only what was listed before the directory was read may be found gone by this listing: an
+  // item that another thread adds meanwhile (a copy or move into the folder) is not judged by a
+  // listing that may have passed its file before it existed.
+  std::vector<TCatalogItem*> candidates;
+  GetItemsOf(kinds, candidates);
+  std::sort(candidates.begin(), candidates.end());
   std::vector<TCatalogItem*> seen;
   std::vector<TCatalogItem*> created;
   int error = 0;
@@ -608,7 +614,8 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
     std::lock_guard guard(lock_);
     for (auto it = items_.begin(); it != items_.end();) {
       TCatalogItem* item = it->get();
-      if (!std::binary_search(seen.begin(), seen.end(), item) && KindInSet(item->Kind(), kinds)) {
+      if (std::binary_search(candidates.begin(), candidates.end(), item) &&
+          !std::binary_search(seen.begin(), seen.end(), item) && KindInSet(item->Kind(), kinds)) {
         gone.push_back(item);
         removedItems_.push_back(std::move(*it));
         it = items_.erase(it);

@@ -17,6 +17,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
+#include "engine/workers/worker_control.h"
 #include "host/engine_error.h"
 #include "host/file_functions.h"
 #include "host/format.h"
@@ -50,6 +51,14 @@ auto Labeled(const char* label, F&& body) -> decltype(body()) {
   } catch (const std::exception& e) {
     RaiseEngineOperationError(e, label);
   }
+}
+
+// A foreground operation: the background workers wait at their gate while it changes files and
+// folders, so that no updater pass judges a folder half-way through the change.
+template <class F>
+auto Foreground(const char* label, F&& body) -> decltype(body()) {
+  TWorkerPause pause;
+  return Labeled(label, std::forward<F>(body));
 }
 
 void RequireArgument(const TCustomFolder* node, const std::string& role) {
@@ -263,7 +272,7 @@ void CheckCreateFolder(TCustomFolder* parent) {
 }
 
 TCustomFolder* OstraEngineCopyFolder(const TFolderOperationModel& model, TCustomFolder* source, TCustomFolder* target) {
-  return Labeled("OstraEngineCopyFolder", [&]() -> TCustomFolder* {
+  return Foreground("OstraEngineCopyFolder", [&]() -> TCustomFolder* {
     CheckCopyMoveToFolder(source, target, true);
     if (IsFileFolder(source)) return CopyFileFolder(model, AsFolder(source), AsFolder(target));
     TAlbum* copy = AlbumsOf(model).CopyAlbum(AsAlbum(target), AsAlbum(source), true);
@@ -274,7 +283,7 @@ TCustomFolder* OstraEngineCopyFolder(const TFolderOperationModel& model, TCustom
 }
 
 TCustomFolder* OstraEngineMoveFolder(const TFolderOperationModel& model, TCustomFolder* source, TCustomFolder* target) {
-  return Labeled("OstraEngineMoveFolder", [&]() -> TCustomFolder* {
+  return Foreground("OstraEngineMoveFolder", [&]() -> TCustomFolder* {
     CheckCopyMoveToFolder(source, target, false);
     if (IsFileFolder(source)) return MoveFileFolder(model, AsFolder(source), AsFolder(target));
     AsAlbum(source)->SetParent(AsAlbum(target));
@@ -283,7 +292,7 @@ TCustomFolder* OstraEngineMoveFolder(const TFolderOperationModel& model, TCustom
 }
 
 void OstraEngineDeleteFolder(const TFolderOperationModel& /*model*/, TCustomFolder* folder) {
-  Labeled("OstraEngineDeleteFolder", [&] {
+  Foreground("OstraEngineDeleteFolder", [&] {
     CheckDeleteFolder(folder);
     if (IsAlbum(folder)) {
       AsAlbum(folder)->Delete();
@@ -301,7 +310,7 @@ void OstraEngineDeleteFolder(const TFolderOperationModel& /*model*/, TCustomFold
 }
 
 void OstraEngineRenameFolder(TCustomFolder* folder, std::string& name) {
-  Labeled("OstraEngineRenameFolder", [&] {
+  Foreground("OstraEngineRenameFolder", [&] {
     CheckRenameFolder(folder);
     if (name.empty()) RaiseEngineRefusal("空白のフォルダ名は無効です。");
     std::string safe = SafeFileName(name);
@@ -388,7 +397,7 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
 }
 
 void OstraEngineRenameFile(TCatalogItem* item, std::string& name) {
-  Labeled("OstraEngineRenameFile", [&] {
+  Foreground("OstraEngineRenameFile", [&] {
     if (!item || !item->Owner()) RaiseEngineRefusal("リネーム対象 が指定されていません。");
     if (name.empty()) RaiseEngineRefusal("空白のファイル名は無効です。");
     std::string safe = SafeFileName(name);
@@ -415,7 +424,7 @@ void OstraEngineRenameFile(TCatalogItem* item, std::string& name) {
 }
 
 void OstraEngineTrashFile(TCatalogItem* item) {
-  Labeled("OstraEngineTrashFile", [&] {
+  Foreground("OstraEngineTrashFile", [&] {
     if (!item || !item->Owner()) RaiseEngineRefusal("削除対象 が指定されていません。");
     platform::MoveToTrash(item->FullPath());
     TFolder* owner = item->Owner();

@@ -20,6 +20,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
+#include "engine/workers/worker_control.h"
 #include "host/engine_error.h"
 #include "host/error_forms.h"
 #include "host/log_file.h"
@@ -271,6 +272,31 @@ TEST_P(FolderMove, MovedPhotosAreTheSameItemsWithEverythingTheyHad) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SameAndOtherVolume, FolderMove, ::testing::Values(false, true));
+
+// The background workers wait at their gate while a copy or move changes the disk, and are let go
+// when it ends, also when it fails.
+TEST_F(FolderOperations, CopiesAndMovesCloseTheWorkerGateWhileTheyRun) {
+  WriteFile(vol_ + "/trip/a.jpg", "aaa");
+  fs::create_directories(vol_ + "/backup");
+  TFolder* trip = Scanned(vol_ + "/trip");
+  TFolder* backup = Scanned(vol_ + "/backup");
+  std::vector<bool> gateOpen;
+  model_.progress = [&](uint64_t, uint64_t) {
+    gateOpen.push_back(WorkerControlEvent()->IsSet());
+    return true;
+  };
+  ASSERT_EQ(WorkerPauseCount(), 0);
+  OstraEngineCopyFolder(model_, trip, backup);
+  EXPECT_NE(ErrorText([&] { OstraEngineCopyFolder(model_, trip, backup); }), "(no error)");
+  EXPECT_EQ(WorkerPauseCount(), 0) << "a failed operation opens the gate again";
+  fs::create_directories(OtherVolume().empty() ? vol_ + "/far" : other_ + "/far");
+  TFolder* far = Scanned(other_.empty() ? vol_ + "/far" : other_ + "/far");
+  OstraEngineMoveFolder(model_, trip, far);
+  ASSERT_FALSE(gateOpen.empty());
+  EXPECT_EQ(std::count(gateOpen.begin(), gateOpen.end(), true), 0);
+  EXPECT_EQ(WorkerPauseCount(), 0);
+  EXPECT_TRUE(WorkerControlEvent()->IsSet());
+}
 
 TEST_F(FolderOperations, CreateRenameAndTheirNames) {
   fs::create_directories(vol_ + "/p/新しいフォルダ");
