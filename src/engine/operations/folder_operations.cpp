@@ -177,11 +177,18 @@ TFolder* CopyFileFolder(const TFolderOperationModel& model, TFolder* source, TFo
 TFolder* MoveFileFolder(const TFolderOperationModel& model, TFolder* source, TFolder* target) {
   TFolderTreeList& folders = FoldersOf(model);
   const std::string destination = DestinationOf(source, target);
+  std::exception_ptr sourceLeft;
   Labeled("MoveFolder", [&] {
     RefuseExisting(destination);
-    platform::MovePath(source->GetFullName(), destination, false, model.progress);
+    try {
+      platform::MovePath(source->GetFullName(), destination, false, model.progress);
+    } catch (const platform::EMoveSourceLeftError&) {
+      // The copy is whole and on disk: the catalog follows it, and the failure is still reported.
+      sourceLeft = std::current_exception();
+    }
   });
-  Labeled("MovedFolder", [&] { MovedFolder(folders, model.history, source, target); });
+  Labeled("MovedFolder", [&] { MovedFolder(folders, model.history, source, target, sourceLeft != nullptr); });
+  if (sourceLeft) Labeled("MoveFolder", [&] { std::rethrow_exception(sourceLeft); });
   return folders.FindFolderOf(destination);
 }
 
@@ -367,7 +374,7 @@ void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target) {
   for (TFolder* child : source->SubFolders()) CopiedFolder(folders, child, copy);
 }
 
-void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target) {
+void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target, bool wholeCopy) {
   TFolder* moved = folders.FolderOf(DestinationOf(source, target));
   if (!moved) return;
   moved->CheckDrive(false, false);  // a node the catalog kept from an earlier folder of that name is present again
@@ -379,7 +386,7 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
     table.Build(kCatalogKinds);
     moved->SearchFiles(&table, nullptr);
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-      if (!(*it)->Unavailable()) continue;
+      if (!(*it)->Unavailable() && !wholeCopy) continue;
       // The moved folder was made by this move, so a file of the item's name is the item's file,
       // also when it changed since the catalog last looked (its tags and albums must not stay behind).
       if (TCatalogItem* fresh = MatchingItem(moved, *it, false)) MoveItemObject(source, moved, *it, fresh);
@@ -387,11 +394,13 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
     moved->NotifyContentsChanged();
   }
   const std::vector<TFolder*> children = source->SubFolders();
-  for (auto it = children.rbegin(); it != children.rend(); ++it) MovedFolder(folders, history, *it, moved);
-  if (source->Missing()) {
+  for (auto it = children.rbegin(); it != children.rend(); ++it) MovedFolder(folders, history, *it, moved, wholeCopy);
+  if (source->Missing() || wholeCopy) {
     if (source->Pinned()) moved->SetPinned(true);
     if (history) history->ReplaceNode(source, moved);
-    source->RemoveFolder();
+    // What is left of a source whose delete failed part-way stays in its tree, without the
+    // photos: their catalog data went with the copy.
+    if (source->Missing()) source->RemoveFolder();
   }
   if (moved->GetCalendarMode() == 0) moved->SetCalendarMode(source->GetCalendarMode());
 }

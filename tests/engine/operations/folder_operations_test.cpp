@@ -3,6 +3,9 @@
 #include "engine/operations/folder_operations.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -272,6 +275,83 @@ TEST_P(FolderMove, MovedPhotosAreTheSameItemsWithEverythingTheyHad) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SameAndOtherVolume, FolderMove, ::testing::Values(false, true));
+
+// Makes a file that cannot be deleted: its folder read-only for an ordinary user, the file
+// immutable for root (who may delete from read-only folders). Undone by the destructor; false
+// when neither is possible here.
+class UndeletableFile {
+ public:
+  explicit UndeletableFile(std::string path) : path_(std::move(path)), folder_(fs::path(path_).parent_path()) {
+    if (::geteuid() != 0) {
+      made_ = ::chmod(folder_.c_str(), 0555) == 0;
+      return;
+    }
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags |= FS_IMMUTABLE_FL;
+      made_ = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  ~UndeletableFile() {
+    ::chmod(folder_.c_str(), 0755);
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  bool Made() const { return made_; }
+
+ private:
+  std::string path_;
+  std::string folder_;
+  bool made_ = false;
+};
+
+// A move to another volume copies, then deletes the source; a delete that fails part-way leaves
+// a whole copy, which is where the photos and their catalog data now are.
+TEST_F(FolderOperations, ACrossVolumeMoveWhoseSourceDeleteFailsLeavesTheCatalogWithTheCopy) {
+  const std::string far = OtherVolume();
+  if (far.empty()) GTEST_SKIP() << "no second filesystem";
+  WriteFile(vol_ + "/trip/a.jpg", "aaa");
+  WriteFile(vol_ + "/trip/day2/b.jpg", "bb");
+  WriteFile(vol_ + "/trip/day2/c.jpg", "c");
+  TFolder* trip = Scanned(vol_ + "/trip");
+  TFolder* target = Scanned(far);
+  TFolder* day2 = trip->FindSubFolder("day2");
+  std::vector<TCatalogItem*> photos{trip->FindItem("a.jpg"), day2->FindItem("b.jpg"), day2->FindItem("c.jpg")};
+  TAlbum* tag = Album("beach", nullptr, atTag);
+  TAlbum* album = Album("summer");
+  for (TCatalogItem* item : photos) {
+    tag->AddItem(item, 0);
+    album->AddItem(item, 0);
+    item->SetMark(true);
+  }
+  UndeletableFile stuck(vol_ + "/trip/day2/b.jpg");
+  if (!stuck.Made()) GTEST_SKIP() << "no way to make a file undeletable here";
+
+  EXPECT_NE(ErrorText([&] { OstraEngineMoveFolder(model_, trip, target); }), "(no error)")
+      << "the part of the source left behind is reported";
+  TFolder* moved = trees_.FindFolderOf(far + "/trip");
+  ASSERT_NE(moved, nullptr);
+  for (const std::string name : {"trip/a.jpg", "trip/day2/b.jpg", "trip/day2/c.jpg"}) {
+    EXPECT_TRUE(fs::exists(far + "/" + name)) << name;
+  }
+  const std::vector<TCatalogItem*> expected{moved->FindItem("a.jpg"), moved->FindSubFolder("day2")->FindItem("b.jpg"),
+                                            moved->FindSubFolder("day2")->FindItem("c.jpg")};
+  EXPECT_EQ(expected, photos) << "the catalog items went with the copy";
+  for (TCatalogItem* item : photos) {
+    EXPECT_EQ(item->FullPath().rfind(far + "/trip/", 0), 0u) << item->FullPath();
+    EXPECT_EQ(item->State(), cisPresent);
+    EXPECT_TRUE(item->Mark());
+    EXPECT_NE(tag->FindEntry(item), nullptr);
+    EXPECT_NE(album->FindEntry(item), nullptr);
+  }
+}
 
 // The background workers wait at their gate while a copy or move changes the disk, and are let go
 // when it ends, also when it fails.
