@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/store/export_info_xml.h"
 #include "engine/views/name_order.h"
@@ -332,7 +333,48 @@ bool TFolder::RenameItem(TCatalogItem* item, const std::string& name) {
 }
 
 void TFolder::DeleteItems(const std::vector<TCatalogItem*>& items) {
+  if (TGoneItems* gone = TGoneItems::Current()) {
+    for (TCatalogItem* item : items) {
+      if (item->State() == cisDeleted) continue;
+      item->SetState(cisMissing);
+      gone->Hold(item);
+    }
+    return;
+  }
   for (TCatalogItem* item : items) item->SetState(cisDeleted);
+}
+
+std::unique_ptr<TCatalogItem> TFolder::ReclaimRemovedItem(TCatalogItem* item) {
+  std::lock_guard guard(lock_);
+  for (auto it = removedItems_.begin(); it != removedItems_.end(); ++it) {
+    if (it->get() == item) {
+      std::unique_ptr<TCatalogItem> owned = std::move(*it);
+      removedItems_.erase(it);
+      return owned;
+    }
+  }
+  return nullptr;
+}
+
+namespace {
+thread_local TGoneItems* tGoneItems = nullptr;
+}  // namespace
+
+TGoneItems::TGoneItems() : previous_(tGoneItems) {
+  tGoneItems = this;
+}
+
+TGoneItems::~TGoneItems() {
+  tGoneItems = previous_;
+  for (TCatalogItem* item : held_) item->SetState(cisDeleted);
+}
+
+std::vector<TCatalogItem*> TGoneItems::Take() {
+  return std::exchange(held_, {});
+}
+
+TGoneItems* TGoneItems::Current() {
+  return tGoneItems;
 }
 
 int TFolder::DeleteAllItems() {

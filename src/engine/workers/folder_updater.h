@@ -151,6 +151,7 @@ class TFileUpdaterEx : public TZenmoaAlbumInporter {
   mutable std::mutex rootsLock_;
   std::vector<TUpdateFolderItem> roots_;  // ordered by folder identity
   std::vector<TFolder*> queue_;
+  std::vector<TCatalogItem*> fresh_;  // items the running pass made for files new to the catalog
 
   int64_t lastNotifyTick_ = 0;  // steady clock, ms
   std::atomic<uint32_t> changeCount_{0};
