@@ -109,6 +109,21 @@ TEST(UpdateCommand, PhotosMovedOutsideKeepTheirTags) {
   EXPECT_EQ(Days(), days);
 }
 
+// A folder registered by name below a dot-folder: add and update follow one rule, so what the
+// add put in the calendar the update leaves there; the dot-folder's other photos stay out of both.
+TEST(UpdateCommand, AFolderAddedBelowADotFolderStaysAfterAnUpdate) {
+  const std::string dots = fs::weakly_canonical(test::TestRoot() + "/home/.pictures").string();
+  fs::create_directories(dots + "/kept/.cache");
+  fs::copy_file(Sample("Canon_40D.jpg"), dots + "/kept/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), dots + "/kept/.cache/pentax.jpg");
+  fs::copy_file(Sample("Nikon_D70.jpg"), dots + "/nikon.jpg");
+  ASSERT_EQ(test::RunPlb("add " + dots + "/kept").status, 0);
+  const std::map<std::string, int> added{{"2008-05-30", 1}};
+  EXPECT_EQ(Days(), added);
+  Update();
+  EXPECT_EQ(Days(), added);
+}
+
 TEST(UpdateCommand, OnlyRegisteredFoldersAreUpdated) {
   const std::string root = fs::weakly_canonical(test::TestRoot()).string();
   fs::create_directories(root + "/registered");

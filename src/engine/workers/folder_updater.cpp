@@ -13,6 +13,7 @@
 #include "engine/model/eyefi_folder.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
+#include "engine/workers/folder_tree_scan.h"
 #include "engine/workers/moved_item_pairing.h"
 #include "engine/workers/worker_control.h"
 #include "host/date_time.h"
@@ -349,12 +350,6 @@ void TFileUpdaterEx::UpdateRoot(TFolder* root) {
   }
 }
 
-bool TFileUpdaterEx::HiddenExcluded(TFolder* folder) const {
-  if (IncludeHidden() || folder->IsTreeRoot()) return false;
-  const std::string name = folder->Name();
-  return !name.empty() && name[0] == '.';
-}
-
 void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
   // Depth first with an explicit stack: a deep tree never exhausts the thread's stack.
   std::vector<PendingFolder> pending{{folder, mode, false}};
@@ -363,7 +358,7 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
     pending.pop_back();
     // A hidden folder hides what lies below it as well: a registered home folder must not bring
     // every cache and configuration folder into the calendar.
-    const bool hidden = f.hidden || HiddenExcluded(f.folder);
+    const bool hidden = HiddenFromPasses(f.folder, f.hidden, IncludeHidden());
     const bool scanned = f.mode == 1 && !hidden;
     try {
       if (scanned) {

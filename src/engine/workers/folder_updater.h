@@ -130,7 +130,6 @@ class TFileUpdaterEx : public TZenmoaAlbumInporter {
   void ReadImageInfo(TCatalogItem* item);
   void WithdrawOwnItems(TFolder* folder);
   void WithdrawSubtree(TFolder* folder);
-  bool HiddenExcluded(TFolder* folder) const;
   void CheckRemoteFolders();
   void CheckEyeFiLocal();
   void ThrottledProgress();
