@@ -378,6 +378,30 @@ TEST_F(FolderOperations, CopiesAndMovesCloseTheWorkerGateWhileTheyRun) {
   EXPECT_TRUE(WorkerControlEvent()->IsSet());
 }
 
+// A folder reached through a symbolic link to another volume (the system's own volumes: the
+// link leads from the test folder into /dev/shm) is that volume's folder.
+TEST(FolderByPath, APathThroughALinkToAnotherVolumeFindsThatVolumesFolder) {
+  struct stat here {
+  }, shm{};
+  const std::string root = test::TestRoot();
+  if (::stat(root.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "no second filesystem";
+  }
+  std::string other = "/dev/shm/plb-link-XXXXXX";
+  ASSERT_NE(::mkdtemp(other.data()), nullptr);
+  fs::create_directories(other + "/sub");
+  fs::create_directory_symlink(other, root + "/card");
+  TFolderTreeListEyeFi trees;
+  std::string found;
+  try {
+    found = GetFolderByPath(trees, root + "/card/sub")->GetFullName();
+  } catch (const std::exception& e) {
+    found = e.what();
+  }
+  fs::remove_all(other);
+  EXPECT_EQ(found, other + "/sub");
+}
+
 TEST_F(FolderOperations, CreateRenameAndTheirNames) {
   fs::create_directories(vol_ + "/p/新しいフォルダ");
   TFolder* parent = Scanned(vol_ + "/p");
