@@ -144,9 +144,16 @@ TFolder* TFolderTreeList::FindRoot(const TDriveInfoRec& info) const {
 }
 
 TFolder* TFolderTreeList::FindOrAddRoot(const TDriveInfoRec& info) {
-  std::lock_guard guard(rootsLock_);
-  if (TFolder* root = FindRoot(info)) return root;
-  return NewRoot(info);
+  TFolder* made;
+  {
+    std::lock_guard guard(rootsLock_);
+    if (TFolder* root = FindRoot(info)) return root;
+    made = NewRoot(info);
+  }
+  // A volume that appears while the program runs (a card put in) is shown at once, as a new
+  // sub-folder is; the listeners hear of it outside the roots' lock.
+  made->Notify(futCreated, 0);
+  return made;
 }
 
 namespace {
