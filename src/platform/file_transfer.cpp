@@ -50,6 +50,14 @@ class Meter {
   uint64_t done_ = 0;
 };
 
+// Flushes a folder's entries to disk, so that a copy is found after a power cut before its source
+// is deleted. A filesystem that cannot sync folders at all is taken as it is.
+void SyncDirectory(const std::string& path) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd) Fail(path, "open folder", errno);
+  if (::fsync(fd.Get()) != 0 && errno != EINVAL && errno != ENOTSUP) Fail(path, "sync folder", errno);
+}
+
 void RemoveQuietly(const std::string& path) {
   std::error_code ec;
   std::filesystem::remove_all(path, ec);  // never follows links
@@ -132,6 +140,7 @@ void CopyEntries(const std::string& source, const std::string& target, Meter& me
       SetTimesNoFollow(to, st);
     }
   }
+  SyncDirectory(target);  // the files were flushed as they were written; their names are flushed here
 }
 
 // A fresh folder beside target under a temporary name.
@@ -197,6 +206,7 @@ void CopyTree(const std::string& source, const std::string& target, const Transf
     ::chmod(staging.c_str(), st.st_mode & 07777);
     SetTimesNoFollow(staging, st);
     RenameNoReplace(staging, target);
+    SyncDirectory(ParentOf(target));
   } catch (...) {
     RemoveQuietly(staging);
     throw;
@@ -233,13 +243,14 @@ void MovePath(const std::string& source, const std::string& target, bool replace
     CopyTree(source, target, progress);
   } else if (S_ISREG(st.st_mode)) {
     CopyFileTo(source, target, may_replace, progress);
+    SyncDirectory(ParentOf(target));
   } else {
     Fail(source, "cannot be moved to another volume", EXDEV);
   }
   std::error_code ec;
   std::filesystem::remove_all(source, ec);
   if (ec) {
-    throw EFileTransferError(
+    throw EMoveSourceLeftError(
         source + ": copied to " + target + ", but the original could not be deleted entirely (" + ec.message() + ")",
         ec.value());
   }

@@ -23,6 +23,14 @@ class EFileTransferError : public Error {
   int error_code_;
 };
 
+// A move across volumes whose copy is complete and flushed to disk, but whose source could not be
+// deleted entirely: the target is the whole of what was moved, the source is partly left.
+class EMoveSourceLeftError : public EFileTransferError {
+ public:
+  using EFileTransferError::EFileTransferError;
+  const char* ClassName() const noexcept override { return "EMoveSourceLeftError"; }
+};
+
 // Called with the bytes copied so far and the bytes to copy in all; false stops the copy.
 using TransferProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
@@ -56,8 +64,8 @@ void RenameNoReplace(const std::string& from, const std::string& to);
 
 // Moves a file, folder or link to target. On one volume this is a single rename; replace lets a
 // file replace an existing file (never a folder). Across volumes the source is copied completely
-// (CopyFileTo or CopyTree) and deleted only afterwards; when the delete fails part-way the copy
-// stays, and the error says so.
+// (CopyFileTo or CopyTree), the copied files and folders are flushed to disk, and only then is the
+// source deleted; when the delete fails part-way the copy stays and EMoveSourceLeftError says so.
 void MovePath(const std::string& source, const std::string& target, bool replace,
               const TransferProgress& progress = nullptr);
 

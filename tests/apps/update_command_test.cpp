@@ -2,6 +2,8 @@
 // catalog in the data folder, and nothing else does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -76,6 +78,50 @@ TEST(UpdateCommand, ChangesOnDiskReachTheCalendarAndTagsOnlyThroughAnUpdate) {
   Update();
   EXPECT_TRUE(Days().empty());
   EXPECT_TRUE(Tagged("trip").empty());
+}
+
+// A folder and a file renamed with the shell, not with plb: the next update finds them where
+// they went, tagged as before and on their days.
+TEST(UpdateCommand, PhotosMovedOutsideKeepTheirTags) {
+  const std::string photos = fs::weakly_canonical(test::TestRoot() + "/photos").string();
+  fs::create_directories(photos + "/trip");
+  fs::copy_file(Sample("Canon_40D.jpg"), photos + "/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), photos + "/trip/pentax.jpg");
+  fs::copy_file(Sample("Nikon_D70.jpg"), photos + "/trip/nikon.jpg");
+  ASSERT_EQ(test::RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(test::RunPlb("tag trip " + photos + "/canon.jpg " + photos + "/trip/pentax.jpg " + photos +
+                         "/trip/nikon.jpg")
+                .status,
+            0);
+  ASSERT_EQ(test::RunPlb("tag best " + photos + "/trip/nikon.jpg").status, 0);
+  const std::map<std::string, int> days = Days();
+
+  fs::create_directories(photos + "/2008");
+  ASSERT_EQ(::rename((photos + "/trip").c_str(), (photos + "/2008/may").c_str()), 0);
+  ASSERT_EQ(::rename((photos + "/canon.jpg").c_str(), (photos + "/2008/canon-40d.jpg").c_str()), 0);
+  Update();
+
+  std::vector<std::string> trip = Tagged("trip");
+  std::sort(trip.begin(), trip.end());
+  EXPECT_EQ(trip, (std::vector<std::string>{photos + "/2008/canon-40d.jpg", photos + "/2008/may/nikon.jpg",
+                                            photos + "/2008/may/pentax.jpg"}));
+  EXPECT_EQ(Tagged("best"), std::vector<std::string>{photos + "/2008/may/nikon.jpg"});
+  EXPECT_EQ(Days(), days);
+}
+
+// A folder registered by name below a dot-folder: add and update follow one rule, so what the
+// add put in the calendar the update leaves there; the dot-folder's other photos stay out of both.
+TEST(UpdateCommand, AFolderAddedBelowADotFolderStaysAfterAnUpdate) {
+  const std::string dots = fs::weakly_canonical(test::TestRoot() + "/home/.pictures").string();
+  fs::create_directories(dots + "/kept/.cache");
+  fs::copy_file(Sample("Canon_40D.jpg"), dots + "/kept/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), dots + "/kept/.cache/pentax.jpg");
+  fs::copy_file(Sample("Nikon_D70.jpg"), dots + "/nikon.jpg");
+  ASSERT_EQ(test::RunPlb("add " + dots + "/kept").status, 0);
+  const std::map<std::string, int> added{{"2008-05-30", 1}};
+  EXPECT_EQ(Days(), added);
+  Update();
+  EXPECT_EQ(Days(), added);
 }
 
 TEST(UpdateCommand, OnlyRegisteredFoldersAreUpdated) {

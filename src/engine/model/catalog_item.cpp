@@ -252,7 +252,14 @@ void TCatalogItem::SetFileNameRaw(std::string name) {
 bool TCatalogItem::MoveToFolder(TFolder* folder, bool resetPosition) {
   TFolder* old = Owner();
   if (old == folder) return true;
-  if (folder && folder->FindItem(FileName())) return false;
+  if (!folder) {
+    // Out of every folder is out of the catalog: albums and the calendar let the item go, and
+    // it stays among its folder's removed items, never freed while anything may point at it.
+    if (old && old->TakeItemOut(this) < 0) return false;
+    SetState(cisDeleted);
+    return true;
+  }
+  if (folder->FindItem(FileName())) return false;
   std::unique_ptr<TCatalogItem> self = old ? old->DropItem(this) : nullptr;
   if (old && !self) return false;  // not listed where it claims to be
   if (folder) {

@@ -227,7 +227,8 @@ class TCatalogItem {
   // Only the owner folder calls this, under its own lock.
   void SetFileNameRaw(std::string name);
   // Moves the item to another folder's index; position -1 when asked. False, and nothing moved,
-  // when the folder already holds an item of that name.
+  // when the folder already holds an item of that name. To no folder (null) the item leaves the
+  // catalog as a deleted one does, its albums included.
   bool MoveToFolder(TFolder* folder, bool resetPosition);
 
   // Updates from a directory entry found by a scan. Derived data (pixel size, EXIF state, cache

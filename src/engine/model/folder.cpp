@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "engine/store/export_info_xml.h"
 #include "engine/views/name_order.h"
@@ -332,7 +333,48 @@ bool TFolder::RenameItem(TCatalogItem* item, const std::string& name) {
 }
 
 void TFolder::DeleteItems(const std::vector<TCatalogItem*>& items) {
+  if (TGoneItems* gone = TGoneItems::Current()) {
+    for (TCatalogItem* item : items) {
+      if (item->State() == cisDeleted) continue;
+      item->SetState(cisMissing);
+      gone->Hold(item);
+    }
+    return;
+  }
   for (TCatalogItem* item : items) item->SetState(cisDeleted);
+}
+
+std::unique_ptr<TCatalogItem> TFolder::ReclaimRemovedItem(TCatalogItem* item) {
+  std::lock_guard guard(lock_);
+  for (auto it = removedItems_.begin(); it != removedItems_.end(); ++it) {
+    if (it->get() == item) {
+      std::unique_ptr<TCatalogItem> owned = std::move(*it);
+      removedItems_.erase(it);
+      return owned;
+    }
+  }
+  return nullptr;
+}
+
+namespace {
+thread_local TGoneItems* tGoneItems = nullptr;
+}  // namespace
+
+TGoneItems::TGoneItems() : previous_(tGoneItems) {
+  tGoneItems = this;
+}
+
+TGoneItems::~TGoneItems() {
+  tGoneItems = previous_;
+  for (TCatalogItem* item : held_) item->SetState(cisDeleted);
+}
+
+std::vector<TCatalogItem*> TGoneItems::Take() {
+  return std::exchange(held_, {});
+}
+
+TGoneItems* TGoneItems::Current() {
+  return tGoneItems;
 }
 
 int TFolder::DeleteAllItems() {
@@ -587,6 +629,12 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
   if (!table) return;
   const TKindSet kinds = table->KindSet();
   if (kinds == 0) return;
+  // Only what was listed before the directory was read may be found gone by this listing: an
+  // item that another thread adds meanwhile (a copy or move into the folder) is not judged by a
+  // listing that may have passed its file before it existed.
+  std::vector<TCatalogItem*> candidates;
+  GetItemsOf(kinds, candidates);
+  std::sort(candidates.begin(), candidates.end());
   std::vector<TCatalogItem*> seen;
   std::vector<TCatalogItem*> created;
   int error = 0;
@@ -608,7 +656,8 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
     std::lock_guard guard(lock_);
     for (auto it = items_.begin(); it != items_.end();) {
       TCatalogItem* item = it->get();
-      if (!std::binary_search(seen.begin(), seen.end(), item) && KindInSet(item->Kind(), kinds)) {
+      if (std::binary_search(candidates.begin(), candidates.end(), item) &&
+          !std::binary_search(seen.begin(), seen.end(), item) && KindInSet(item->Kind(), kinds)) {
         gone.push_back(item);
         removedItems_.push_back(std::move(*it));
         it = items_.erase(it);

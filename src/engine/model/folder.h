@@ -105,6 +105,9 @@ class TFolder : public TCustomFolder {
   // Moves every item to the removed items and deletes it; answers how many.
   int DeleteAllItems();
   std::vector<TCatalogItem*> RemovedItems() const;
+  // Takes an item back from the removed items; the caller gets ownership (null when it is not
+  // among them).
+  std::unique_ptr<TCatalogItem> ReclaimRemovedItem(TCatalogItem* item);
 
   TFolder* FindSubFolder(std::string_view name) const;
   TFolder* FindOrCreateSubFolder(const std::string& name, bool* created = nullptr);
@@ -151,6 +154,28 @@ class TFolder : public TCustomFolder {
   std::vector<std::unique_ptr<TFolder>> removedSubFolders_;
 
   friend class TFolderRoot;
+};
+
+// While one lives on a thread, the items that folders find gone on that thread (a scan that no
+// longer lists their file, a folder removed from the tree) are set aside as missing instead of
+// deleted, so that its owner can give them to the same files found elsewhere. What is still held
+// when it ends is deleted. One at a time on a thread.
+class TGoneItems {
+ public:
+  TGoneItems();
+  ~TGoneItems();
+  TGoneItems(const TGoneItems&) = delete;
+  TGoneItems& operator=(const TGoneItems&) = delete;
+
+  // The items set aside so far; they are no longer held.
+  std::vector<TCatalogItem*> Take();
+  // The one of the calling thread, or null.
+  static TGoneItems* Current();
+  void Hold(TCatalogItem* item) { held_.push_back(item); }
+
+ private:
+  std::vector<TCatalogItem*> held_;
+  TGoneItems* previous_;
 };
 
 // The root of one tree: a volume's mount point together with the identity of the medium.

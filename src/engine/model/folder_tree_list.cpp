@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <string_view>
 
 #include "engine/model/eyefi_folder.h"
@@ -143,16 +144,36 @@ TFolder* TFolderTreeList::FindRoot(const TDriveInfoRec& info) const {
 }
 
 TFolder* TFolderTreeList::FindOrAddRoot(const TDriveInfoRec& info) {
-  std::lock_guard guard(rootsLock_);
-  if (TFolder* root = FindRoot(info)) return root;
-  return NewRoot(info);
+  TFolder* made;
+  {
+    std::lock_guard guard(rootsLock_);
+    if (TFolder* root = FindRoot(info)) return root;
+    made = NewRoot(info);
+  }
+  // A volume that appears while the program runs (a card put in) is shown at once, as a new
+  // sub-folder is; the listeners hear of it outside the roots' lock.
+  made->Notify(futCreated, 0);
+  return made;
 }
+
+namespace {
+
+// The path with its symbolic links resolved as far as it exists: a link that leads to another
+// volume leads to that volume's folder, never to a node of the volume the link lies on.
+std::string ResolvedPath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, ec);
+  return ec || resolved.empty() ? path : resolved.string();
+}
+
+}  // namespace
 
 TFolder* TFolderTreeList::FolderOf(const std::string& path) {
   return FolderOrNull("TFolderTreeList.FolderOf", path, [&]() -> TFolder* {
+    const std::string real = ResolvedPath(path);
     TDriveInfoRec info;
-    if (!platform::Volumes().DriveInfoOf(path, info)) return nullptr;
-    return FolderOfDriveImpl(info, path, true);
+    if (!platform::Volumes().DriveInfoOf(real, info)) return nullptr;
+    return FolderOfDriveImpl(info, real, true);
   });
 }
 
@@ -162,9 +183,10 @@ TFolder* TFolderTreeList::FolderOfDrive(const TDriveInfoRec& info, const std::st
 
 TFolder* TFolderTreeList::FindFolderOf(const std::string& path) {
   return FolderOrNull("TFolderTreeList.FindFolderOf", path, [&]() -> TFolder* {
+    const std::string real = ResolvedPath(path);
     TDriveInfoRec info;
-    if (!platform::Volumes().DriveInfoOf(path, info)) return nullptr;
-    return FolderOfDriveImpl(info, path, false);
+    if (!platform::Volumes().DriveInfoOf(real, info)) return nullptr;
+    return FolderOfDriveImpl(info, real, false);
   });
 }
 

@@ -35,7 +35,8 @@ class TFolderTreeList {
   TFolder* FindOrAddRoot(const TDriveInfoRec& info);
 
   // The folder of a path, made with its root and every missing sub-folder; null on any failure
-  // (no volume, a path not below its drive, a "." or ".." component).
+  // (no volume, a path not below its drive, a "." or ".." component). The path's symbolic links
+  // are resolved first, so a link to another volume gives that volume's folder.
   TFolder* FolderOf(const std::string& path);
   TFolder* FolderOfDrive(const TDriveInfoRec& info, const std::string& path);
   // The same, but sub-folders are only looked up (the root is still made).

@@ -11,6 +11,7 @@
 #include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
+#include "engine/workers/worker_control.h"
 #include "host/log_file.h"
 #include "platform/file_transfer.h"
 #include "platform/ui_dispatcher.h"
@@ -119,6 +120,8 @@ void TCopyMoveThread::Execute() {
           if (!IsYes(answer)) continue;
           replace = true;
         }
+        // The workers wait while the file changes place, not while the user is asked.
+        TWorkerPause pause;
         Perform(entry, existing, replace);
       }
       if (DoneCount() > 0) OnUi([destination] { destination->NotifyContentsChanged(); });

@@ -17,6 +17,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
+#include "engine/workers/worker_control.h"
 #include "host/engine_error.h"
 #include "host/file_functions.h"
 #include "host/format.h"
@@ -50,6 +51,14 @@ auto Labeled(const char* label, F&& body) -> decltype(body()) {
   } catch (const std::exception& e) {
     RaiseEngineOperationError(e, label);
   }
+}
+
+// A foreground operation: the background workers wait at their gate while it changes files and
+// folders, so that no updater pass judges a folder half-way through the change.
+template <class F>
+auto Foreground(const char* label, F&& body) -> decltype(body()) {
+  TWorkerPause pause;
+  return Labeled(label, std::forward<F>(body));
 }
 
 void RequireArgument(const TCustomFolder* node, const std::string& role) {
@@ -168,11 +177,18 @@ TFolder* CopyFileFolder(const TFolderOperationModel& model, TFolder* source, TFo
 TFolder* MoveFileFolder(const TFolderOperationModel& model, TFolder* source, TFolder* target) {
   TFolderTreeList& folders = FoldersOf(model);
   const std::string destination = DestinationOf(source, target);
+  std::exception_ptr sourceLeft;
   Labeled("MoveFolder", [&] {
     RefuseExisting(destination);
-    platform::MovePath(source->GetFullName(), destination, false, model.progress);
+    try {
+      platform::MovePath(source->GetFullName(), destination, false, model.progress);
+    } catch (const platform::EMoveSourceLeftError&) {
+      // The copy is whole and on disk: the catalog follows it, and the failure is still reported.
+      sourceLeft = std::current_exception();
+    }
   });
-  Labeled("MovedFolder", [&] { MovedFolder(folders, model.history, source, target); });
+  Labeled("MovedFolder", [&] { MovedFolder(folders, model.history, source, target, sourceLeft != nullptr); });
+  if (sourceLeft) Labeled("MoveFolder", [&] { std::rethrow_exception(sourceLeft); });
   return folders.FindFolderOf(destination);
 }
 
@@ -263,7 +279,7 @@ void CheckCreateFolder(TCustomFolder* parent) {
 }
 
 TCustomFolder* OstraEngineCopyFolder(const TFolderOperationModel& model, TCustomFolder* source, TCustomFolder* target) {
-  return Labeled("OstraEngineCopyFolder", [&]() -> TCustomFolder* {
+  return Foreground("OstraEngineCopyFolder", [&]() -> TCustomFolder* {
     CheckCopyMoveToFolder(source, target, true);
     if (IsFileFolder(source)) return CopyFileFolder(model, AsFolder(source), AsFolder(target));
     TAlbum* copy = AlbumsOf(model).CopyAlbum(AsAlbum(target), AsAlbum(source), true);
@@ -274,7 +290,7 @@ TCustomFolder* OstraEngineCopyFolder(const TFolderOperationModel& model, TCustom
 }
 
 TCustomFolder* OstraEngineMoveFolder(const TFolderOperationModel& model, TCustomFolder* source, TCustomFolder* target) {
-  return Labeled("OstraEngineMoveFolder", [&]() -> TCustomFolder* {
+  return Foreground("OstraEngineMoveFolder", [&]() -> TCustomFolder* {
     CheckCopyMoveToFolder(source, target, false);
     if (IsFileFolder(source)) return MoveFileFolder(model, AsFolder(source), AsFolder(target));
     AsAlbum(source)->SetParent(AsAlbum(target));
@@ -283,7 +299,7 @@ TCustomFolder* OstraEngineMoveFolder(const TFolderOperationModel& model, TCustom
 }
 
 void OstraEngineDeleteFolder(const TFolderOperationModel& /*model*/, TCustomFolder* folder) {
-  Labeled("OstraEngineDeleteFolder", [&] {
+  Foreground("OstraEngineDeleteFolder", [&] {
     CheckDeleteFolder(folder);
     if (IsAlbum(folder)) {
       AsAlbum(folder)->Delete();
@@ -301,7 +317,7 @@ void OstraEngineDeleteFolder(const TFolderOperationModel& /*model*/, TCustomFold
 }
 
 void OstraEngineRenameFolder(TCustomFolder* folder, std::string& name) {
-  Labeled("OstraEngineRenameFolder", [&] {
+  Foreground("OstraEngineRenameFolder", [&] {
     CheckRenameFolder(folder);
     if (name.empty()) RaiseEngineRefusal("空白のフォルダ名は無効です。");
     std::string safe = SafeFileName(name);
@@ -358,7 +374,7 @@ void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target) {
   for (TFolder* child : source->SubFolders()) CopiedFolder(folders, child, copy);
 }
 
-void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target) {
+void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target, bool wholeCopy) {
   TFolder* moved = folders.FolderOf(DestinationOf(source, target));
   if (!moved) return;
   moved->CheckDrive(false, false);  // a node the catalog kept from an earlier folder of that name is present again
@@ -370,7 +386,7 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
     table.Build(kCatalogKinds);
     moved->SearchFiles(&table, nullptr);
     for (auto it = items.rbegin(); it != items.rend(); ++it) {
-      if (!(*it)->Unavailable()) continue;
+      if (!(*it)->Unavailable() && !wholeCopy) continue;
       // The moved folder was made by this move, so a file of the item's name is the item's file,
       // also when it changed since the catalog last looked (its tags and albums must not stay behind).
       if (TCatalogItem* fresh = MatchingItem(moved, *it, false)) MoveItemObject(source, moved, *it, fresh);
@@ -378,17 +394,19 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
     moved->NotifyContentsChanged();
   }
   const std::vector<TFolder*> children = source->SubFolders();
-  for (auto it = children.rbegin(); it != children.rend(); ++it) MovedFolder(folders, history, *it, moved);
-  if (source->Missing()) {
+  for (auto it = children.rbegin(); it != children.rend(); ++it) MovedFolder(folders, history, *it, moved, wholeCopy);
+  if (source->Missing() || wholeCopy) {
     if (source->Pinned()) moved->SetPinned(true);
     if (history) history->ReplaceNode(source, moved);
-    source->RemoveFolder();
+    // What is left of a source whose delete failed part-way stays in its tree, without the
+    // photos: their catalog data went with the copy.
+    if (source->Missing()) source->RemoveFolder();
   }
   if (moved->GetCalendarMode() == 0) moved->SetCalendarMode(source->GetCalendarMode());
 }
 
 void OstraEngineRenameFile(TCatalogItem* item, std::string& name) {
-  Labeled("OstraEngineRenameFile", [&] {
+  Foreground("OstraEngineRenameFile", [&] {
     if (!item || !item->Owner()) RaiseEngineRefusal("リネーム対象 が指定されていません。");
     if (name.empty()) RaiseEngineRefusal("空白のファイル名は無効です。");
     std::string safe = SafeFileName(name);
@@ -415,7 +433,7 @@ void OstraEngineRenameFile(TCatalogItem* item, std::string& name) {
 }
 
 void OstraEngineTrashFile(TCatalogItem* item) {
-  Labeled("OstraEngineTrashFile", [&] {
+  Foreground("OstraEngineTrashFile", [&] {
     if (!item || !item->Owner()) RaiseEngineRefusal("削除対象 が指定されていません。");
     platform::MoveToTrash(item->FullPath());
     TFolder* owner = item->Owner();

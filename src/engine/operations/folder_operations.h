@@ -57,8 +57,11 @@ TFolder* GetFolderByPath(TFolderTreeList& folders, const std::string& path);
 void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target);
 // After source was moved into target on disk: the catalog items themselves (with their tags,
 // albums, dates and thumbnails) move into the moved folder, which also takes the source's pinned
-// flag, history entries and calendar mode; the source leaves its tree.
-void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target);
+// flag, history entries and calendar mode; the source leaves its tree. With wholeCopy (a move to
+// another volume whose source was only partly deleted) every item whose file the copy holds goes
+// with it, also when a file of its name is still left at the source.
+void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target,
+                 bool wholeCopy = false);
 
 // Files of the catalog: renames the file on disk without replacing anything and keeps the item
 // (with its catalog data) under the new name. name: wanted in, given out (made safe).

@@ -4,6 +4,12 @@
 
 namespace plb {
 
+bool HiddenFromPasses(const TFolder* folder, bool parentHidden, bool includeHidden) {
+  if (includeHidden || folder->IsTreeRoot()) return false;
+  if (folder->GetCalendarMode() == 1) return false;
+  return parentHidden || folder->Name().starts_with('.');
+}
+
 std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden,
                                            const std::function<void(TFolder*)>& folderDone) {
   std::vector<TTreeScanError> errors;
@@ -25,7 +31,7 @@ std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& tab
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
       if ((*it)->Missing()) {
         (*it)->RemoveFolder();
-      } else if (!includeHidden && (*it)->Name().starts_with('.')) {
+      } else if (HiddenFromPasses(*it, false, includeHidden)) {
         continue;
       } else {
         pending.push_back(*it);

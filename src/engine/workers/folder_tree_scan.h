@@ -21,8 +21,14 @@ struct TTreeScanError {
   std::string message;
 };
 
+// The one rule of every pass that fills the calendar (plb add, the updater): a folder whose name
+// starts with a dot hides itself and everything below it, unless hidden folders are included or
+// the folder was registered by name (a calendar mode of its own of 1). A tree's root is never
+// hidden by its name.
+bool HiddenFromPasses(const TFolder* folder, bool parentHidden, bool includeHidden);
+
 // Scans folder and every folder below it; answers the folders that could not be scanned. Without
-// includeHidden, a sub-folder whose name starts with a dot is listed but not looked into, as the
+// includeHidden, a sub-folder that HiddenFromPasses hides is listed but not looked into, as the
 // background updater does, so a registered home folder never brings ~/.cache into the catalog.
 // folderDone, when set, is called on the calling thread after each folder was listed (a long
 // scan can show how far it got).

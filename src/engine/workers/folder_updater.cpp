@@ -13,6 +13,8 @@
 #include "engine/model/eyefi_folder.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
+#include "engine/workers/folder_tree_scan.h"
+#include "engine/workers/moved_item_pairing.h"
 #include "engine/workers/worker_control.h"
 #include "host/date_time.h"
 #include "host/error_forms.h"
@@ -290,6 +292,22 @@ void TFileUpdaterEx::SetLastUpdated(TFolder* root, double when) {
 
 bool TFileUpdaterEx::FolderPass() {
   if (!CanContinue()) return false;
+  // Items found gone wait for the end of the pass: a file renamed or moved outside the program
+  // turns up elsewhere in the same pass, and its item goes there with everything it had.
+  TGoneItems gone;
+  fresh_.clear();
+  struct Settle {
+    TGoneItems& gone;
+    std::vector<TCatalogItem*>& fresh;
+    ~Settle() {
+      try {
+        for (TCatalogItem* item : PairMovedItems(gone.Take(), fresh)) item->SetState(cisDeleted);
+      } catch (const std::exception& e) {
+        LogFailure("TFileUpdaterEx.PairMovedItems", e);
+      }
+      fresh.clear();
+    }
+  } settle{gone, fresh_};
   try {
     PrepareQueue();
     for (;;) {
@@ -332,12 +350,6 @@ void TFileUpdaterEx::UpdateRoot(TFolder* root) {
   }
 }
 
-bool TFileUpdaterEx::HiddenExcluded(TFolder* folder) const {
-  if (IncludeHidden() || folder->IsTreeRoot()) return false;
-  const std::string name = folder->Name();
-  return !name.empty() && name[0] == '.';
-}
-
 void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
   // Depth first with an explicit stack: a deep tree never exhausts the thread's stack.
   std::vector<PendingFolder> pending{{folder, mode, false}};
@@ -346,7 +358,7 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
     pending.pop_back();
     // A hidden folder hides what lies below it as well: a registered home folder must not bring
     // every cache and configuration folder into the calendar.
-    const bool hidden = f.hidden || HiddenExcluded(f.folder);
+    const bool hidden = HiddenFromPasses(f.folder, f.hidden, IncludeHidden());
     const bool scanned = f.mode == 1 && !hidden;
     try {
       if (scanned) {
@@ -388,8 +400,14 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
 
 void TFileUpdaterEx::UpdateFolderItems(TFolder* folder) {
   const size_t removedBefore = folder->RemovedItems().size();
+  std::vector<TCatalogItem*> known;
+  folder->GetItems(known);
+  std::sort(known.begin(), known.end());
   std::vector<TCatalogItem*> found;
   folder->SearchFiles(&table_, &found);
+  for (TCatalogItem* item : found) {
+    if (!std::binary_search(known.begin(), known.end(), item)) fresh_.push_back(item);
+  }
   // Files deleted on disk left the calendar and their albums with the scan: changes as well.
   const size_t removedAfter = folder->RemovedItems().size();
   if (removedAfter > removedBefore) CountChange(static_cast<uint32_t>(removedAfter - removedBefore));

@@ -130,7 +130,6 @@ class TFileUpdaterEx : public TZenmoaAlbumInporter {
   void ReadImageInfo(TCatalogItem* item);
   void WithdrawOwnItems(TFolder* folder);
   void WithdrawSubtree(TFolder* folder);
-  bool HiddenExcluded(TFolder* folder) const;
   void CheckRemoteFolders();
   void CheckEyeFiLocal();
   void ThrottledProgress();
@@ -151,6 +150,7 @@ class TFileUpdaterEx : public TZenmoaAlbumInporter {
   mutable std::mutex rootsLock_;
   std::vector<TUpdateFolderItem> roots_;  // ordered by folder identity
   std::vector<TFolder*> queue_;
+  std::vector<TCatalogItem*> fresh_;  // items the running pass made for files new to the catalog
 
   int64_t lastNotifyTick_ = 0;  // steady clock, ms
   std::atomic<uint32_t> changeCount_{0};

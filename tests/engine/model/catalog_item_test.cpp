@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/model/custom_folder.h"
+#include "engine/model/folder.h"
 #include "platform/record_stream.h"
 
 namespace plb {
@@ -471,6 +472,21 @@ TEST(CatalogItem, StatesDatesAndTheCalendar) {
   EXPECT_EQ(item.State(), cisDeleted) << "deleted is final";
   item.SetDateKnown(true);
   EXPECT_EQ(calendar.changes.size(), 3u);
+}
+
+// An item moved to no folder leaves the catalog, and its albums let it go; it is never freed while
+// anything may still point at it.
+TEST(CatalogItem, MovedToNoFolderItLeavesItsAlbumsAndStaysAllocated) {
+  CalendarLog calendar;
+  FakeAlbum tag(8);
+  TFolder folder("/photos");
+  TCatalogItem* item = folder.FindOrCreateItem("a.jpg");
+  ASSERT_TRUE(item->AddTag(&tag));
+  EXPECT_TRUE(item->MoveToFolder(nullptr, false));
+  EXPECT_EQ(folder.FindItem("a.jpg"), nullptr);
+  EXPECT_EQ(folder.RemovedItems(), std::vector<TCatalogItem*>{item}) << "kept, not freed";
+  EXPECT_EQ(tag.forgotten, std::vector<TCatalogItem*>{item});
+  EXPECT_EQ(item->State(), cisDeleted);
 }
 
 TEST(CatalogItem, CopyAttributesTakesTheEditsButNotTheThumbnail) {

@@ -77,6 +77,18 @@ TEST_F(FolderTree, TwoCardsInOneReaderAreTwoTrees) {
   EXPECT_TRUE(a->Missing()) << "clearing touches only the folder itself";
 }
 
+// A volume that appears while the program runs is announced like any new folder, once.
+TEST_F(FolderTree, ARootMadeAtRunTimeIsAnnouncedOnce) {
+  volumes_.Mount({platform::kDriveRemovable, 9, "CARD", "/media/card"});
+  TFolder* dcim = trees_.FolderOf("/media/card/DCIM");
+  ASSERT_NE(dcim, nullptr);
+  TFolder* root = dcim->Parent();
+  EXPECT_EQ(Kinds(root), std::vector<TFolderUpdatedType>{futCreated});
+  EXPECT_EQ(Kinds(dcim), std::vector<TFolderUpdatedType>{futCreated});
+  EXPECT_EQ(trees_.FolderOf("/media/card/other")->Parent(), root);
+  EXPECT_EQ(Kinds(root), std::vector<TFolderUpdatedType>{futCreated}) << "a root found again is not new";
+}
+
 TEST_F(FolderTree, PathLookup) {
   const std::string mount = "/media/x";
   volumes_.Mount({platform::kDriveFixed, 7, "X", mount});

@@ -3,6 +3,9 @@
 #include "engine/operations/folder_operations.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +23,7 @@
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
+#include "engine/workers/worker_control.h"
 #include "host/engine_error.h"
 #include "host/error_forms.h"
 #include "host/log_file.h"
@@ -271,6 +275,132 @@ TEST_P(FolderMove, MovedPhotosAreTheSameItemsWithEverythingTheyHad) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SameAndOtherVolume, FolderMove, ::testing::Values(false, true));
+
+// Makes a file that cannot be deleted: its folder read-only for an ordinary user, the file
+// immutable for root (who may delete from read-only folders). Undone by the destructor; false
+// when neither is possible here.
+class UndeletableFile {
+ public:
+  explicit UndeletableFile(std::string path) : path_(std::move(path)), folder_(fs::path(path_).parent_path()) {
+    if (::geteuid() != 0) {
+      made_ = ::chmod(folder_.c_str(), 0555) == 0;
+      return;
+    }
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) {
+      flags |= FS_IMMUTABLE_FL;
+      made_ = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  ~UndeletableFile() {
+    ::chmod(folder_.c_str(), 0755);
+    const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    int flags = 0;
+    if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  bool Made() const { return made_; }
+
+ private:
+  std::string path_;
+  std::string folder_;
+  bool made_ = false;
+};
+
+// A move to another volume copies, then deletes the source; a delete that fails part-way leaves
+// a whole copy, which is where the photos and their catalog data now are.
+TEST_F(FolderOperations, ACrossVolumeMoveWhoseSourceDeleteFailsLeavesTheCatalogWithTheCopy) {
+  const std::string far = OtherVolume();
+  if (far.empty()) GTEST_SKIP() << "no second filesystem";
+  WriteFile(vol_ + "/trip/a.jpg", "aaa");
+  WriteFile(vol_ + "/trip/day2/b.jpg", "bb");
+  WriteFile(vol_ + "/trip/day2/c.jpg", "c");
+  TFolder* trip = Scanned(vol_ + "/trip");
+  TFolder* target = Scanned(far);
+  TFolder* day2 = trip->FindSubFolder("day2");
+  std::vector<TCatalogItem*> photos{trip->FindItem("a.jpg"), day2->FindItem("b.jpg"), day2->FindItem("c.jpg")};
+  TAlbum* tag = Album("beach", nullptr, atTag);
+  TAlbum* album = Album("summer");
+  for (TCatalogItem* item : photos) {
+    tag->AddItem(item, 0);
+    album->AddItem(item, 0);
+    item->SetMark(true);
+  }
+  UndeletableFile stuck(vol_ + "/trip/day2/b.jpg");
+  if (!stuck.Made()) GTEST_SKIP() << "no way to make a file undeletable here";
+
+  EXPECT_NE(ErrorText([&] { OstraEngineMoveFolder(model_, trip, target); }), "(no error)")
+      << "the part of the source left behind is reported";
+  TFolder* moved = trees_.FindFolderOf(far + "/trip");
+  ASSERT_NE(moved, nullptr);
+  for (const std::string name : {"trip/a.jpg", "trip/day2/b.jpg", "trip/day2/c.jpg"}) {
+    EXPECT_TRUE(fs::exists(far + "/" + name)) << name;
+  }
+  const std::vector<TCatalogItem*> expected{moved->FindItem("a.jpg"), moved->FindSubFolder("day2")->FindItem("b.jpg"),
+                                            moved->FindSubFolder("day2")->FindItem("c.jpg")};
+  EXPECT_EQ(expected, photos) << "the catalog items went with the copy";
+  for (TCatalogItem* item : photos) {
+    EXPECT_EQ(item->FullPath().rfind(far + "/trip/", 0), 0u) << item->FullPath();
+    EXPECT_EQ(item->State(), cisPresent);
+    EXPECT_TRUE(item->Mark());
+    EXPECT_NE(tag->FindEntry(item), nullptr);
+    EXPECT_NE(album->FindEntry(item), nullptr);
+  }
+}
+
+// The background workers wait at their gate while a copy or move changes the disk, and are let go
+// when it ends, also when it fails.
+TEST_F(FolderOperations, CopiesAndMovesCloseTheWorkerGateWhileTheyRun) {
+  WriteFile(vol_ + "/trip/a.jpg", "aaa");
+  fs::create_directories(vol_ + "/backup");
+  TFolder* trip = Scanned(vol_ + "/trip");
+  TFolder* backup = Scanned(vol_ + "/backup");
+  std::vector<bool> gateOpen;
+  model_.progress = [&](uint64_t, uint64_t) {
+    gateOpen.push_back(WorkerControlEvent()->IsSet());
+    return true;
+  };
+  ASSERT_EQ(WorkerPauseCount(), 0);
+  OstraEngineCopyFolder(model_, trip, backup);
+  EXPECT_NE(ErrorText([&] { OstraEngineCopyFolder(model_, trip, backup); }), "(no error)");
+  EXPECT_EQ(WorkerPauseCount(), 0) << "a failed operation opens the gate again";
+  fs::create_directories(OtherVolume().empty() ? vol_ + "/far" : other_ + "/far");
+  TFolder* far = Scanned(other_.empty() ? vol_ + "/far" : other_ + "/far");
+  OstraEngineMoveFolder(model_, trip, far);
+  ASSERT_FALSE(gateOpen.empty());
+  EXPECT_EQ(std::count(gateOpen.begin(), gateOpen.end(), true), 0);
+  EXPECT_EQ(WorkerPauseCount(), 0);
+  EXPECT_TRUE(WorkerControlEvent()->IsSet());
+}
+
+// A folder reached through a symbolic link to another volume (the system's own volumes: the
+// link leads from the test folder into /dev/shm) is that volume's folder.
+TEST(FolderByPath, APathThroughALinkToAnotherVolumeFindsThatVolumesFolder) {
+  struct stat here {
+  }, shm{};
+  const std::string root = test::TestRoot();
+  if (::stat(root.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "no second filesystem";
+  }
+  std::string other = "/dev/shm/plb-link-XXXXXX";
+  ASSERT_NE(::mkdtemp(other.data()), nullptr);
+  fs::create_directories(other + "/sub");
+  fs::create_directory_symlink(other, root + "/card");
+  TFolderTreeListEyeFi trees;
+  std::string found;
+  try {
+    found = GetFolderByPath(trees, root + "/card/sub")->GetFullName();
+  } catch (const std::exception& e) {
+    found = e.what();
+  }
+  fs::remove_all(other);
+  EXPECT_EQ(found, other + "/sub");
+}
 
 TEST_F(FolderOperations, CreateRenameAndTheirNames) {
   fs::create_directories(vol_ + "/p/新しいフォルダ");

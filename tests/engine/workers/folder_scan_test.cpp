@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/model/folder.h"
@@ -340,6 +342,50 @@ TEST_F(FolderScan, TreeScanLooksIntoDotFoldersOnlyWhenAsked) {
     const int64_t cached = cache ? CountFolderTree(cache).items : 0;
     EXPECT_EQ(cached, includeHidden ? 1 : 0) << "hidden folders included: " << includeHidden;
     EXPECT_EQ(CountFolderTree(folder).items, includeHidden ? 2 : 1);
+  }
+}
+
+// A move into a folder on another thread (as the copy-and-move thread does it) while the folder
+// is listed: the file is renamed on disk, then its catalog item goes over from the source folder.
+// A listing that passed the file's place before the rename must not delete the item that arrives
+// before the listing ends.
+TEST_F(FolderScan, AnItemMovedInDuringAListingSurvivesIt) {
+  const std::string from = vol_ + "/from";
+  const std::string into = vol_ + "/into";
+  constexpr int kMoved = 300;
+  for (int i = 0; i < 1500; ++i) WriteFile(into + "/old" + std::to_string(i) + ".jpg");
+  for (int i = 0; i < kMoved; ++i) WriteFile(from + "/m" + std::to_string(i) + ".jpg");
+  TFolder* source = trees_.FolderOf(from);
+  TFolder* target = trees_.FolderOf(into);
+  ASSERT_NE(source, nullptr);
+  ASSERT_NE(target, nullptr);
+  source->SearchFilesEx(nullptr);
+  target->SearchFilesEx(nullptr);
+  std::vector<TCatalogItem*> moved;
+  source->GetItems(moved);
+  ASSERT_EQ(moved.size(), static_cast<size_t>(kMoved));
+  for (TCatalogItem* item : moved) item->SetMark(true);
+
+  std::atomic<bool> moving{true};
+  std::thread scanner([&] {
+    while (moving.load()) target->SearchFilesEx(nullptr);
+  });
+  for (TCatalogItem* item : moved) {
+    const std::string name = item->FileName();
+    ASSERT_EQ(::rename((from + "/" + name).c_str(), (into + "/" + name).c_str()), 0);
+    std::unique_ptr<TCatalogItem> owned = source->DropItem(item);
+    ASSERT_TRUE(owned);
+    while (target->AddItem(owned) >= 0) {
+      // The scan made an item of its own for the file first: the moved item takes its place.
+      if (TCatalogItem* fresh = target->FindItem(name)) target->TakeItemOut(fresh);
+    }
+  }
+  moving = false;
+  scanner.join();
+  target->SearchFilesEx(nullptr);
+  for (TCatalogItem* item : moved) {
+    EXPECT_EQ(target->FindItem(item->FileName()), item) << item->FileName() << " lost its catalog item";
+    EXPECT_TRUE(item->Mark()) << item->FileName();
   }
 }
 

@@ -217,6 +217,73 @@ TEST_F(FileUpdater, NewPhotosEnterTheCalendarAndDeletedOnesLeaveItAndTheirAlbums
   EXPECT_GT(updater_->TotalChanges(), changes) << "a deletion alone is a change the window hears of";
 }
 
+// Folders and files renamed or moved outside the program: the photo found elsewhere in the same
+// pass is the same item, with its tags, album places, marks and comments. Photos that cannot be
+// told apart, or that are really gone, are deleted as before.
+TEST_F(FileUpdater, PhotosRenamedOrMovedOutsideKeepTheirItems) {
+  const int64_t mtime = 1700000000;
+  WriteFile(Path("p/trip/a.jpg"), "aaaa", mtime);
+  WriteFile(Path("p/trip/b.jpg"), "bbbbbb", mtime);
+  WriteFile(Path("p/c.jpg"), "cc", mtime);
+  WriteFile(Path("p/twin1.jpg"), "tt", mtime);
+  WriteFile(Path("p/twin2.jpg"), "tt", mtime);
+  WriteFile(Path("p/lost.jpg"), "lost", mtime);
+  const std::map<std::string, double> dates{{"a.jpg", Day(2008, 5, 30, 15)}, {"b.jpg", Day(2008, 5, 31)},
+                                            {"c.jpg", Day(2009, 1, 2)},       {"c-renamed.jpg", Day(2009, 1, 2)},
+                                            {"twin1.jpg", Day(2010, 1, 1)},   {"twin2.jpg", Day(2010, 1, 1)}};
+  for (const auto& [name, date] : dates) reader_.Date(name, date);
+  Folder("p", 1);
+  Pass();
+  TCatalogItem* a = Item("p/trip/a.jpg");
+  TCatalogItem* b = Item("p/trip/b.jpg");
+  TCatalogItem* c = Item("p/c.jpg");
+  TCatalogItem* twin = Item("p/twin1.jpg");
+  TCatalogItem* lost = Item("p/lost.jpg");
+  ASSERT_TRUE(a && b && c && twin && lost);
+  TAlbum tag(atTag, "trip", "", nullptr);
+  TAlbum album(atAlbum, "best", "", nullptr);
+  for (TCatalogItem* item : {a, b, c, twin, lost}) tag.AddItem(item, 0);
+  album.AddItem(b, 0);
+  album.AddItem(c, 0);
+  album.FindEntry(c)->Comment = "cover";
+  a->SetMark(true);
+  b->SetComment("sunset");
+  c->SetFourLevelMark(3);
+
+  fs::create_directories(Path("p/2024"));
+  fs::create_directories(Path("p/twins"));
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"p/trip", "p/2024/trip"},
+           {"p/c.jpg", "p/2024/c-renamed.jpg"},
+           {"p/twin1.jpg", "p/twins/twin1.jpg"},
+           {"p/twin2.jpg", "p/twins/twin2.jpg"}}) {
+    ASSERT_EQ(::rename(Path(from).c_str(), Path(to).c_str()), 0) << from;
+  }
+  fs::remove(Path("p/lost.jpg"));
+  Pass();
+
+  EXPECT_EQ(Item("p/2024/trip/a.jpg"), a);
+  EXPECT_EQ(Item("p/2024/trip/b.jpg"), b);
+  EXPECT_EQ(Item("p/2024/c-renamed.jpg"), c);
+  for (TCatalogItem* item : {a, b, c}) {
+    EXPECT_EQ(item->State(), cisPresent) << item->FullPath();
+    EXPECT_NE(tag.FindEntry(item), nullptr) << item->FullPath();
+    EXPECT_NE(CalendarDayOf(item), 0) << item->FullPath();
+  }
+  EXPECT_EQ(c->FullPath(), Path("p/2024/c-renamed.jpg"));
+  EXPECT_TRUE(a->Mark());
+  EXPECT_EQ(b->Comment(), "sunset");
+  EXPECT_EQ(c->FourLevelMark(), 3);
+  ASSERT_NE(album.FindEntry(b), nullptr);
+  ASSERT_NE(album.FindEntry(c), nullptr);
+  EXPECT_EQ(album.FindEntry(c)->Comment, "cover");
+  EXPECT_EQ(CalendarDayOf(c), Day(2009, 1, 2, 0));
+  EXPECT_EQ(tag.ItemCount(), 3) << "nothing else is in the tag: no twin guessed, nothing lost kept";
+  EXPECT_EQ(twin->State(), cisDeleted) << "two photos alike in every respect are not told apart";
+  EXPECT_EQ(lost->State(), cisDeleted);
+  EXPECT_NE(Item("p/twins/twin1.jpg"), nullptr);
+}
+
 TEST_F(FileUpdater, UnreadablePhotoCountsAsAnErrorAndThePassGoesOn) {
   WriteFile(Path("photos/bad.jpg"));
   WriteFile(Path("photos/good.jpg"));
