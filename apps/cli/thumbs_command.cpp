@@ -48,7 +48,7 @@ void CollectPictures(TFolder* root, std::vector<TCatalogItem*>& out) {
 // The catalog's pictures below path when the catalog holds that very folder with some in it.
 bool CataloguedPictures(EngineSession& session, const std::string& path, std::vector<TCatalogItem*>& out) {
   char resolved[PATH_MAX];
-  if (!session.LoadError().empty() || !::realpath(path.c_str(), resolved)) return false;
+  if (!::realpath(path.c_str(), resolved)) return false;
   TFolder* folder = session.Folders().FindFolderOf(resolved);
   if (!folder || folder->GetFullName() != resolved) return false;
   const size_t before = out.size();
@@ -151,8 +151,6 @@ int RunThumbs(const Options& o) {
   EngineSession session("thumbs", false);
   TCatalogImageCacheMaster* cache = CatalogCacheOf(session.Engine().ImageCache());
   if (!cache) throw Error("the engine has no thumbnail cache");
-  // A catalog read only in part is never saved over by a command that only makes thumbnails.
-  if (!session.LoadError().empty()) session.SetReadOnly();
 
   TFolderTreeListEyeFi trees;
   std::vector<TCatalogItem*> catalogued, scanned;
