@@ -33,8 +33,6 @@ namespace fs = std::filesystem;
 
 // Writes go through one buffer of this size.
 constexpr size_t kWriteBufferSize = 262144;
-// The thumbnail index keeps record numbers of the folder-tree file it was written with.
-constexpr char kThumbnailIndexName[] = "Cache.qdb";
 // The index while the tree file is replaced; put back when it was not.
 constexpr char kIndexAsideSuffix[] = ".stale";
 // The tree file that a save is replacing, under a second name until the album file has followed.
@@ -350,7 +348,7 @@ std::string TEngineDataFiles::CopyAside(const std::string& path, const char* inf
 void TEngineDataFiles::FinishInterruptedSave() {
   RemoveAbandonedTemporaryFiles(parts_.folder);
   RemoveQuietly(TreeFile() + kPreviousSuffix);
-  RemoveQuietly(parts_.folder + "/" + kThumbnailIndexName + kIndexAsideSuffix);
+  RemoveQuietly(ThumbnailIndexFile() + kIndexAsideSuffix);
   const std::string others[] = {AlbumFile(), HistoryFile()};
   if (Exists(Staged(TreeFile())) || !Exists(TreeFile())) {
     RemoveQuietly(Staged(TreeFile()));
@@ -404,7 +402,7 @@ void TEngineDataFiles::KeepPrevious(const std::string& path) const {
 // does.
 template <class Step>
 bool TEngineDataFiles::ReplaceTreeAndAlbums(const Step& step, AtomicFileWriter& tree, AtomicFileWriter* albums) {
-  const std::string index = parts_.folder + "/" + kThumbnailIndexName;
+  const std::string index = ThumbnailIndexFile();
   const std::string indexAside = index + kIndexAsideSuffix;
   RemoveQuietly(indexAside);
   const bool indexSetAside = rename(index.c_str(), indexAside.c_str()) == 0;

@@ -74,6 +74,8 @@ class TEngineDataFiles {
   std::string AlbumFile() const { return parts_.folder + "/OstraGroup.qdb"; }
   std::string HistoryFile() const { return parts_.folder + "/OstraHistory.qdb"; }
   std::string HintFile() const { return parts_.folder + "/" + kHintFileName; }
+  // The thumbnail index, whose record numbers are those of the tree file it was written with.
+  std::string ThumbnailIndexFile() const { return parts_.folder + "/Cache.qdb"; }
   // The safety copy of a file: its extension replaced by ".bak".
   static std::string BackupName(const std::string& path);
 

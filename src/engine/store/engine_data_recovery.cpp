@@ -132,7 +132,7 @@ void PutInPlace(const std::string& folder, TRecoveredCatalog& result) {
   }
   // The thumbnail index names record numbers of the tree file being replaced.
   std::error_code ec;
-  fs::remove(folder + "/Cache.qdb", ec);
+  fs::remove(names.ThumbnailIndexFile(), ec);
   for (auto& file : staged) file->Commit();
   if (result.history.empty()) fs::remove(names.HistoryFile(), ec);
 }
