@@ -41,14 +41,7 @@ std::string FolderOf(const std::string& path) {
   return parent.empty() ? "." : parent;
 }
 
-// A name nobody else picks: pid, a per-process counter and random bits. O_EXCL guards the rest.
-std::string TemporaryNameBeside(const std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  const std::string name = std::filesystem::path(path).filename().string();
-  return FolderOf(path) + "/." + name + ".tmp-" + std::to_string(getpid()) + "-" +
-         std::to_string(counter.fetch_add(1)) + "-" + std::to_string(random() & 0xffffffu);
-}
+constexpr std::string_view kTemporaryMark = ".tmp-";
 
 // Removes the temporary file unless the rename has taken it over.
 class TemporaryFile {
@@ -124,15 +117,52 @@ void SetAtomicWriteFaultForTesting(AtomicWriteFault fault) {
   Fault() = std::move(fault);
 }
 
+// A name nobody else picks: pid, a per-process counter and random bits. O_EXCL guards the rest.
+std::string TemporaryNameBeside(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  thread_local std::mt19937_64 random{std::random_device{}()};
+  const std::string name = std::filesystem::path(path).filename().string();
+  return FolderOf(path) + "/." + name + std::string(kTemporaryMark) + std::to_string(getpid()) + "-" +
+         std::to_string(counter.fetch_add(1)) + "-" + std::to_string(random() & 0xffffffu);
+}
+
+bool IsAbandonedTemporaryName(std::string_view name) {
+  if (name.empty() || name[0] != '.') return false;
+  const size_t mark = name.rfind(kTemporaryMark);
+  if (mark == std::string_view::npos) return false;
+  // The mark is followed by the maker's pid, a dash, and the counter and random parts.
+  pid_t pid = 0;
+  size_t at = mark + kTemporaryMark.size();
+  const size_t digits_from = at;
+  while (at < name.size() && name[at] >= '0' && name[at] <= '9' && at - digits_from < 10) {
+    pid = pid * 10 + (name[at] - '0');
+    ++at;
+  }
+  if (at == digits_from || at >= name.size() || name[at] != '-' || pid <= 0) return false;
+  return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+void RemoveAbandonedTemporary(int dirFd, const std::string& folder, std::string_view name) {
+  const std::string entry(name);
+  struct stat st {};
+  if (fstatat(dirFd, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+  if (!S_ISDIR(st.st_mode)) {
+    unlinkat(dirFd, entry.c_str(), 0);
+    return;
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(folder + "/" + entry, ec);  // never follows links
+}
+
 void RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0) return;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
-    const size_t mark = name.find(".tmp-");
-    if (name.empty() || name[0] != '.' || mark == std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::strtol(name.c_str() + mark + 5, nullptr, 10));
-    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) unlink(it->path().c_str());
+    if (IsAbandonedTemporaryName(name)) RemoveAbandonedTemporary(dirFd, folder, name);
   }
+  close(dirFd);
 }
 
 AtomicFileWriter::AtomicFileWriter(std::string path, std::string staging, mode_t mode)

@@ -17,9 +17,20 @@ namespace plb {
 // rename had replaced it by then).
 void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t mode = 0644);
 
-// Removes the temporary files that writers of folder left behind when their process was killed
-// (those of living processes stay). Failures are ignored.
+// A fresh hidden name beside path for a file or folder being made: it carries this process's id,
+// so that a later run can tell a temporary whose maker was killed from one still being written.
+std::string TemporaryNameBeside(const std::string& path);
+
+// True when name is such a temporary name and the process that made it is gone.
+bool IsAbandonedTemporaryName(std::string_view name);
+
+// Removes the temporary files and folders that writers and copies into folder left behind when
+// their process was killed (those of living processes stay). Failures are ignored.
 void RemoveAbandonedTemporaryFiles(const std::string& folder);
+
+// Removes the abandoned temporary name in the folder open as dirFd, a folder with all it holds
+// (links are never followed). Failures are ignored: it is only clutter.
+void RemoveAbandonedTemporary(int dirFd, const std::string& folder, std::string_view name);
 
 // The same for a file too large to hold in memory: written in pieces to a staging file beside
 // path, then Commit() renames it over path. Destroyed before Commit(), it removes the staging file

@@ -30,11 +30,6 @@ std::string ParentOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path) {
-  const auto slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Counts the bytes copied across a whole transfer and asks the caller whether to go on.
 class Meter {
  public:
@@ -143,11 +138,14 @@ void CopyEntries(const std::string& source, const std::string& target, Meter& me
   SyncDirectory(target);  // the files were flushed as they were written; their names are flushed here
 }
 
-// A fresh folder beside target under a temporary name.
+// A fresh folder beside target under a temporary name that says which process makes it: a copy
+// killed half-way is then recognised and cleared by the next pass over this folder.
 std::string MakeStagingFolder(const std::string& target) {
-  std::string pattern = ParentOf(target) + "/." + NameOf(target) + ".copy-XXXXXX";
-  if (!::mkdtemp(pattern.data())) Fail(target, "create a temporary folder", errno);
-  return pattern;
+  for (int attempt = 0;; ++attempt) {
+    std::string staging = TemporaryNameBeside(target);
+    if (::mkdir(staging.c_str(), 0700) == 0) return staging;
+    if (errno != EEXIST || attempt >= 16) Fail(target, "create a temporary folder", errno);
+  }
 }
 
 }  // namespace

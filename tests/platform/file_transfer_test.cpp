@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,6 +15,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/atomic_file.h"
 #include "support/test_env.h"
 #include "support/test_files.h"
 
@@ -116,6 +119,34 @@ TEST_F(FileTransferTest, StoppedTreeCopyLeavesNothing) {
       ErrorOf([&] { CopyTree(src, root + "/into/src", [](uint64_t done, uint64_t) { return done < (1 << 20); }); }),
       ECANCELED);
   EXPECT_TRUE(fs::is_empty(root + "/into"));
+}
+
+// A copy killed after its last byte but before its folder took the final name leaves a hidden,
+// complete second copy: the next pass over the folder must know it for debris and clear it,
+// while the source stays whole.
+TEST_F(FileTransferTest, TreeCopyKilledBeforeItsRenameIsClearedByTheNextSweep) {
+  const std::string src = root + "/src";
+  WriteFile(src + "/a.jpg", std::string(300000, 'a'));
+  WriteFile(src + "/sub/b.jpg", std::string(300000, 'b'));
+  fs::create_directories(root + "/into");
+  const pid_t child = fork();
+  if (child == 0) {
+    CopyTree(src, root + "/into/src", [](uint64_t done, uint64_t total) {
+      if (done == total) ::kill(::getpid(), SIGKILL);
+      return true;
+    });
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  ASSERT_EQ(HiddenEntries(root + "/into"), 1);
+  const std::string staging = fs::directory_iterator(root + "/into")->path().filename().string();
+  EXPECT_TRUE(IsAbandonedTemporaryName(staging)) << staging;
+
+  RemoveAbandonedTemporaryFiles(root + "/into");
+  EXPECT_TRUE(fs::is_empty(root + "/into"));
+  EXPECT_EQ(fs::file_size(src + "/sub/b.jpg"), 300000u);
 }
 
 TEST_F(FileTransferTest, RenameNeverReplaces) {

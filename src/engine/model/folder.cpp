@@ -14,6 +14,7 @@
 #include "engine/views/name_order.h"
 #include "host/file_functions.h"
 #include "host/format.h"
+#include "platform/atomic_file.h"
 #include "platform/unique_fd.h"
 
 namespace plb {
@@ -601,6 +602,10 @@ bool TFolder::ListDirectory(std::vector<TCatalogItem*>& seen, const TExtItems& t
     if (!entry) break;
     const std::string_view name = entry->d_name;
     if (name == "." || name == ".." || entry->d_type == DT_DIR) continue;
+    if (name[0] == '.' && IsAbandonedTemporaryName(name)) {
+      RemoveAbandonedTemporary(dfd, path, name);  // a write or copy into this folder that was killed
+      continue;
+    }
     const TExtItem* kind = table.Find(ExtensionOf(name));
     if (!kind) continue;
     struct stat st {};
@@ -702,6 +707,12 @@ void TFolder::ScanSubFolders(std::vector<TFolder*>* found) {
     struct stat st {};
     if (::fstatat(dfd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode)) continue;
     if (st.st_dev != dirStat.st_dev) continue;  // another volume: a tree of its own
+    if (name[0] == '.' && IsAbandonedTemporaryName(name)) {
+      // The staging folder of a folder copy that was killed before it took its name: its source
+      // was never deleted, so this is only a second, hidden copy.
+      RemoveAbandonedTemporary(dfd, path, name);
+      continue;
+    }
     TFolder* child = FindOrCreateSubFolder(std::string(name));
     {
       std::lock_guard guard(child->lock_);

@@ -345,6 +345,38 @@ TEST_F(FolderScan, TreeScanLooksIntoDotFoldersOnlyWhenAsked) {
   }
 }
 
+// What a killed copy or write leaves in a folder (a hidden staging folder holding a complete copy,
+// a hidden half-written file) is cleared by the next scan and never catalogued; a living writer's
+// temporaries are left alone.
+TEST_F(FolderScan, DebrisOfKilledCopiesIsClearedAndNeverCatalogued) {
+  const pid_t ended = fork();
+  if (ended == 0) _exit(0);
+  waitpid(ended, nullptr, 0);
+  const std::string dead = ".tmp-" + std::to_string(ended) + "-0-7";
+  const std::string alive = ".tmp-" + std::to_string(getpid()) + "-0-7";
+  const std::string dir = vol_ + "/lib";
+  WriteFile(dir + "/a.jpg");
+  WriteFile(dir + "/.trip" + dead + "/b.jpg");
+  WriteFile(dir + "/.trip" + alive + "/c.jpg");
+  WriteFile(dir + "/.d.jpg" + dead);
+  WriteFile(dir + "/.e.jpg" + alive);
+  WriteFile(dir + "/.kept.tmp-x/f.jpg");  // not a name this program makes
+  TFolder* folder = trees_.FolderOf(dir);
+  ASSERT_NE(folder, nullptr);
+  TExtItems table;
+  table.Build(kCatalogKinds);
+  ASSERT_TRUE(ScanFolderTree(folder, table, true, nullptr).empty());
+
+  std::set<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir)) left.insert(entry.path().filename().string());
+  EXPECT_EQ(left, (std::set<std::string>{"a.jpg", ".trip" + alive, ".e.jpg" + alive, ".kept.tmp-x"}));
+  std::vector<TCatalogItem*> items;
+  CollectTreeItems(folder, items);
+  std::set<std::string> catalogued;
+  for (TCatalogItem* item : items) catalogued.insert(item->FullPath().substr(dir.size()));
+  EXPECT_EQ(catalogued, (std::set<std::string>{"/a.jpg", "/.trip" + alive + "/c.jpg", "/.kept.tmp-x/f.jpg"}));
+}
+
 // A move into a folder on another thread (as the copy-and-move thread does it) while the folder
 // is listed: the file is renamed on disk, then its catalog item goes over from the source folder.
 // A listing that passed the file's place before the rename must not delete the item that arrives
