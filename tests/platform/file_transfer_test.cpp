@@ -216,5 +216,25 @@ TEST_F(FileTransferTest, MoveAcrossVolumesCopiesCompletelyBeforeDeleting) {
   fs::remove_all(other);
 }
 
+// The copy is flushed to disk before the source is deleted: a flush that fails (a pulled card, a
+// failing disk) stops the move with the source whole, for a folder and for a single file.
+TEST_F(FileTransferTest, MoveAcrossVolumesWhoseFlushFailsKeepsTheSource) {
+  const std::string other = OtherVolumeFolder();
+  if (other.empty()) GTEST_SKIP() << "no second volume to move to";
+  WriteFile(root + "/tree/a.jpg", "a");
+  WriteFile(root + "/tree/sub/b.jpg", "bb");
+  WriteFile(root + "/single.jpg", "s");
+  SetAtomicWriteFaultForTesting([](AtomicWriteStep step, const std::string& path) {
+    return step == AtomicWriteStep::kSyncFile && (path.ends_with("b.jpg") || path.ends_with("single.jpg")) ? EIO : 0;
+  });
+  EXPECT_NE(ErrorOf([&] { MovePath(root + "/tree", other + "/tree", false); }), 0);
+  EXPECT_NE(ErrorOf([&] { MovePath(root + "/single.jpg", other + "/single.jpg", false); }), 0);
+  SetAtomicWriteFaultForTesting(nullptr);
+  EXPECT_EQ(ReadFile(root + "/tree/sub/b.jpg"), "bb");
+  EXPECT_EQ(ReadFile(root + "/single.jpg"), "s");
+  EXPECT_TRUE(fs::is_empty(other));
+  fs::remove_all(other);
+}
+
 }  // namespace
 }  // namespace plb::platform
