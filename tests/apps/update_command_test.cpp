@@ -109,6 +109,43 @@ TEST(UpdateCommand, PhotosMovedOutsideKeepTheirTags) {
   EXPECT_EQ(Days(), days);
 }
 
+// Between the shell's move and the update, other commands look into both folders: the one the
+// photo left (its item found gone by a look at that folder alone) and the one it went to (its file
+// catalogued there as a new photo). The update still knows it for the same photo.
+TEST(UpdateCommand, PhotosMovedOutsideKeepTheirTagsWhenCommandsRunBeforeTheUpdate) {
+  const std::string photos = fs::weakly_canonical(test::TestRoot() + "/photos").string();
+  fs::create_directories(photos + "/a");
+  fs::create_directories(photos + "/b");
+  fs::copy_file(Sample("Canon_40D.jpg"), photos + "/a/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), photos + "/a/pentax.jpg");
+  fs::copy_file(Sample("Nikon_D70.jpg"), photos + "/b/nikon.jpg");
+  ASSERT_EQ(test::RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(test::RunPlb("tag trip " + photos + "/a/canon.jpg").status, 0);
+  const std::map<std::string, int> days = Days();
+
+  struct Case {
+    const char* what;
+    std::string from, to;      // the shell's move
+    std::string first, then;   // photos renamed by plb before the update, in this order
+  } cases[] = {
+      {"the destination folder seen first", "/a/canon.jpg", "/b/canon.jpg", "/b/nikon.jpg", "/a/pentax.jpg"},
+      {"the left folder seen first", "/b/canon.jpg", "/a/canon.jpg", "/b/nikon-1.jpg", "/a/pentax-1.jpg"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(::rename((photos + c.from).c_str(), (photos + c.to).c_str()), 0);
+    for (const std::string& photo : {c.first, c.then}) {
+      const std::string name = fs::path(photo).stem().string();
+      const std::string renamed = name.ends_with("-1") ? name.substr(0, name.size() - 2) : name + "-1";
+      const test::CommandRun run = test::RunPlb("rename " + photos + photo + " " + renamed + ".jpg");
+      ASSERT_EQ(run.status, 0) << run.out;
+    }
+    Update();
+    EXPECT_EQ(Tagged("trip"), std::vector<std::string>{photos + c.to});
+    EXPECT_EQ(Days(), days);
+  }
+}
+
 // A folder registered by name below a dot-folder: add and update follow one rule, so what the
 // add put in the calendar the update leaves there; the dot-folder's other photos stay out of both.
 TEST(UpdateCommand, AFolderAddedBelowADotFolderStaysAfterAnUpdate) {

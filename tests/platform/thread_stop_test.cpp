@@ -27,6 +27,7 @@ TEST(ThreadNames, AreCutTo15BytesWithoutSplittingACharacter) {
 }
 
 TEST(WorkerThread, RunsNamedAtItsPriority) {
+  const int own = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid)));
   WorkerThread worker;
   std::string name;
   int nice = -100;
@@ -39,7 +40,7 @@ TEST(WorkerThread, RunsNamedAtItsPriority) {
   EXPECT_EQ(name, "PlumoraFileUplo");
   EXPECT_EQ(nice, 19);
   // The caller's own priority is untouched.
-  EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))), 0);
+  EXPECT_EQ(::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))), own);
 }
 
 TEST(WorkerThread, NiceValues) {

@@ -443,6 +443,17 @@ bool TCatalogItem::Unavailable() const {
   return !owner || owner->Missing();
 }
 
+bool TCatalogItem::HoldsUserData() const {
+  std::lock_guard guard(lock_);
+  if (extra_ && (!extra_->tags.empty() || !extra_->title.empty() || !extra_->secondTitle.empty() ||
+                 !extra_->comment.empty())) {
+    return true;
+  }
+  const bool trimmed = block_.trimmingOn && block_.trimRight > block_.trimLeft && block_.trimBottom > block_.trimTop;
+  return (block_.flags & (cifMark | cifSecondMark)) != 0 || block_.fourLevelMark != 0 ||
+         !(block_.color == TColorAdjustment{}) || trimmed;
+}
+
 bool TCatalogItem::AddTag(TCustomFolder* album) {
   std::lock_guard guard(lock_);
   if (!album) return false;
@@ -721,6 +732,16 @@ PLB_ITEM_GETTER(TItemAttachment*, Attachment, extra_ ? extra_->attachment.get() 
 void TCatalogItem::SetMark(bool on) {
   std::lock_guard guard(lock_);
   block_.flags = static_cast<uint8_t>(on ? (block_.flags | cifMark) : (block_.flags & ~cifMark));
+}
+
+bool TCatalogItem::Unjudged() const {
+  std::lock_guard guard(lock_);
+  return (block_.flags & cifUnjudged) != 0;
+}
+
+void TCatalogItem::SetUnjudged(bool on) {
+  std::lock_guard guard(lock_);
+  block_.flags = static_cast<uint8_t>(on ? (block_.flags | cifUnjudged) : (block_.flags & ~cifUnjudged));
 }
 
 void TCatalogItem::SetSecondMark(bool on) {

@@ -110,6 +110,7 @@ enum TCatalogItemFlag : uint8_t {
   cifPreviewReset = 1 << 4,
   cifSecondMark = 1 << 5,
   cifMusicChanged = 1 << 6,  // read and cleared by the music-library updater
+  cifUnjudged = 1 << 7,      // catalogued by a scan of its folder alone: no whole pass has seen it yet
 };
 
 enum TCatalogItemState : uint8_t { cisNew = 0, cisPresent = 1, cisMissing = 2, cisDeleted = 3 };
@@ -246,6 +247,12 @@ class TCatalogItem {
   void SetState(TCatalogItemState state);
   // No owner, an owner marked Missing, or a missing or deleted state.
   bool Unavailable() const;
+  // True when the user gave the item something of its own: tags or albums, marks, texts, colour
+  // corrections or a trimming. Such an item is never given up for another item's data.
+  bool HoldsUserData() const;
+  // See cifUnjudged: such an item may be the file of an item that a whole pass finds gone.
+  bool Unjudged() const;
+  void SetUnjudged(bool on);
 
   // Tags: the albums that contain the item, in the order they were added, without duplicates.
   bool AddTag(TCustomFolder* album);

@@ -654,8 +654,12 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
     }
     throw EFolderScanError(Format("%s を読めません。( %s )", GetFullName(), std::strerror(error)));
   }
-  // The directory was listed completely: what it no longer holds is gone for good.
+  // The directory was listed completely: what it no longer holds is gone from here. A pass over
+  // the whole catalog judges such items (their files may turn up elsewhere in the same pass); a
+  // scan of this folder alone cannot, so its gone items stay, missing, with all the user gave them,
+  // for the next pass to pair with their files or delete.
   std::sort(seen.begin(), seen.end());
+  const bool judged = TGoneItems::Current() != nullptr;
   std::vector<TCatalogItem*> gone;
   {
     std::lock_guard guard(lock_);
@@ -664,14 +668,21 @@ void TFolder::SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* fo
       if (std::binary_search(candidates.begin(), candidates.end(), item) &&
           !std::binary_search(seen.begin(), seen.end(), item) && KindInSet(item->Kind(), kinds)) {
         gone.push_back(item);
-        removedItems_.push_back(std::move(*it));
-        it = items_.erase(it);
-      } else {
-        ++it;
+        if (judged) {
+          removedItems_.push_back(std::move(*it));
+          it = items_.erase(it);
+          continue;
+        }
       }
+      ++it;
     }
   }
-  DeleteItems(gone);
+  if (judged) {
+    DeleteItems(gone);
+  } else {
+    for (TCatalogItem* item : gone) item->SetState(cisMissing);
+    for (TCatalogItem* item : created) item->SetUnjudged(true);
+  }
   if (created.empty() && gone.empty()) return;
   try {
     if (!created.empty()) LoadInfoDataXml(created, GetFullName());

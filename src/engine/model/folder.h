@@ -77,7 +77,8 @@ class TFolder : public TCustomFolder {
   virtual void CheckDrive(bool recurse, bool checkItems);
   // Drops empty folders bottom-up; answers whether this folder stays.
   virtual bool Prune(bool recurse, bool purgeDeleted);
-  // Scans the directory's files of the table's kinds; found receives the items seen.
+  // Scans the directory's files of the table's kinds; found receives the items seen. Items whose
+  // files are gone are set aside within a whole pass (see TGoneItems) and otherwise stay, missing.
   virtual void SearchFiles(const TExtItems* table, std::vector<TCatalogItem*>* found);
   // Scans the directory's sub-directories; found receives the sub-folders seen.
   virtual void ScanSubFolders(std::vector<TFolder*>* found);

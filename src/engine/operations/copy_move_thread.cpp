@@ -114,7 +114,8 @@ void TCopyMoveThread::Execute() {
         if (view_) OnUi([&] { view_->Progress(entry.Item, percent); });
         TCatalogItem* existing = destination->FindItem(entry.TargetName);
         bool replace = false;
-        if (existing) {
+        // An item whose file is gone is no file to replace: the copy takes its name without asking.
+        if (existing && existing->State() != cisMissing) {
           const TCopyMoveAnswer answer = Ask(false, existing, entry.Item);
           if (answer == cmaCancel) break;
           if (!IsYes(answer)) continue;

@@ -1,6 +1,10 @@
 #include "engine/workers/folder_tree_scan.h"
 
+#include <algorithm>
+
+#include "engine/model/catalog_item.h"
 #include "engine/model/folder.h"
+#include "engine/workers/moved_item_pairing.h"
 
 namespace plb {
 
@@ -13,13 +17,28 @@ bool HiddenFromPasses(const TFolder* folder, bool parentHidden, bool includeHidd
 std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& table, bool includeHidden,
                                            const std::function<void(TFolder*)>& folderDone) {
   std::vector<TTreeScanError> errors;
+  // A whole tree is one pass: an item found gone in one folder goes with its data to its file
+  // when that turns up in another folder of the tree (moved or renamed outside the program).
+  TGoneItems gone;
+  std::vector<TCatalogItem*> candidates;
+  std::vector<TCatalogItem*> known;
+  std::vector<TCatalogItem*> found;
   // Depth-first with an explicit stack: a deep tree never exhausts the thread's stack.
   std::vector<TFolder*> pending{folder};
   while (!pending.empty()) {
     TFolder* f = pending.back();
     pending.pop_back();
     try {
-      f->SearchFiles(&table, nullptr);
+      known.clear();
+      found.clear();
+      f->GetItems(known);
+      std::sort(known.begin(), known.end());
+      f->SearchFiles(&table, &found);
+      for (TCatalogItem* item : found) {
+        if (TakeAsPairingCandidate(item, !std::binary_search(known.begin(), known.end(), item))) {
+          candidates.push_back(item);
+        }
+      }
       f->ScanSubFolders(nullptr);
     } catch (const std::exception& e) {
       errors.push_back({f->GetFullName(), ClassNameOf(e), MessageOf(e)});
@@ -38,6 +57,7 @@ std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& tab
       }
     }
   }
+  for (TCatalogItem* item : PairMovedItems(gone.Take(), candidates)) item->SetState(cisDeleted);
   return errors;
 }
 

@@ -406,7 +406,7 @@ void TFileUpdaterEx::UpdateFolderItems(TFolder* folder) {
   std::vector<TCatalogItem*> found;
   folder->SearchFiles(&table_, &found);
   for (TCatalogItem* item : found) {
-    if (!std::binary_search(known.begin(), known.end(), item)) fresh_.push_back(item);
+    if (TakeAsPairingCandidate(item, !std::binary_search(known.begin(), known.end(), item))) fresh_.push_back(item);
   }
   // Files deleted on disk left the calendar and their albums with the scan: changes as well.
   const size_t removedAfter = folder->RemovedItems().size();

@@ -54,8 +54,16 @@ bool TakePlace(TCatalogItem* old, TCatalogItem* fresh) {
 
 }  // namespace
 
+bool TakeAsPairingCandidate(TCatalogItem* item, bool isNew) {
+  if (isNew) return true;
+  if (!item->Unjudged()) return false;
+  item->SetUnjudged(false);
+  return !item->HoldsUserData();
+}
+
 std::vector<TCatalogItem*> PairMovedItems(const std::vector<TCatalogItem*>& gone,
                                           const std::vector<TCatalogItem*>& fresh) {
+  if (gone.empty()) return {};
   std::map<TPhotoKey, TSides> sides;
   std::vector<TCatalogItem*> unpaired;
   TPhotoKey key;
