@@ -314,6 +314,8 @@ class FaultRun:
 
     def step(self):
         name, args, effect, moved = self.next_operation()
+        if self.options.trace:
+            log("op %s: %s" % (name, " ".join(args) if args else "mv %s -> %s" % effect))
         if args is None:
             self.count(name)
             self.shell_mv(*effect)
@@ -448,6 +450,7 @@ def main():
     parser.add_argument("--checkpoint", type=int, default=50, help="compare every N operations")
     parser.add_argument("--work", default=None, help="the folder for the run (default: a new one in /tmp)")
     parser.add_argument("--keep", action="store_true", help="keep the run's folders")
+    parser.add_argument("--trace", action="store_true", help="print every operation as it runs")
     options = parser.parse_args()
 
     seed = options.seed if options.seed is not None else random.randrange(1 << 30)

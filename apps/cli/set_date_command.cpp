@@ -28,18 +28,9 @@ bool StartsLikeJpeg(const std::string& path) {
   return file.Read(head, 2) == 2 && head[0] == 0xFF && head[1] == 0xD8;
 }
 
-// The shooting date the catalog would give the file: its EXIF date, else its modification time.
+// The shooting date the catalog would give the file: its own, else its modification time.
 TDateTime CurrentShootingDate(const std::string& path, bool isJpeg) {
-  TDateTime date = 0;
-  if (isJpeg) {
-    date = GetImageInfo(path, 1).shooting_date;
-  } else if (RawTypeOfFile(path) != rtNone) {
-    date = GetImageInfo(path, 5).shooting_date;
-  } else if (IsExifExtension(path)) {
-    TTiffInfoRec info;
-    ReadTiffInfoFromFile(path, info);
-    date = info.shooting_date;
-  }
+  const TDateTime date = ReadOwnShootingDate(path, isJpeg);
   return date > 0 ? date : GetFileUpdateDateTime(path);
 }
 
@@ -90,15 +81,6 @@ Outcome ChangeOne(const std::string& path, TDateTime target, uint8_t flags) {
     if (change.how == TFileDateChange::kModificationTime) {
       o.how = "mtime";
       o.reason = DatePatchResultText(change.patch);
-      // The modification time stands for the shooting date only in a file without one of its
-      // own: where readers still find the old EXIF date, nothing the user asked for happened.
-      const TDateTime found = CurrentShootingDate(path, isJpeg);
-      if (FormatExifDateTime(found) != FormatExifDateTime(wanted)) {
-        o.how = "failed";
-        o.newDate = found;
-        o.reason = "the EXIF shooting date stays " + FormatExifDateTime(found) + " (" + o.reason +
-                   "); only the modification time was changed";
-      }
     }
   } catch (const std::exception& e) {
     o.reason = MessageOf(e);

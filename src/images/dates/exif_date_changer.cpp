@@ -12,6 +12,8 @@
 #include "host/file_functions.h"
 #include "host/log_file.h"
 #include "images/codec/buffered_stream.h"
+#include "images/codec/image_load.h"
+#include "images/codec/raw_reader.h"
 #include "images/codec/stream.h"
 #include "images/exif/exif_scanner.h"
 #include "images/exif/exif_text.h"
@@ -168,6 +170,24 @@ bool WriteExifDateInPlace(const std::string& fileName, bool isJpeg, TDateTime da
   return PatchExifDateInFile(fileName, isJpeg, date) == TDatePatchResult::kPatched;
 }
 
+TDateTime ReadOwnShootingDate(const std::string& fileName, bool isJpeg) {
+  TDateTime date = 0;
+  try {
+    if (isJpeg) {
+      date = GetImageInfo(fileName, 1).shooting_date;
+    } else if (RawTypeOfFile(fileName) != rtNone) {
+      date = GetImageInfo(fileName, 5).shooting_date;
+    } else if (IsExifExtension(fileName)) {
+      TTiffInfoRec info;
+      ReadTiffInfoFromFile(fileName, info);
+      date = info.shooting_date;
+    }
+  } catch (const std::exception&) {
+    date = 0;  // unreadable metadata gives no date of its own
+  }
+  return date > 0 ? date : 0;
+}
+
 TFileDateChange ChangeFileShootingDate(const std::string& fileName, bool isJpeg, TDateTime oldDate, TDateTime newDate) {
   TFileDateChange change;
   change.date = oldDate;
@@ -178,6 +198,12 @@ TFileDateChange ChangeFileShootingDate(const std::string& fileName, bool isJpeg,
     change.date = newDate;
     change.fileDate = GetFileUpdateDateTime(fileName);
     return change;
+  }
+  // The modification time stands for the shooting date only in a file without one of its own:
+  // where readers would still find the old date, changing the time would be no change at all.
+  if (const TDateTime own = ReadOwnShootingDate(fileName, isJpeg); own > 0) {
+    throw EExifDateChangeError(fileName + ": the shooting date stays " + FormatExifDateTime(own) + " (" +
+                               DatePatchResultText(change.patch) + ")");
   }
   TDateTime set = 0;
   try {

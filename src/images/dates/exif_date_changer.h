@@ -61,9 +61,13 @@ struct TFileDateChange {
   TDatePatchResult patch = TDatePatchResult::kPatched;  // why the EXIF route was not taken
 };
 
-// Gives a file the new shooting date: the EXIF field when it can be rewritten, else the file's
-// modification time. Nothing is touched when the dates are equal. EExifDateChangeError (message:
-// the path) when neither route works.
+// The shooting date the file's own metadata gives (EXIF of a JPEG, RAW or TIFF file), or 0.
+TDateTime ReadOwnShootingDate(const std::string& fileName, bool isJpeg);
+
+// Gives a file the new shooting date: the EXIF field when it can be rewritten, else, in a file
+// without a shooting date of its own, the modification time. Nothing is touched when the dates
+// are equal. EExifDateChangeError (message: the path, and why when the file has a date of its own
+// that cannot be rewritten) when neither route works; the file is then left as it was.
 TFileDateChange ChangeFileShootingDate(const std::string& fileName, bool isJpeg, TDateTime oldDate, TDateTime newDate);
 
 // The worker that changes the shooting date of a list of catalog items.
