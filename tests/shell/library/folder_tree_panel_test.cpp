@@ -8,6 +8,7 @@
 
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
+#include "platform/volumes.h"
 #include "shell/qt_test_app.h"
 #include "support/test_env.h"
 
@@ -61,6 +62,34 @@ TEST(FolderTreePanelTest, ListsOnOpeningFollowsFolderEventsAndReportsTheChoice) 
   EXPECT_TRUE(panel.SelectNode(target));
   EXPECT_EQ(chosen, target);
   EXPECT_EQ(TFolderTreePanel::NodeOf(panel.currentItem()), target);
+  trees.SetUpdateHandler(nullptr);
+}
+
+// A card mounted while the program runs: its tree's root is made at run time and the panel,
+// which lists the roots, shows it without a restart.
+TEST(FolderTreePanelTest, ARootMadeAtRunTimeAppears) {
+  test::QtApp();
+  const std::string base = fs::canonical(test::TestRoot()).string();
+  fs::create_directories(base + "/disk/photos");
+  fs::create_directories(base + "/card/DCIM");
+  platform::FakeVolumeSource volumes;
+  platform::ScopedVolumeSource scoped(volumes);
+  volumes.Mount({platform::kDriveFixed, 0x1111, "Disk", base + "/disk"});
+  TFolderTreeList trees;
+  ASSERT_NE(trees.FolderOf(base + "/disk/photos"), nullptr);
+  TFolderTreePanel panel("FolderTree", [&trees] {
+    std::vector<TFolder*> roots;
+    trees.GetRoots(roots);
+    return std::vector<TCustomFolder*>(roots.begin(), roots.end());
+  });
+  trees.SetUpdateHandler(
+      [&panel](TCustomFolder* node, TFolderUpdatedType kind, TFolderEventParam) { panel.NodeEvent(node, kind); });
+  ASSERT_EQ(panel.topLevelItemCount(), 1);
+
+  volumes.Mount({platform::kDriveRemovable, 0x2222, "CARD", base + "/card"});
+  ASSERT_NE(trees.FolderOf(base + "/card/DCIM"), nullptr);
+  panel.ApplyPendingEvents();
+  EXPECT_EQ(panel.topLevelItemCount(), 2);
   trees.SetUpdateHandler(nullptr);
 }
 
