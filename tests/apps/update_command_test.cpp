@@ -146,6 +146,28 @@ TEST(UpdateCommand, PhotosMovedOutsideKeepTheirTagsWhenCommandsRunBeforeTheUpdat
   }
 }
 
+// A sub-folder moved out with the shell, then its former parent moved with plb before any
+// update: the parent's move must not take the sub-folder's photos out of the catalog.
+TEST(UpdateCommand, PhotosMovedOutsideKeepTheirTagsWhenTheirFormerParentIsMovedByPlb) {
+  const std::string photos = fs::weakly_canonical(test::TestRoot() + "/photos").string();
+  fs::create_directories(photos + "/a/sub");
+  fs::create_directories(photos + "/b");
+  fs::copy_file(Sample("Canon_40D.jpg"), photos + "/a/sub/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), photos + "/a/pentax.jpg");
+  ASSERT_EQ(test::RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(test::RunPlb("tag trip " + photos + "/a/sub/canon.jpg " + photos + "/a/pentax.jpg").status, 0);
+  const std::map<std::string, int> days = Days();
+
+  ASSERT_EQ(::rename((photos + "/a/sub").c_str(), (photos + "/b/sub").c_str()), 0);
+  const test::CommandRun mv = test::RunPlb("mv " + photos + "/a " + photos + "/b");
+  ASSERT_EQ(mv.status, 0) << mv.out;
+  Update();
+  std::vector<std::string> trip = Tagged("trip");
+  std::sort(trip.begin(), trip.end());
+  EXPECT_EQ(trip, (std::vector<std::string>{photos + "/b/a/pentax.jpg", photos + "/b/sub/canon.jpg"}));
+  EXPECT_EQ(Days(), days);
+}
+
 // A folder registered by name below a dot-folder: add and update follow one rule, so what the
 // add put in the calendar the update leaves there; the dot-folder's other photos stay out of both.
 TEST(UpdateCommand, AFolderAddedBelowADotFolderStaysAfterAnUpdate) {

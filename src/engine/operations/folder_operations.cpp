@@ -376,7 +376,12 @@ void CopiedFolder(TFolderTreeList& folders, TFolder* source, TFolder* target) {
 
 void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* source, TFolder* target, bool wholeCopy) {
   TFolder* moved = folders.FolderOf(DestinationOf(source, target));
-  if (!moved) return;
+  if (!moved) {
+    // Not in the copy: the folder had left the moved tree on disk before (moved outside the
+    // program); its photos stay, missing, for the next pass to find where they went.
+    source->CheckDrive(true, true);
+    return;
+  }
   moved->CheckDrive(false, false);  // a node the catalog kept from an earlier folder of that name is present again
   source->CheckDrive(true, true);
   std::vector<TCatalogItem*> items;
@@ -399,8 +404,10 @@ void MovedFolder(TFolderTreeList& folders, THistoryList* history, TFolder* sourc
     if (source->Pinned()) moved->SetPinned(true);
     if (history) history->ReplaceNode(source, moved);
     // What is left of a source whose delete failed part-way stays in its tree, without the
-    // photos: their catalog data went with the copy.
-    if (source->Missing()) source->RemoveFolder();
+    // photos: their catalog data went with the copy. A source gone from disk that still holds
+    // items lost none of them: their files had left the folder before the move (moved outside the
+    // program), and the next whole pass pairs them with where the files went.
+    if (source->Missing() && source->TotalItemCount() == 0) source->RemoveFolder();
   }
   if (moved->GetCalendarMode() == 0) moved->SetCalendarMode(source->GetCalendarMode());
 }
