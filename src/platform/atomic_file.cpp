@@ -131,15 +131,15 @@ bool IsAbandonedTemporaryName(std::string_view name) {
   const size_t mark = name.rfind(kTemporaryMark);
   if (mark == std::string_view::npos) return false;
   // The mark is followed by the maker's pid, a dash, and the counter and random parts.
-  pid_t pid = 0;
+  long long pid = 0;
   size_t at = mark + kTemporaryMark.size();
   const size_t digits_from = at;
-  while (at < name.size() && name[at] >= '0' && name[at] <= '9' && at - digits_from < 10) {
+  while (at < name.size() && name[at] >= '0' && name[at] <= '9' && at - digits_from < 9) {
     pid = pid * 10 + (name[at] - '0');
     ++at;
   }
   if (at == digits_from || at >= name.size() || name[at] != '-' || pid <= 0) return false;
-  return kill(pid, 0) != 0 && errno == ESRCH;
+  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
 void RemoveAbandonedTemporary(int dirFd, const std::string& folder, std::string_view name) {
