@@ -449,9 +449,8 @@ bool TCatalogItem::HoldsUserData() const {
                  !extra_->comment.empty())) {
     return true;
   }
-  const bool trimmed = block_.trimmingOn && block_.trimRight > block_.trimLeft && block_.trimBottom > block_.trimTop;
   return (block_.flags & (cifMark | cifSecondMark)) != 0 || block_.fourLevelMark != 0 ||
-         !(block_.color == TColorAdjustment{}) || trimmed;
+         !(block_.color == TColorAdjustment{}) || TrimmingInForceLocked();
 }
 
 bool TCatalogItem::AddTag(TCustomFolder* album) {
@@ -597,6 +596,10 @@ int32_t TCatalogItem::DisplayHeight() const {
 
 bool TCatalogItem::TrimmingInForce() const {
   std::lock_guard guard(lock_);
+  return TrimmingInForceLocked();
+}
+
+bool TCatalogItem::TrimmingInForceLocked() const {
   return block_.trimmingOn && block_.trimRight > block_.trimLeft && block_.trimBottom > block_.trimTop;
 }
 
@@ -705,6 +708,7 @@ PLB_ITEM_SETTER(int32_t, SetRecordNumber, block_.recordNumber)
 PLB_ITEM_GETTER(uint8_t, Flags, block_.flags)
 PLB_ITEM_GETTER(bool, Mark, (block_.flags & cifMark) != 0)
 PLB_ITEM_GETTER(bool, SecondMark, (block_.flags & cifSecondMark) != 0)
+PLB_ITEM_GETTER(bool, Unjudged, (block_.flags & cifUnjudged) != 0)
 PLB_ITEM_GETTER(uint8_t, FourLevelMark, block_.fourLevelMark)
 PLB_ITEM_SETTER(uint8_t, SetFourLevelMark, block_.fourLevelMark)
 PLB_ITEM_GETTER(uint8_t, Counter, block_.counter)
@@ -732,11 +736,6 @@ PLB_ITEM_GETTER(TItemAttachment*, Attachment, extra_ ? extra_->attachment.get() 
 void TCatalogItem::SetMark(bool on) {
   std::lock_guard guard(lock_);
   block_.flags = static_cast<uint8_t>(on ? (block_.flags | cifMark) : (block_.flags & ~cifMark));
-}
-
-bool TCatalogItem::Unjudged() const {
-  std::lock_guard guard(lock_);
-  return (block_.flags & cifUnjudged) != 0;
 }
 
 void TCatalogItem::SetUnjudged(bool on) {

@@ -377,6 +377,7 @@ class TCatalogItem {
   void SetExtraText(std::string Extra::*field, const std::string& v);
   void ApplyOrientationLocked(uint16_t o);
   uint64_t FileSizeLocked() const;
+  bool TrimmingInForceLocked() const;
   void SetFileSizeHighLocked(uint32_t high);
   void DropAttachmentLocked();
 

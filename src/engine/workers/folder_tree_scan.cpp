@@ -1,7 +1,5 @@
 #include "engine/workers/folder_tree_scan.h"
 
-#include <algorithm>
-
 #include "engine/model/catalog_item.h"
 #include "engine/model/folder.h"
 #include "engine/workers/moved_item_pairing.h"
@@ -21,7 +19,6 @@ std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& tab
   // when that turns up in another folder of the tree (moved or renamed outside the program).
   TGoneItems gone;
   std::vector<TCatalogItem*> candidates;
-  std::vector<TCatalogItem*> known;
   std::vector<TCatalogItem*> found;
   // Depth-first with an explicit stack: a deep tree never exhausts the thread's stack.
   std::vector<TFolder*> pending{folder};
@@ -29,16 +26,7 @@ std::vector<TTreeScanError> ScanFolderTree(TFolder* folder, const TExtItems& tab
     TFolder* f = pending.back();
     pending.pop_back();
     try {
-      known.clear();
-      found.clear();
-      f->GetItems(known);
-      std::sort(known.begin(), known.end());
-      f->SearchFiles(&table, &found);
-      for (TCatalogItem* item : found) {
-        if (TakeAsPairingCandidate(item, !std::binary_search(known.begin(), known.end(), item))) {
-          candidates.push_back(item);
-        }
-      }
+      SearchFilesInPass(f, table, found, candidates);
       f->ScanSubFolders(nullptr);
     } catch (const std::exception& e) {
       errors.push_back({f->GetFullName(), ClassNameOf(e), MessageOf(e)});

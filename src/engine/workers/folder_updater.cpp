@@ -400,14 +400,8 @@ void TFileUpdaterEx::UpdateFolder(TFolder* folder, int mode) {
 
 void TFileUpdaterEx::UpdateFolderItems(TFolder* folder) {
   const size_t removedBefore = folder->RemovedItems().size();
-  std::vector<TCatalogItem*> known;
-  folder->GetItems(known);
-  std::sort(known.begin(), known.end());
   std::vector<TCatalogItem*> found;
-  folder->SearchFiles(&table_, &found);
-  for (TCatalogItem* item : found) {
-    if (TakeAsPairingCandidate(item, !std::binary_search(known.begin(), known.end(), item))) fresh_.push_back(item);
-  }
+  SearchFilesInPass(folder, table_, found, fresh_);
   // Files deleted on disk left the calendar and their albums with the scan: changes as well.
   const size_t removedAfter = folder->RemovedItems().size();
   if (removedAfter > removedBefore) CountChange(static_cast<uint32_t>(removedAfter - removedBefore));

@@ -1,5 +1,6 @@
 #include "engine/workers/moved_item_pairing.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -52,13 +53,27 @@ bool TakePlace(TCatalogItem* old, TCatalogItem* fresh) {
   return true;
 }
 
-}  // namespace
-
 bool TakeAsPairingCandidate(TCatalogItem* item, bool isNew) {
   if (isNew) return true;
   if (!item->Unjudged()) return false;
   item->SetUnjudged(false);
   return !item->HoldsUserData();
+}
+
+}  // namespace
+
+void SearchFilesInPass(TFolder* folder, const TExtItems& table, std::vector<TCatalogItem*>& found,
+                       std::vector<TCatalogItem*>& candidates) {
+  std::vector<TCatalogItem*> known;
+  folder->GetItems(known);
+  std::sort(known.begin(), known.end());
+  found.clear();
+  folder->SearchFiles(&table, &found);
+  for (TCatalogItem* item : found) {
+    if (TakeAsPairingCandidate(item, !std::binary_search(known.begin(), known.end(), item))) {
+      candidates.push_back(item);
+    }
+  }
 }
 
 std::vector<TCatalogItem*> PairMovedItems(const std::vector<TCatalogItem*>& gone,

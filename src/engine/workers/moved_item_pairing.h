@@ -9,12 +9,16 @@
 namespace plb {
 
 class TCatalogItem;
+class TExtItems;
+class TFolder;
 
-// Whether an item that a whole pass lists may be where a gone item's file went: a new item, or
-// one that a scan of its folder alone catalogued since the last whole pass (on a command's behalf,
-// before the pass that finds the old item gone) and that holds nothing of the user's yet. Marks
-// the item as seen by a whole pass.
-bool TakeAsPairingCandidate(TCatalogItem* item, bool isNew);
+// Lists the folder's files as one step of a whole pass: found receives the items seen, and
+// candidates those among them that may be where a gone item's file went: new items, and items
+// that a scan of their folder alone catalogued since the last whole pass (on a command's behalf,
+// before the pass that finds the old item gone) and that hold nothing of the user's yet. The items
+// seen count as seen by a whole pass from then on.
+void SearchFilesInPass(TFolder* folder, const TExtItems& table, std::vector<TCatalogItem*>& found,
+                       std::vector<TCatalogItem*>& candidates);
 
 // Pairs gone items (set aside, not deleted) with the candidate items of the same files; answers
 // the gone items that found no file, for the caller to delete.
