@@ -3,11 +3,15 @@
 #include <atomic>
 #include <cmath>
 
+#include "engine/model/catalog_item_storage.h"
 #include "engine/model/folder.h"
 #include "host/date_time.h"
 #include "host/format.h"
 
 namespace plb {
+
+void* TCatalogItem::operator new(std::size_t size) { return item_storage::Allocate(size); }
+void TCatalogItem::operator delete(void* p, std::size_t size) noexcept { item_storage::Release(p, size); }
 
 namespace {
 

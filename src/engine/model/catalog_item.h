@@ -188,6 +188,9 @@ class TCatalogItem {
   virtual ~TCatalogItem();
   TCatalogItem(const TCatalogItem&) = delete;
   TCatalogItem& operator=(const TCatalogItem&) = delete;
+  // Items come from the item storage (see catalog_item_storage.h).
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p, std::size_t size) noexcept;
 
   // 0 for a local file item, 1 for an Eye-Fi item.
   virtual int ItemClass() const { return 0; }

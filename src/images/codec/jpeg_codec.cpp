@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+#include "images/codec/jpeg_dc_scans.h"
+
 namespace plb {
 namespace {
 
@@ -63,8 +65,10 @@ void CmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, JDIMENSION width) {
   }
 }
 
-// False with the message on any fault; the bitmap is then unspecified.
-bool DecodeInto(const uint8_t* data, size_t size, int scale, bool fast, Bitmap& bitmap, char* message) {
+// False with the message on any fault; the bitmap is then unspecified. complete is false for data
+// whose AC scans were left out on purpose: the decoder must not guess the missing coefficients.
+bool DecodeInto(const uint8_t* data, size_t size, int scale, bool fast, bool complete, Bitmap& bitmap,
+                char* message) {
   jpeg_decompress_struct info;
   ErrorManager err;
   info.err = &err.pub;
@@ -81,6 +85,7 @@ bool DecodeInto(const uint8_t* data, size_t size, int scale, bool fast, Bitmap& 
   info.scale_denom = 1u << (scale < 0 ? 0 : scale > 3 ? 3 : scale);
   info.dct_method = fast ? JDCT_IFAST : JDCT_ISLOW;
   info.do_fancy_upsampling = fast ? FALSE : TRUE;
+  if (!complete) info.do_block_smoothing = FALSE;
   const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
   info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_start_decompress(&info);
@@ -157,7 +162,15 @@ void Decode(std::span<const uint8_t> bytes, Bitmap& bitmap, int scale, bool fast
   if (bytes.empty()) throw EJpegError("JPEG error: empty data");
   char message[JMSG_LENGTH_MAX] = {};
   Bitmap decoded;
-  if (!DecodeInto(bytes.data(), bytes.size(), scale, fast, decoded, message))
+  // At one eighth a progressive file is decoded from its DC scans alone, or without the AC scans
+  // of the components that show only their DC coefficients.
+  if (scale >= dsEighth && !fast && DecodeProgressiveDcOnly(bytes, decoded)) {
+    bitmap.Swap(decoded);
+    return;
+  }
+  const std::vector<uint8_t> reduced = scale >= dsEighth ? ProgressiveWithoutUnneededAcScans(bytes) : std::vector<uint8_t>{};
+  const std::span<const uint8_t> source = reduced.empty() ? bytes : std::span<const uint8_t>(reduced);
+  if (!DecodeInto(source.data(), source.size(), scale, fast, reduced.empty(), decoded, message))
     throw EJpegError(std::string("JPEG error: ") + message);
   bitmap.Swap(decoded);
 }

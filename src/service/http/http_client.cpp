@@ -1,15 +1,13 @@
 #include "service/http/http_client.h"
 
-#include <curl/curl.h>
-
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <memory>
-#include <mutex>
 
 #include "host/ascii_case.h"
 #include "service/commands/command_csv.h"
+#include "service/http/curl_library.h"
 
 namespace plb {
 namespace {
@@ -118,7 +116,7 @@ int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t up_total, cur
 }
 
 [[noreturn]] void RaiseFor(CURLcode code, const Transfer& transfer, const char* detail) {
-  const std::string message = std::string(curl_easy_strerror(code)) + (detail[0] ? std::string(": ") + detail : "");
+  const std::string message = std::string(Curl().easy_strerror(code)) + (detail[0] ? std::string(": ") + detail : "");
   const int status = transfer.response.status > 0 ? transfer.response.status : -1;
   const std::string& text = transfer.response.status_text;
   if (transfer.cancelled) throw EHttpCancelled("Request cancelled", status, text);
@@ -145,18 +143,15 @@ int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t up_total, cur
 }
 
 struct CurlDeleter {
-  void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+  void operator()(CURL* curl) const { Curl().easy_cleanup(curl); }
 };
 struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  void operator()(curl_slist* list) const { Curl().slist_free_all(list); }
 };
 
 }  // namespace
 
-void HttpGlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+void HttpGlobalInit() { Curl(); }
 
 bool IsHttpUrl(const std::string& url) {
   return (AsciiStartsWithNoCase(url, "http://") && url.size() > 7) ||
@@ -164,59 +159,59 @@ bool IsHttpUrl(const std::string& url) {
 }
 
 THttpResponse HttpSend(const THttpRequest& request) {
-  HttpGlobalInit();
+  const CurlLibrary& api = Curl();
   Transfer transfer;
   transfer.request = &request;
   // curl would read file:// URLs and guess a host for a URL without a scheme.
   if (!IsHttpUrl(request.url)) throw EHttpUnknownProtocol("Unknown Protocol: " + request.url);
 
-  std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+  std::unique_ptr<CURL, CurlDeleter> curl(api.easy_init());
   if (!curl) throw EHttpError("curl_easy_init failed");
   CURL* h = curl.get();
   char error_text[CURL_ERROR_SIZE] = {};
-  curl_easy_setopt(h, CURLOPT_ERRORBUFFER, error_text);
-  curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
-  curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
-  curl_easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
-  curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  curl_easy_setopt(h, CURLOPT_USERAGENT, request.user_agent.c_str());
-  curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, request.connect_timeout_ms);
-  if (request.total_timeout_ms > 0) curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, request.total_timeout_ms);
-  curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeader);
-  curl_easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
-  curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
+  api.easy_setopt(h, CURLOPT_ERRORBUFFER, error_text);
+  api.easy_setopt(h, CURLOPT_URL, request.url.c_str());
+  api.easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+  api.easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  api.easy_setopt(h, CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
+  api.easy_setopt(h, CURLOPT_MAXREDIRS, 10L);
+  api.easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+  api.easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  api.easy_setopt(h, CURLOPT_USERAGENT, request.user_agent.c_str());
+  api.easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, request.connect_timeout_ms);
+  if (request.total_timeout_ms > 0) api.easy_setopt(h, CURLOPT_TIMEOUT_MS, request.total_timeout_ms);
+  api.easy_setopt(h, CURLOPT_HEADERFUNCTION, OnHeader);
+  api.easy_setopt(h, CURLOPT_HEADERDATA, &transfer);
+  api.easy_setopt(h, CURLOPT_WRITEFUNCTION, OnBody);
+  api.easy_setopt(h, CURLOPT_WRITEDATA, &transfer);
+  api.easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+  api.easy_setopt(h, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  api.easy_setopt(h, CURLOPT_XFERINFODATA, &transfer);
 
   std::unique_ptr<curl_slist, SlistDeleter> headers;
-  auto add_header = [&](const std::string& line) { headers.reset(curl_slist_append(headers.release(), line.c_str())); };
+  auto add_header = [&](const std::string& line) { headers.reset(api.slist_append(headers.release(), line.c_str())); };
   add_header("Accept:");
   add_header("Expect:");
   std::unique_ptr<BodyReader> reader;
   if (!request.get) {
-    curl_easy_setopt(h, CURLOPT_POST, 1L);
+    api.easy_setopt(h, CURLOPT_POST, 1L);
     if (request.form != nullptr) {
       const uint64_t size = request.form->Size();
       reader = std::make_unique<BodyReader>(request.form->Pieces());
-      curl_easy_setopt(h, CURLOPT_READFUNCTION, OnRead);
-      curl_easy_setopt(h, CURLOPT_READDATA, reader.get());
-      curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
+      api.easy_setopt(h, CURLOPT_READFUNCTION, OnRead);
+      api.easy_setopt(h, CURLOPT_READDATA, reader.get());
+      api.easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(size));
       add_header("Content-Type: " + request.form->ContentType());
     } else {
-      curl_easy_setopt(h, CURLOPT_POSTFIELDS, "");
-      curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE, 0L);
+      api.easy_setopt(h, CURLOPT_POSTFIELDS, "");
+      api.easy_setopt(h, CURLOPT_POSTFIELDSIZE, 0L);
     }
   }
-  curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
+  api.easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
 
-  const CURLcode code = curl_easy_perform(h);
+  const CURLcode code = api.easy_perform(h);
   long status = 0;
-  curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
+  api.easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
   transfer.response.status = static_cast<int>(status);
   if (code != CURLE_OK) RaiseFor(code, transfer, error_text);
   if (status >= 400)

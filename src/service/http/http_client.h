@@ -62,7 +62,8 @@ THttpResponse HttpSend(const THttpRequest& request);
 // True for an absolute http:// or https:// URL (scheme without regard to case).
 bool IsHttpUrl(const std::string& url);
 
-// Initialises libcurl once; called before threads start (HttpSend calls it too).
+// Loads and initialises libcurl once; called before threads start (HttpSend calls it too).
+// Raises EHttpError when libcurl cannot be loaded.
 void HttpGlobalInit();
 
 }  // namespace plb
