@@ -131,6 +131,11 @@ bool IsAppInfoDocument(const pugi::xml_document& document);
 // The settings of a root element, read in the order of the document's schema.
 void ReadAppInfoSettings(const pugi::xml_node& root, bool just_after_update, TAppInfoValues& values);
 
+// The message agent's settings from "messageagent", saved with this program's path; only a
+// document from the service may change them.
+class TMessageAgentConfig;
+void ApplyMessageAgentElement(const pugi::xml_node& root, TMessageAgentConfig& agent);
+
 // The local copy "Config" in the data folder, and its enciphered write (atomic, mode 0600).
 std::string AppInfoLocalCopyPath();
 void SaveAppInfoLocalCopy(const pugi::xml_node& root);

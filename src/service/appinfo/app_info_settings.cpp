@@ -4,6 +4,7 @@
 
 #include "host/ascii_case.h"
 #include "host/log_file.h"
+#include "host/message_agent_config.h"
 #include "service/appinfo/app_info_item.h"
 #include "service/appinfo/error_command.h"
 #include "service/appinfo/file_url.h"
@@ -229,6 +230,43 @@ void ReadAppInfoSettings(const pugi::xml_node& root, bool just_after_update, TAp
   values.operation_log_url = operation_log.attribute("src").value();
   values.operation_log_process_id = operation_log.attribute("plbprocessid").value();
   values.operation_log_no_use = BooleanText(operation_log.attribute("nouse").value());
+}
+
+void ApplyMessageAgentElement(const pugi::xml_node& root, TMessageAgentConfig& agent) {
+  const pugi::xml_node element = root.child("messageagent");
+  if (!element) return;
+  try {
+    try {
+      agent.LoadConfigData();
+    } catch (const std::exception&) {
+      // A first start has no agent settings yet: the defaults stand.
+    }
+    TMessageAgentSettings settings = agent.Settings();
+    const pugi::xml_node base = element.child("baseurl");
+    if (base.attribute("src")) settings.base_url = base.attribute("src").value();
+    for (const pugi::xml_node& param : base.children("param")) {
+      const std::string_view name = param.attribute("name").value();
+      if (name == "plbid_machineid") settings.machine_id = param.attribute("value").value();
+      if (name == "plbid_machineuserid") settings.user_id = param.attribute("value").value();
+    }
+    settings.start_delay = Number<int>(element.child("startdelaysec"), "value", settings.start_delay);
+    settings.retry_delay = Number<int>(element.child("retrydelaysec"), "value", settings.retry_delay);
+    settings.query_interval = Number<int>(element.child("nextquerysec"), "value", settings.query_interval);
+    settings.balloon_time = Number<int>(element.child("balloontimedoutsec"), "value", settings.balloon_time);
+    agent.SetSettings(settings);
+    const pugi::xml_node content = element.child("firstwakeup").child("content");
+    if (content.attribute("src") && content.attribute("width") && content.attribute("height"))
+      agent.SetFirstWakeup(content.attribute("src").value(), Number<int>(content, "width", 0),
+                           Number<int>(content, "height", 0));
+  } catch (const std::exception& e) {
+    LogException("messageagent", e);
+  }
+  // Saved even after a failure part-way, so the agent at least learns where this program is.
+  try {
+    agent.SaveConfigData();
+  } catch (const std::exception& e) {
+    LogException("messageagent", e);
+  }
 }
 
 }  // namespace plb

@@ -82,6 +82,10 @@ void ApplyAppInfo(const TMVGetAppInfoItem& reader) {
     v.debug_info_shown = values.ui_debug_info == uidEnable;
   });
   ApplySettings(values);
+  if (reader.LoadedFromService()) {
+    TMessageAgentConfig agent;
+    ApplyMessageAgentElement(reader.Root(), agent);
+  }
   std::lock_guard guard(applied_lock);
   Applied() = values;
 }

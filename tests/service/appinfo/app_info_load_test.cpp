@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "../local_service_process.h"
+#include "host/message_agent_config.h"
 #include "host/product_values.h"
 #include "host/program_file.h"
 #include "service/api/plumora_api.h"
@@ -84,6 +85,15 @@ TEST_F(AppInfoLoad, ServiceUpAppliesTheDocumentAndKeepsAnEncipheredCopy) {
   EXPECT_EQ(PlumoraErrorCommand().Lookup("networkError", ""),
             "\"command=startpage\",\"pageurl=" + service_.BaseUrl() +
                 "offline.html?value=networkError&code=&justafterupdate=false\",\"dispTabMode=ver1\"");
+
+  // The message agent learns its settings from the service's document.
+  TMessageAgentConfig agent;
+  agent.LoadConfigData();
+  EXPECT_EQ(agent.Settings().first_wakeup_url, service_.BaseUrl() + "home.html");
+  EXPECT_EQ(agent.Settings().first_wakeup_width, 400);
+  EXPECT_EQ(agent.Settings().machine_id, "M-1");
+  EXPECT_EQ(agent.Settings().base_url, service_.ApiUrl());
+  EXPECT_FALSE(agent.Settings().plb_path.empty());
 
   // The copy is enciphered, tagged and private to the user.
   const std::string copy = AppInfoLocalCopyPath();
