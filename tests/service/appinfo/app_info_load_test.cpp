@@ -3,18 +3,23 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "../local_service_process.h"
 #include "host/message_agent_config.h"
 #include "host/product_values.h"
 #include "host/program_file.h"
+#include "platform/private_temp.h"
+#include "platform/ui_dispatcher.h"
 #include "service/api/plumora_api.h"
 #include "service/api/plumora_api_params.h"
 #include "service/appinfo/app_info_item.h"
 #include "service/appinfo/check_app_info.h"
 #include "service/appinfo/error_command.h"
+#include "service/appinfo/first_command.h"
 #include "service/crypto/encrypt_file.h"
 
 namespace plb {
@@ -169,6 +174,58 @@ TEST_F(AppInfoLoad, ACommandLineFileComesFirstAndIsRemembered) {
   EXPECT_FALSE(reader.LoadedFromService());
   EXPECT_EQ(reader.Values().base_url, "http://mine/api/");
   EXPECT_EQ(AppInfoRequests(), asked);
+}
+
+}  // namespace
+}  // namespace plb
+
+namespace plb {
+namespace {
+
+size_t StartParamFiles() {
+  size_t count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(platform::PrivateTempFolder()))
+    if (entry.path().filename().string().find("PlumoraBrowserParams") != std::string::npos) ++count;
+  return count;
+}
+
+TEST_F(AppInfoLoad, FirstCommandSendsTheStartParametersAndKeepsTheDocumentItCarries) {
+  std::filesystem::remove(AppInfoLocalCopyPath());
+  const TFirstCommandResult result = GetFirstPlumoraBrowserCommand(service_.ApiUrl() + "getFirstCommand.php");
+  ASSERT_TRUE(result.success);
+  EXPECT_NE(result.command_csv.find(service_.BaseUrl() + "home.html"), std::string::npos);
+  const std::vector<std::string> fields = service_.LastFieldNames();
+  EXPECT_NE(std::find(fields.begin(), fields.end(), "infile"), fields.end());
+  EXPECT_EQ(StartParamFiles(), 0u);  // deleted after the request
+  const TEncryptedFileContent copy = LoadEncryptedFile(AppInfoLocalCopyPath(), LocalCopyKey());
+  ASSERT_TRUE(copy.loaded);
+  EXPECT_NE(copy.plain.find("baseurl"), std::string::npos);
+}
+
+TEST_F(AppInfoLoad, AFailedFirstCommandGivesTheErrorPageOnTheUiThread) {
+  ASSERT_TRUE(PLApi_CheckAppInfoEx(false));  // fills the error pages
+  const std::string url = service_.ApiUrl() + "getFirstCommand.php";
+  const std::string base = service_.BaseUrl();
+  service_.Stop();
+  platform::PumpedUiDispatcher ui;
+  platform::ScopedUiDispatcher installed(ui);
+  bool done = false;
+  TFirstCommandResult got;
+  std::thread::id ran_on;
+  {
+    TFirstCommandGetter getter(url, [&](const TFirstCommandResult& result) {
+      got = result;
+      ran_on = std::this_thread::get_id();
+      done = true;
+    });
+    for (int i = 0; i < 600 && !done; ++i) ui.PumpFor(100);
+  }
+  ASSERT_TRUE(done);
+  EXPECT_EQ(ran_on, std::this_thread::get_id());
+  EXPECT_TRUE(got.success);
+  EXPECT_EQ(got.command_csv, "\"command=startpage\",\"pageurl=" + base +
+                                 "error.html?value=socketeEror&code=&justafterupdate=false\",\"dispTabMode=ver1\"");
+  EXPECT_EQ(StartParamFiles(), 0u);
 }
 
 }  // namespace
