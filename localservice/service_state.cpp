@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "localservice/app_info_document.h"
+
 namespace plb::localservice {
 namespace {
 
@@ -429,59 +431,7 @@ nlohmann::json ServiceState::StateJson() const {
 }
 
 std::string ServiceState::AppInfoDocument() const {
-  const std::string b = XmlEscape(base_url_);
-  return Declaration() +
-         "<plbAppInfo ver=\"1.0\">\n"
-         "  <baseurl src=\"" +
-         b +
-         "api/\" uploadapiver=\"1\"/>\n"
-         "  <getappinfourl src=\"" +
-         b +
-         "api/getAppInfo.php\"/>\n"
-         "  <getinstallerurl src=\"\"/>\n"
-         "  <getupdateurl src=\"\"/>\n"
-         "  <networkcheck value=\"disable\" offlineannounceurl=\"" +
-         b +
-         "offline.html\"/>\n"
-         "  <helpurl src=\"" +
-         b +
-         "help/index.html\"/>\n"
-         "  <logurl src=\"" +
-         b +
-         "api/saveLog.php\" longsessionid=\"LOG-1\"/>\n"
-         "  <remotephotourl src=\"" +
-         b +
-         "eyefi/\"/>\n"
-         "  <initialparams>\n"
-         "    <imagelibcashmax kbyes=\"512000\"/>\n"
-         "    <supportmovietype value=\"avi,mov,mp4,mpg\"/>\n"
-         "  </initialparams>\n"
-         "  <errormessages>\n"
-         "    <type value=\"socketeEror\" code=\"\" src=\"" +
-         b +
-         "error.html\"/>\n"
-         "    <type value=\"networkError\" src=\"" +
-         b +
-         "offline.html\"/>\n"
-         "    <type value=\"\" code=\"\" command=\"startpage\"><parameter name=\"pageurl\" value=\"" +
-         b +
-         "error.html\"/></type>\n"
-         "  </errormessages>\n"
-         "  <localwakeup><procs><networkcheck><online>\n"
-         "    <setmode value=\"url\"><parameter name=\"url\" value=\"" +
-         b +
-         "home.html\"/></setmode>\n"
-         "  </online></networkcheck></procs></localwakeup>\n"
-         "  "
-         "<shutdown><procs><uploading><message>アップロード中です。終了しますか？</message></uploading></procs></"
-         "shutdown>\n"
-         "  <uis><menu name=\"debug\" disp=\"hidden\"/><dialog name=\"debugInfo\" disp=\"hidden\"/>"
-         "<toolbar name=\"tab\" disp=\"enable\"/><toolbar name=\"plumoratray\" disp=\"enable\"/></uis>\n"
-         "  <plbid packagecode=\"PLB\" machineid=\"M-1\" machineuserid=\"MU-1\"/>\n"
-         "  <operationlogurl src=\"" +
-         b +
-         "api/operationLog.php\" plbprocessid=\"1\" nouse=\"true\"/>\n"
-         "</plbAppInfo>\n";
+  return BuildAppInfoDocument(base_url_);
 }
 
 }  // namespace plb::localservice

@@ -130,6 +130,7 @@ std::vector<std::pair<std::string, std::string>> TPlumoraApiParamValues::Named()
       {"uploadingcommand", uploading_command},
       {"wakeupservicecommand", wakeup_service_command},
       {"tabshown", BoolText(tab_shown)},
+      {"trayshown", BoolText(tray_shown)},
       {"debugmenushown", BoolText(debug_menu_shown)},
       {"debuginfoshown", BoolText(debug_info_shown)},
   };

@@ -2,6 +2,7 @@
 // The API parameter store: one process-wide set of start parameters, identities and service URLs
 // written by every command CSV and by the application-information document, read by every online
 // part of the program. Every read takes the shared lock, every write the exclusive lock.
+#include <cstdint>
 #include <functional>
 #include <shared_mutex>
 #include <string>
@@ -81,12 +82,13 @@ struct TPlumoraApiParamValues {
   std::string eyefi_url;
   std::string uploading_message;
   int upload_api_version = 0;
-  int image_cache_limit = 0;
+  int64_t image_cache_limit = 0;  // kilobytes; -1 for no limit
   int set_mode_kind = 0;
   std::string first_command_url;
   std::string uploading_command;
   std::string wakeup_service_command;
   bool tab_shown = true;
+  bool tray_shown = true;
   bool debug_menu_shown = false;
   bool debug_info_shown = false;
 
