@@ -154,43 +154,37 @@ bool RunQueue(EngineSession& session, const Options& o, ProgressLine& progress) 
 int RunSession(EngineSession& session, const Options& o, ProgressLine& progress) {
   std::vector<TCatalogItem*> items;
   for (const std::string& file : o.files) items.push_back(CatalogItemOf(session, file));
+  // What the catalog has not read yet (a photo catalogued just now): its orientation above all.
+  std::vector<TCatalogItem*> unread;
+  for (TCatalogItem* item : items)
+    if (!item->DateKnown()) unread.push_back(item);
+  LearnShootingDates(unread, 2);
   TPlumoraUploader uploader;
   uploader.SetPlumoraId(o.book);
   uploader.SetEditMode(ModeNumber(o.mode));
   uploader.SetBackgroundUpload(!o.no_background);
-  std::mutex print_lock;
-  uploader.SetItemDone([&](const TPlumoraUploadItem& item) {
-    if (!o.json) return;
-    const auto s = item.Get();
-    JsonObject row;
-    PutText(row, "file", item.path);
-    row["index"] = s.photo_index;
-    PutText(row, "resuuid", s.res_uuid);
-    row["status"] = s.queued ? "queued" : (s.uploaded ? "uploaded" : "failed");
-    std::lock_guard guard(print_lock);
-    progress.Clear();
-    PrintJsonLine(row);
-  });
   for (TCatalogItem* item : items) uploader.AddItem(item);
   uploader.Start();
   while (!uploader.Finished()) {
     session.Pump(100);
     if (session.Interrupted() && !uploader.Cancelled()) uploader.Cancel();
-    std::lock_guard guard(print_lock);
     progress.Show("uploading, " + std::to_string(uploader.ProgressPercent()) + "%");
   }
   uploader.Wait();
   progress.Clear();
+  // A session that did not finish withdrew its queued files: those photos did not make it.
   int uploaded = 0, queued = 0, failed = 0;
   for (const auto& item : uploader.Items()) {
     const auto s = item->Get();
-    if (s.queued) {
-      ++queued;
-    } else if (s.uploaded) {
-      ++uploaded;
-    } else {
-      ++failed;
-    }
+    const char* status = s.queued && uploader.Success() ? "queued" : (s.uploaded && !s.queued ? "uploaded" : "failed");
+    ++(status[0] == 'q' ? queued : status[0] == 'u' ? uploaded : failed);
+    if (!o.json) continue;
+    JsonObject row;
+    PutText(row, "file", item->path);
+    row["index"] = s.photo_index;
+    PutText(row, "resuuid", s.res_uuid);
+    row["status"] = status;
+    PrintJsonLine(row);
   }
   if (o.json) {
     JsonObject row;
