@@ -228,7 +228,11 @@ void ServiceState::Load() {
     next_long_session_ = in["next"][1];
     next_resource_ = in["next"][2];
     next_log_ = in["next"][3];
-    for (const auto& [id, b] : in.value("books", nlohmann::json::object()).items()) {
+    // Each list is held by a name: items() refers to its json, which must outlive the loop.
+    const nlohmann::json books = in.value("books", nlohmann::json::object());
+    const nlohmann::json long_sessions = in.value("longsessions", nlohmann::json::object());
+    const nlohmann::json resources = in.value("resources", nlohmann::json::object());
+    for (const auto& [id, b] : books.items()) {
       Book& book = books_[id];
       book.host_name = b["hostname"];
       book.title = b["title"];
@@ -238,9 +242,9 @@ void ServiceState::Load() {
       book.round_photos = b["round"].get<std::map<std::string, std::string>>();
       for (const auto& [slot, wh] : b["asked"].items()) book.asked[std::stoi(slot)] = {wh[0], wh[1]};
     }
-    for (const auto& [id, l] : in.value("longsessions", nlohmann::json::object()).items())
+    for (const auto& [id, l] : long_sessions.items())
       long_sessions_[id] = LongSession{l["book"], l["open"]};
-    for (const auto& [id, r] : in.value("resources", nlohmann::json::object()).items()) {
+    for (const auto& [id, r] : resources.items()) {
       Resource& res = resources_[id];
       res.book = r["book"];
       res.long_session = r["longsession"];
