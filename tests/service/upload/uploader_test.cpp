@@ -220,3 +220,26 @@ TEST(Upload, AHostileServiceStaysInsideTheCacheAndEnds) {
 
 }  // namespace
 }  // namespace plb
+
+namespace plb {
+namespace {
+
+TEST(Upload, InterruptingAStalledSessionFinishesItIncomplete) {
+  test::LocalServiceProcess service;
+  service.Fault("/api/upload.php", {{"kind", "delay"}, {"delay", "60000"}, {"count", "100"}});
+  // SIGINT a moment after the start; the stalled transfers are aborted, the session is finished
+  // as incomplete, and the process ends (the timeout's KILL would show as status 137).
+  const test::CommandRun run = test::RunCommand("timeout -k 20 -s INT 2 " + test::BinaryDir() +
+                                                "/bin/plb upload --base " + service.BaseUrl() + Joined(Photos(4)) +
+                                                " >/dev/null 2>&1; echo $?");
+  EXPECT_NE(run.out, "137\n");
+  std::string complete;
+  for (const auto& request : service.Requests())
+    if (request["path"] == "/api/finishedUpload.php")
+      for (const auto& part : request["parts"])
+        if (part["name"] == "iscomplete") complete = part["value"];
+  EXPECT_EQ(complete, "false");
+}
+
+}  // namespace
+}  // namespace plb
