@@ -163,6 +163,7 @@ int RunSession(EngineSession& session, const Options& o, ProgressLine& progress)
   uploader.SetPlumoraId(o.book);
   uploader.SetEditMode(ModeNumber(o.mode));
   uploader.SetBackgroundUpload(!o.no_background);
+  uploader.SetAlbumList(session.Engine().Albums());
   for (TCatalogItem* item : items) uploader.AddItem(item);
   uploader.Start();
   while (!uploader.Finished()) {

@@ -10,6 +10,8 @@
 #include <fstream>
 
 #include "engine/events/catalog_update_bus.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
 #include "engine/model/custom_folder.h"
 #include "host/ascii_case.h"
 #include "host/log_file.h"
@@ -241,7 +243,11 @@ bool TPlumoraUploader::DoUpload() {
     if (!bytes.empty()) PLApi_UploadBGMStreamEx(v.plumora_id, bgm_file_, "", &bytes, next_page, CallOptions());
   }
   const bool ok = FinishedUpload(!cancelled_);
-  if (!ok) DoCanceledWork();
+  if (ok) {
+    DoCompletedWork();
+  } else {
+    DoCanceledWork();
+  }
   return ok;
 }
 
@@ -554,6 +560,34 @@ bool TPlumoraUploader::FinishedUpload(bool complete) {
   }
   if (!saved.empty()) ::unlink(saved.c_str());
   return ok;
+}
+
+void TPlumoraUploader::DoCompletedWork() {
+  try {
+    const TPlumoraUploadInfoItem::Values v = info_.Get();
+    if (albums_ == nullptr || v.plumora_id.empty()) return;
+    TAlbum* root = albums_->Root(atAlbum);
+    if (root == nullptr) return;
+    TAlbum* book = root->FindOrAddChild(v.plumora_id, true);
+    if (book == nullptr) return;
+    book->SetHostName(v.host_name);
+    for (const auto& item : items_) {
+      const TPlumoraUploadItem::State s = item->Get();
+      if (!s.uploaded) continue;
+      {
+        std::lock_guard guard(book->Lock());
+        TAlbumItem* entry = book->AddItem(item->catalog_item, 0);
+        if (entry == nullptr) continue;
+        entry->ResourceUuid = s.res_uuid;
+        entry->Orientation = item->orientation;
+        entry->ColorAdjustment = item->color;
+        entry->Comment = item->comment;
+      }
+      RaiseCatalogUpdateEvent(item->catalog_item, cukTagsChanged);
+    }
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraUploader.DoCompletedWork", e);
+  }
 }
 
 void TPlumoraUploader::DoCanceledWork() {

@@ -26,6 +26,8 @@
 
 namespace plb {
 
+class TAlbumList;
+
 PLB_DECLARE_ERROR(EPlumoraUploaderExError, Error);
 
 enum TUploadStatus : uint8_t {
@@ -104,6 +106,8 @@ class TPlumoraUploader {
   void SetBackgroundUpload(bool on) { background_ = on; }
   void SetProcessorCount(int n) { processors_override_ = n; }
   void SetItemDone(TUploadItemDone done) { item_done_ = std::move(done); }
+  // The albums that keep the photo books: "アルバム"/<book id> receives the delivered photos.
+  void SetAlbumList(TAlbumList* albums) { albums_ = albums; }
   // Runs when the session has ended: on the UI thread when a dispatcher is installed, else on
   // the session's thread.
   void SetCompletion(std::function<void()> completion) { completion_ = std::move(completion); }
@@ -150,6 +154,7 @@ class TPlumoraUploader {
   void AddBackupLoadFile(TPlumoraUploadItem& item);
   bool FinishedUpload(bool complete);
   void DoCanceledWork();
+  void DoCompletedWork();
   std::string NextCommandFrom(const TPLApiResult& r, const std::string& next_page) const;
   TPLApiCallOptions CallOptions() const;
   std::string CacheFolder() const;
@@ -166,6 +171,7 @@ class TPlumoraUploader {
   bool background_ = false;
   int processors_override_ = 0;
   TUploadItemDone item_done_;
+  TAlbumList* albums_ = nullptr;
   std::function<void()> completion_;
 
   std::vector<std::unique_ptr<TPlumoraUploadItem>> items_;
