@@ -35,7 +35,8 @@ std::optional<Fault> ParseFault(const std::map<std::string, std::string>& items)
   fault.body = TextOf(items, "body");
   fault.delay_ms = IntOf(items, "delay", 0);
   fault.count = IntOf(items, "count", 1);
-  if (fault.count < 1) return std::nullopt;
+  fault.skip = IntOf(items, "skip", 0);
+  if (fault.count < 1 || fault.skip < 0) return std::nullopt;
   return fault;
 }
 
@@ -48,6 +49,10 @@ std::optional<Fault> FaultPlan::Take(const std::string& path) {
   std::lock_guard guard(lock_);
   const auto found = faults_.find(path);
   if (found == faults_.end() || found->second.empty()) return std::nullopt;
+  if (found->second.front().skip > 0) {
+    --found->second.front().skip;
+    return std::nullopt;
+  }
   Fault fault = found->second.front();
   if (--found->second.front().count == 0) found->second.pop_front();
   return fault;

@@ -27,11 +27,12 @@ struct Fault {
   std::string body;
   int delay_ms = 0;
   int count = 1;
+  int skip = 0;  // requests answered normally before the fault begins (the fault on the Nth: skip N-1)
 };
 
 // Reads a fault from its text form (the query items of the admin endpoint or the --fault option):
 // kind=error|status|badxml|empty|body|delay|slowbody|drop, status=, code=, message=, body=,
-// delay=, count=. Nothing for an unknown kind.
+// delay=, count=, skip=. Nothing for an unknown kind.
 std::optional<Fault> ParseFault(const std::map<std::string, std::string>& items);
 
 class FaultPlan {

@@ -181,7 +181,11 @@ void LocalService::ServeApi(const httplib::Request& request, httplib::Response& 
 
   const std::optional<Fault> fault = faults_.Take(request.path);
   if (fault && fault->kind == Fault::Kind::kDelay) Pause(fault->delay_ms);
-  Answer answer = state_->Handle(request.path, Form(std::move(parts)), request.get_header_value("User-Agent"));
+  // A refused or dropped request never reached the service's state; a garbled answer did.
+  const bool lost = fault && (fault->kind == Fault::Kind::kStatus || fault->kind == Fault::Kind::kDrop ||
+                              fault->kind == Fault::Kind::kError);
+  Answer answer = lost ? Answer{} : state_->Handle(request.path, Form(std::move(parts)),
+                                                   request.get_header_value("User-Agent"));
   if (fault && Misbehave(*fault, answer, response)) return;
   response.status = answer.status;
   response.set_content(answer.body, answer.content_type);
@@ -234,6 +238,15 @@ void LocalService::RoutePages() {
   });
   server_->Get(R"(/api/getAppInfo\.php)", [this](const httplib::Request&, httplib::Response& response) {
     response.set_content(state_->AppInfoDocument(), "text/xml; charset=UTF-8");
+  });
+  server_->Get(R"(/api/books/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
+    const nlohmann::json book = state_->BookJson(request.matches[1]);
+    if (book.is_null()) {
+      response.status = 404;
+      SetJson(response, {{"error", "no such photo book"}});
+      return;
+    }
+    SetJson(response, book);
   });
   server_->Get("/local/books.json", [this](const httplib::Request&, httplib::Response& response) {
     SetJson(response, state_->StateJson()["books"]);

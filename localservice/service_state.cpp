@@ -1,6 +1,9 @@
 #include "localservice/service_state.h"
 
+#include <jpeglib.h>
+#include <setjmp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -77,6 +80,46 @@ std::string Numbered(const char* prefix, int n) {
   return text;
 }
 
+struct JpegFailure {
+  jpeg_error_mgr manager;
+  jmp_buf jump;
+};
+
+void OnJpegError(j_common_ptr info) {
+  longjmp(reinterpret_cast<JpegFailure*>(info->err)->jump, 1);
+}
+
+// Decodes the whole image; false when it is no JPEG or breaks off. Sizes are bounded first.
+bool DecodeJpegSize(const std::string& data, int& width, int& height) {
+  jpeg_decompress_struct info{};
+  JpegFailure failure{};
+  info.err = jpeg_std_error(&failure.manager);
+  failure.manager.error_exit = OnJpegError;
+  failure.manager.emit_message = [](j_common_ptr, int) {};
+  if (setjmp(failure.jump)) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+  jpeg_read_header(&info, TRUE);
+  if (info.image_width == 0 || info.image_height == 0 || info.image_width > 65535 || info.image_height > 65535) {
+    jpeg_destroy_decompress(&info);
+    return false;
+  }
+  jpeg_start_decompress(&info);
+  // The row comes from the decoder's own pool: a longjmp out of it must not skip a destructor.
+  JSAMPARRAY row = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                             info.output_width * info.output_components, 1);
+  while (info.output_scanline < info.output_height) jpeg_read_scanlines(&info, row, 1);
+  width = static_cast<int>(info.image_width);
+  height = static_cast<int>(info.image_height);
+  const bool whole = failure.manager.num_warnings == 0;
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return whole;
+}
+
 }  // namespace
 
 Answer ErrorAnswer(const std::string& code, const std::string& message) {
@@ -131,7 +174,114 @@ const FormPart* Form::Part(const std::string& name) const {
 }
 
 ServiceState::ServiceState(std::string data_dir, std::string base_url)
-    : data_dir_(std::move(data_dir)), base_url_(std::move(base_url)) {}
+    : data_dir_(std::move(data_dir)), base_url_(std::move(base_url)) {
+  Load();
+}
+
+std::string ServiceState::CheckImage(const Book& book, int slot, const std::string& data,
+                                     std::pair<int, int>& size) const {
+  if (!DecodeJpegSize(data, size.first, size.second)) return ErrorDocument("BadImage", "not a whole JPEG image");
+  const auto asked = book.asked.find(slot);
+  if (asked != book.asked.end() && asked->second.first > 0 && asked->second.second > 0 &&
+      (size.first > asked->second.first || size.second > asked->second.second))
+    return ErrorDocument("BadImage", "larger than asked");
+  return std::string();
+}
+
+void ServiceState::Save() const {
+  nlohmann::json out;
+  out["next"] = {next_book_, next_long_session_, next_resource_, next_log_};
+  for (const auto& [id, b] : books_) {
+    nlohmann::json asked = nlohmann::json::object();
+    for (const auto& [slot, wh] : b.asked) asked[std::to_string(slot)] = {wh.first, wh.second};
+    out["books"][id] = {{"hostname", b.host_name}, {"title", b.title},       {"previewurl", b.preview_url},
+                        {"resources", b.resources}, {"music", b.music},      {"round", b.round_photos},
+                        {"asked", asked}};
+  }
+  for (const auto& [id, l] : long_sessions_) out["longsessions"][id] = {{"book", l.book}, {"open", l.open}};
+  for (const auto& [id, r] : resources_) {
+    nlohmann::json thumbs = nlohmann::json::object(), sizes = nlohmann::json::object();
+    for (const auto& [t, n] : r.thumbs) thumbs[std::to_string(t)] = n;
+    for (const auto& [t, wh] : r.sizes) sizes[std::to_string(t)] = {wh.first, wh.second};
+    out["resources"][id] = {{"book", r.book},   {"longsession", r.long_session}, {"photoindex", r.photo_index},
+                            {"thumbs", thumbs}, {"sizes", sizes},                {"full", r.full},
+                            {"failed", r.failed}, {"orgfilename", r.original_file_name}};
+  }
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  fs::create_directories(data_dir_, ignored);
+  const std::string path = data_dir_ + "/state.json";
+  const std::string temp = path + ".tmp";
+  {
+    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
+    file << out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    file.flush();
+    if (!file) return;
+  }
+  fs::rename(temp, path, ignored);
+}
+
+void ServiceState::Load() {
+  std::ifstream file(data_dir_ + "/state.json", std::ios::binary);
+  if (!file) return;
+  try {
+    const nlohmann::json in = nlohmann::json::parse(file);
+    next_book_ = in["next"][0];
+    next_long_session_ = in["next"][1];
+    next_resource_ = in["next"][2];
+    next_log_ = in["next"][3];
+    // Each list is held by a name: items() refers to its json, which must outlive the loop.
+    const nlohmann::json books = in.value("books", nlohmann::json::object());
+    const nlohmann::json long_sessions = in.value("longsessions", nlohmann::json::object());
+    const nlohmann::json resources = in.value("resources", nlohmann::json::object());
+    for (const auto& [id, b] : books.items()) {
+      Book& book = books_[id];
+      book.host_name = b["hostname"];
+      book.title = b["title"];
+      book.preview_url = b["previewurl"];
+      book.resources = b["resources"].get<std::vector<std::string>>();
+      book.music = b["music"].get<std::vector<std::string>>();
+      book.round_photos = b["round"].get<std::map<std::string, std::string>>();
+      for (const auto& [slot, wh] : b["asked"].items()) book.asked[std::stoi(slot)] = {wh[0], wh[1]};
+    }
+    for (const auto& [id, l] : long_sessions.items())
+      long_sessions_[id] = LongSession{l["book"], l["open"]};
+    for (const auto& [id, r] : resources.items()) {
+      Resource& res = resources_[id];
+      res.book = r["book"];
+      res.long_session = r["longsession"];
+      res.photo_index = r["photoindex"];
+      for (const auto& [t, n] : r["thumbs"].items()) res.thumbs[std::stoi(t)] = n;
+      for (const auto& [t, wh] : r["sizes"].items()) res.sizes[std::stoi(t)] = {wh[0], wh[1]};
+      res.full = r["full"];
+      res.failed = r["failed"];
+      res.original_file_name = r["orgfilename"];
+    }
+  } catch (const std::exception&) {
+    // A store that cannot be read is started afresh rather than half-used.
+    books_.clear();
+    long_sessions_.clear();
+    resources_.clear();
+  }
+}
+
+nlohmann::json ServiceState::BookJson(const std::string& id) const {
+  std::lock_guard guard(lock_);
+  const auto found = books_.find(id);
+  if (found == books_.end()) return nullptr;
+  nlohmann::json photos = nlohmann::json::array();
+  for (const std::string& uuid : found->second.resources) {
+    const auto r = resources_.find(uuid);
+    if (r == resources_.end()) continue;
+    nlohmann::json sizes = nlohmann::json::array();
+    for (const auto& [slot, wh] : r->second.sizes) sizes.push_back({wh.first, wh.second});
+    photos.push_back({{"index", std::atoi(r->second.photo_index.c_str())},
+                      {"resuuid", uuid},
+                      {"full", r->second.full},
+                      {"sizes", sizes}});
+  }
+  return {{"id", id}, {"title", found->second.title}, {"photos", photos}};
+}
 
 std::string ServiceState::Config(const std::string& name, const std::string& fallback) const {
   const auto found = config_.find(name);
@@ -167,7 +317,11 @@ Answer ServiceState::Handle(const std::string& path, const Form& form, const std
       if (!form.Has(field)) return ErrorAnswer("BadRequest", "missing field " + field);
   }
   std::lock_guard guard(lock_);
-  return Api(name, form);
+  Answer answer = Api(name, form);
+  static const std::set<std::string> kChanging = {"startUpload", "upload", "uploadBgm", "uploadBack",
+                                                  "uploadFailBack", "finishedUploadBack"};
+  if (kChanging.count(name) != 0) Save();
+  return answer;
 }
 
 std::string ServiceState::CheckSession(const Form& form) const {
@@ -257,6 +411,8 @@ Answer ServiceState::StartUpload(const Form& form) {
   } else if (books_.count(book) == 0) {
     return ErrorAnswer("BadPlumoraid", "no such photo book");
   }
+  books_[book].round_photos.clear();
+  books_[book].asked.clear();
   std::string inner =
       "<plumora plumoraid=\"" + XmlEscape(book) + "\" hostname=\"" + XmlEscape(books_[book].host_name) + "\"/>";
   if (Config("background", "true") == "true") {
@@ -267,6 +423,7 @@ Answer ServiceState::StartUpload(const Form& form) {
   inner += "<allowparallel value=\"" + XmlEscape(Config("allowparallel", "true")) + "\"/>";
   int width = 1600, height = 1600, quality = 90;
   ParseSize(Config("originalmax", "1600x1600x90"), width, height, quality);
+  books_[book].asked[0] = {width, height};
   inner += "<originalmax width=\"" + std::to_string(width) + "\" height=\"" + std::to_string(height) +
            "\" jpegquality=\"" + std::to_string(quality) + "\"/>";
   static const char* defaults[] = {"120x120x85", "160x160x85", "240x240x85",  "320x320x85",
@@ -274,6 +431,7 @@ Answer ServiceState::StartUpload(const Form& form) {
   inner += "<thumbnails>";
   for (int id = 1; id <= 7; ++id) {
     if (!ParseSize(Config("thumb" + std::to_string(id), defaults[id - 1]), width, height, quality)) continue;
+    books_[book].asked[id] = {width, height};
     inner += "<thumbnail thumbid=\"" + std::to_string(id) + "\" width=\"" + std::to_string(width) + "\" height=\"" +
              std::to_string(height) + "\" jpegquality=\"" + std::to_string(quality) + "\"/>";
   }
@@ -286,8 +444,17 @@ Answer ServiceState::Upload(const Form& form) {
   const std::string book = form.Text("plumoraid");
   if (books_.count(book) == 0) return ErrorAnswer("BadPlumoraid", "no such photo book");
   std::string uuid = form.Text("resuuid");
+  const int slot = form.Has("thumbid") ? std::atoi(form.Text("thumbid").c_str()) : 0;
+  std::pair<int, int> size;
+  if (std::string error = CheckImage(books_[book], slot, form.Text("data"), size); !error.empty())
+    return XmlAnswer(error);
+  if (uuid.empty()) {
+    const auto known = books_[book].round_photos.find(form.Text("photoindex"));
+    if (known != books_[book].round_photos.end()) uuid = known->second;
+  }
   if (uuid.empty()) {
     uuid = Numbered("R", next_resource_++);
+    books_[book].round_photos[form.Text("photoindex")] = uuid;
     Resource resource;
     resource.book = book;
     resource.photo_index = form.Text("photoindex");
@@ -299,6 +466,7 @@ Answer ServiceState::Upload(const Form& form) {
     return ErrorAnswer("BadResuuid", "no such resource");
   }
   Resource& resource = resources_[uuid];
+  resource.sizes[slot] = size;
   resource.original_file_name = form.Text("orgfilename");
   const std::string data = form.Text("data");
   if (form.Has("thumbid")) {
@@ -329,6 +497,10 @@ Answer ServiceState::UploadBack(const Form& form) {
   if (found == resources_.end()) return ErrorAnswer("BadResuuid", "no such resource");
   Resource& resource = found->second;
   const std::string data = form.Text("data");
+  const int slot = form.Has("thumbid") ? std::atoi(form.Text("thumbid").c_str()) : 0;
+  std::pair<int, int> size;
+  if (std::string error = CheckImage(books_[resource.book], slot, data, size); !error.empty()) return XmlAnswer(error);
+  resource.sizes[slot] = size;
   if (form.Has("thumbid")) {
     const int thumb = std::atoi(form.Text("thumbid").c_str());
     resource.thumbs[thumb] = data.size();

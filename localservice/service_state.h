@@ -51,6 +51,9 @@ class ServiceState {
   nlohmann::json StateJson() const;
   void Reset();
 
+  // What the service holds of one photo book, as GET /api/books/ID answers it; null when none.
+  nlohmann::json BookJson(const std::string& id) const;
+
   const std::string& BaseUrl() const { return base_url_; }
   std::string AppInfoDocument() const;
 
@@ -61,6 +64,11 @@ class ServiceState {
     std::string preview_url;
     std::vector<std::string> resources;
     std::vector<std::string> music;
+    // The upload session now open on the book: photo index -> resource, so a photo whose first
+    // answer was lost is not made a second resource when the client sends it again.
+    std::map<std::string, std::string> round_photos;
+    // The sizes the last start answer asked for: 0 the full image, 1..7 the thumbnails.
+    std::map<int, std::pair<int, int>> asked;
   };
   struct LongSession {
     std::string book;
@@ -71,6 +79,7 @@ class ServiceState {
     std::string long_session;
     std::string photo_index;
     std::map<int, uint64_t> thumbs;  // thumbid -> bytes received
+    std::map<int, std::pair<int, int>> sizes;  // 0 full image, 1..7 thumbnails -> decoded size
     bool full = false;
     bool failed = false;
     std::string original_file_name;
@@ -85,6 +94,12 @@ class ServiceState {
   Answer CheckPlumora(const Form& form);
   Answer UploadBgm(const Form& form);
   Answer KeepLog(const std::string& name, const Form& form);
+  // Empty when data is a JPEG that decodes whole within the size asked for slot (0 the full
+  // image); else an error document. size receives the decoded size.
+  std::string CheckImage(const Book& book, int slot, const std::string& data, std::pair<int, int>& size) const;
+  // The books, long sessions and resources survive a restart of the service.
+  void Save() const;
+  void Load();
   std::string CheckSession(const Form& form) const;  // empty when valid, else an error document
   std::string CheckLongSession(const Form& form) const;
   std::string StoreFile(const std::string& book, const std::string& name, const std::string& bytes);

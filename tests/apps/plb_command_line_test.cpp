@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 
 const char* const kCommands[] = {"add",    "api",  "calendar", "command", "config", "cp",     "exif",   "ls",      "mkdir",
                                  "mv",     "recover", "remove", "rename", "render", "rm",     "scan",   "set-date", "tag",
-                                 "tags",   "thumb", "thumbs",  "untag",   "update", "version", "volumes"};
+                                 "tags",   "thumb", "thumbs",  "untag",   "update", "upload", "version", "volumes"};
 
 std::string Q(const std::string& path) {
   return "'" + path + "'";

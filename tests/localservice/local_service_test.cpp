@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -11,6 +12,27 @@
 
 namespace plb::localservice {
 namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A real photo of 100 x 78 pixels.
+std::string SmallJpeg() {
+  return ReadFile(test::TestDataDir() + "/exif-samples/jpg/Kodak_CX7530.jpg");
+}
+
+const httplib::MultipartFormDataItems kIds = {{"version", "1", "", ""},
+                                              {"sessionid", "S-1", "", ""},
+                                              {"plbid_machineid", "M-1", "", ""},
+                                              {"plbid_machineuserid", "MU-1", "", ""}};
+
+httplib::MultipartFormDataItems With(httplib::MultipartFormDataItems items,
+                                     const httplib::MultipartFormDataItems& more) {
+  items.insert(items.end(), more.begin(), more.end());
+  return items;
+}
 
 class LocalServiceTest : public ::testing::Test {
  protected:
@@ -54,7 +76,7 @@ TEST_F(LocalServiceTest, StateOfAFileNameThatIsNotUtf8IsStillJson) {
                                {"resuuid", "", "", ""},
                                {"comment", "", "", ""},
                                {"orgfilename", "photo\xFF\xFE.jpg", "", ""},
-                               {"data", "JPEG", "photo.jpg", "image/jpeg"}});
+                               {"data", SmallJpeg(), "photo.jpg", "image/jpeg"}});
   ASSERT_NE(Api("upload", upload).find("resuuid="), std::string::npos);
 
   const nlohmann::json state = Json(client_->Get("/test/state"));
@@ -119,6 +141,53 @@ TEST_F(LocalServiceTest, TheRequestRecordKeepsOnlyTheNewest) {
   EXPECT_EQ(kept.front().query, "n=5");
   EXPECT_EQ(kept.back().query, "n=" + std::to_string(sent - 1));
   EXPECT_EQ(Json(client_->Get("/test/requests")).size(), kMaxRecordedRequests);
+}
+
+}  // namespace
+}  // namespace plb::localservice
+
+namespace plb::localservice {
+namespace {
+
+TEST_F(LocalServiceTest, KeepsOnlyWholeImagesOfTheSizesItAskedAndRemembersThemAcrossARestart) {
+  service_.State().Configure({{"thumb1", "80x80x85"}});
+  ASSERT_NE(Api("startUpload", With(kIds, {{"plumoraid", "", "", ""}, {"backtest", "0", "", ""},
+                                           {"photonum", "1", "", ""}}))
+                .find("B0001"),
+            std::string::npos);
+  const auto upload = [&](const std::string& resuuid, const std::string& thumb, const std::string& data) {
+    httplib::MultipartFormDataItems fields = With(kIds, {{"plumoraid", "B0001", "", ""},
+                                                         {"editmode", "0", "", ""},
+                                                         {"photoindex", "0", "", ""},
+                                                         {"resuuid", resuuid, "", ""},
+                                                         {"comment", "", "", ""}});
+    if (!thumb.empty()) fields.push_back({"thumbid", thumb, "", ""});
+    fields.push_back({"orgfilename", "a.jpg", "", ""});
+    fields.push_back({"data", data, "a.jpg", "image/jpeg"});
+    return Api("upload", fields);
+  };
+  const std::string jpeg = SmallJpeg();
+  const struct {
+    std::string thumb, data, answer;
+  } cases[] = {
+      {"2", "JPEG", "BadImage"},                         // no JPEG
+      {"2", jpeg.substr(0, jpeg.size() / 2), "BadImage"},  // cut short
+      {"1", jpeg, "BadImage"},                           // 100 x 78 is larger than the 80 x 80 asked
+      {"2", jpeg, "resuuid=\"R0001\""},
+      {"", jpeg, "resuuid=\"R0001\""},                   // a lost answer: the same photo, not a new one
+  };
+  for (const auto& c : cases) EXPECT_NE(upload("", c.thumb, c.data).find(c.answer), std::string::npos) << c.thumb;
+  const nlohmann::json expected = {
+      {"id", "B0001"},
+      {"title", "Photo book B0001"},
+      {"photos", {{{"index", 0}, {"resuuid", "R0001"}, {"full", true}, {"sizes", {{100, 78}, {100, 78}}}}}}};
+  EXPECT_EQ(Json(client_->Get("/api/books/B0001")), expected);
+  EXPECT_EQ(Json(client_->Get("/api/books/B9999"), 404)["error"], "no such photo book");
+  service_.Stop();
+  LocalService again(test::TestRoot() + "/service-data", "", false);
+  again.Start(0);
+  httplib::Client client("127.0.0.1", again.Port());
+  EXPECT_EQ(Json(client.Get("/api/books/B0001")), expected);
 }
 
 }  // namespace

@@ -29,6 +29,11 @@ std::string ReadText(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A real photo of 100 x 78 pixels: the service decodes what it receives and checks its size.
+std::string SmallJpeg() {
+  return ReadText(test::TestDataDir() + "/exif-samples/jpg/Kodak_CX7530.jpg");
+}
+
 class ServiceApi : public testing::Test {
  protected:
   void SetUp() override { service_.UseAsService(); }
@@ -42,9 +47,10 @@ class ServiceApi : public testing::Test {
     return item.Get();
   }
 
-  TPLApiResult Upload(const std::string& book, std::string& uuid, int thumb_id, const std::string& file) {
-    return PLApi_UploadEx(service_.ApiUrl(), "S-1", "M-1", "MU-1", book, 0, 1, uuid, "comment", thumb_id, 4000, 3000,
-                          {}, "/photos/IMG_1.JPG", file);
+  TPLApiResult Upload(const std::string& book, std::string& uuid, int thumb_id, const std::string& file,
+                      int photo_index = 1) {
+    return PLApi_UploadEx(service_.ApiUrl(), "S-1", "M-1", "MU-1", book, 0, photo_index, uuid, "comment", thumb_id,
+                          4000, 3000, {}, "/photos/IMG_1.JPG", file);
   }
 
   test::LocalServiceProcess service_;
@@ -53,7 +59,7 @@ class ServiceApi : public testing::Test {
 TEST_F(ServiceApi, EveryRequestSendsItsFieldsInOrder) {
   const TPlumoraUploadInfoItem::Values session = StartSession();
   const std::string book = session.plumora_id;
-  const std::string jpeg = WriteData("photo.jpg", "\xFF\xD8 jpeg bytes \xFF\xD9");
+  const std::string jpeg = WriteData("photo.jpg", SmallJpeg());
   const std::string local = WriteData("hand.xml", "<plumoraBrowserWakeup/>");
   std::string uuid, text, answer;
   std::vector<TPlumoraAlbum> albums;
@@ -179,7 +185,7 @@ TEST_F(ServiceApi, EveryRequestSendsItsFieldsInOrder) {
 
 TEST_F(ServiceApi, ValuesAndPartsArriveAsTheServiceParsesThem) {
   const std::string book = StartSession().plumora_id;
-  const std::string jpeg = WriteData("photo \"x\".jpg", std::string("\xFF\xD8\x00\x01jpeg\xFF\xD9", 10));
+  const std::string jpeg = WriteData("photo \"x\".jpg", SmallJpeg());
   std::string uuid;
   ASSERT_TRUE(PLApi_UploadEx(service_.ApiUrl(), "S-1", "M-1", "MU-1", book, 2, 3, uuid, "コメント", -1, 0, 0, {"旅行"},
                              "/photos/写真.JPG", jpeg)
@@ -196,7 +202,7 @@ TEST_F(ServiceApi, ValuesAndPartsArriveAsTheServiceParsesThem) {
   EXPECT_EQ(parts["orgfilename"]["value"], "/photos/写真.JPG");
   EXPECT_EQ(parts["comment"]["content_type"], "");
   EXPECT_EQ(parts["data"]["content_type"], "image/jpeg");
-  EXPECT_EQ(parts["data"]["size"], 10);
+  EXPECT_EQ(parts["data"]["size"], SmallJpeg().size());
   // A quote in the file name is escaped, so it cannot end the part header.
   EXPECT_EQ(parts["data"]["filename"], test::TestRoot() + "/photo %22x%22.jpg");
   EXPECT_EQ(ReadText(service_.DataDir() + "/" + book + "/" + uuid + ".jpg"), ReadText(jpeg));
@@ -215,14 +221,14 @@ TEST_F(ServiceApi, UploadSessionWithReuploadsAgainstTheServiceState) {
   EXPECT_EQ(session.session_id, "S-1");
   EXPECT_EQ(session.base_url, service_.ApiUrl());
 
-  const std::string jpeg = WriteData("photo.jpg", "jpeg");
+  const std::string jpeg = WriteData("photo.jpg", SmallJpeg());
   std::string first, second;
   ASSERT_TRUE(Upload(session.plumora_id, first, 1, jpeg).Success);
   ASSERT_FALSE(first.empty());
   std::string same = first;
   ASSERT_TRUE(Upload(session.plumora_id, same, 2, jpeg).Success);
   EXPECT_EQ(same, first);  // further sizes of a photo join its resource
-  ASSERT_TRUE(Upload(session.plumora_id, second, 1, jpeg).Success);
+  ASSERT_TRUE(Upload(session.plumora_id, second, 1, jpeg, 2).Success);  // the next photo
 
   std::vector<TPlumoraRestItem> rest = {{"stale", "stale"}};
   ASSERT_TRUE(PLApi_GetRestUploadBack(session.long_session_id, "M-1", "MU-1", &rest).Success);

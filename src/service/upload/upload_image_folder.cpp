@@ -13,18 +13,10 @@
 
 #include "platform/special_folders.h"
 #include "platform/unique_fd.h"
+#include "service/upload/service_path.h"
 
 namespace plb {
 namespace {
-
-std::string OrUnknown(const std::string& part) {
-  return part.empty() ? "Unknown" : part;
-}
-
-void CheckPart(const std::string& part) {
-  if (part == "." || part == ".." || part.find('/') != std::string::npos || part.find('\0') != std::string::npos)
-    throw EImageLibError("Not a valid image-library name: \"" + part + "\"");
-}
 
 void MakeFolders(const std::string& path) {
   for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
@@ -105,16 +97,27 @@ std::string ImageLibFolder() {
   return folder;
 }
 
-std::string ImageLibBackUploadFolder(const std::string& subPath) {
-  return ImageLibFolder() + "/BackUpload" + (subPath.empty() ? "" : "/" + subPath);
+std::string ImageLibBackUploadFolder(const std::string& longSessionId) {
+  std::string folder = ImageLibFolder();
+  folder += "/BackUpload";
+  if (!longSessionId.empty()) {
+    folder += '/';
+    folder += ServicePathComponent(longSessionId);
+  }
+  return folder;
+}
+
+std::string ImageLibCacheRoot() {
+  return ImageLibFolder() + "/Cache";
+}
+
+std::string ImageLibCacheFolder(const std::string& group, const std::string& subgroup) {
+  return ImageLibCacheRoot() + "/" + ServicePathComponent(group) + "/" + ServicePathComponent(subgroup);
 }
 
 std::string ImageLibCachePath(const std::string& group, const std::string& subgroup, const std::string& name) {
-  CheckPart(group);
-  CheckPart(subgroup);
-  CheckPart(name);
   if (name.empty()) throw EImageLibError("An image-library image needs a name");
-  return ImageLibFolder() + "/Cache/" + OrUnknown(group) + "/" + OrUnknown(subgroup) + "/" + name + ".jpg";
+  return ImageLibCacheFolder(group, subgroup) + "/" + ServicePathComponent(name) + ".jpg";
 }
 
 int ImageLibBeginRead(const std::string& group, const std::string& subgroup, const std::string& name, int timeoutMs) {

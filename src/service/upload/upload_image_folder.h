@@ -15,11 +15,14 @@ PLB_DECLARE_ERROR(EImageLibError, Error);
 
 // $XDG_DATA_HOME/Morvane/ImageLib, computed once.
 std::string ImageLibFolder();
-// The BackUpload folder, or a path below it.
-std::string ImageLibBackUploadFolder(const std::string& subPath = "");
-// Cache/<group>/<subgroup>/<name>.jpg; an empty group or subgroup is "Unknown". A part that is
-// "." or "..", or holds "/" or a NUL, raises EImageLibError: these come from the service and
-// must not reach outside the folder.
+// The BackUpload folder, or the folder of a long session below it.
+std::string ImageLibBackUploadFolder(const std::string& longSessionId = "");
+// The Cache folder, and the folder of one photo book below it: Cache/<group>/<subgroup>.
+std::string ImageLibCacheRoot();
+std::string ImageLibCacheFolder(const std::string& group, const std::string& subgroup);
+// Cache/<group>/<subgroup>/<name>.jpg. The three parts come from the service: each passes through
+// ServicePathComponent (an empty group or subgroup is "Unknown"), so the path stays below Cache.
+// An empty name raises EImageLibError.
 std::string ImageLibCachePath(const std::string& group, const std::string& subgroup, const std::string& name);
 
 // Non-zero when the hold was obtained within timeoutMs milliseconds (-1: wait without limit).
