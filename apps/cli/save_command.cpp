@@ -26,6 +26,7 @@
 #include "output/save/save_names.h"
 #include "output/save/save_targets.h"
 #include "platform/error.h"
+#include "photo_items.h"
 #include "progress_line.h"
 #include "subcommand.h"
 
@@ -52,44 +53,6 @@ void ParseSize(const std::string& text, TSaveOptions& save) {
   save.resize = true;
 }
 
-// The items of the files: the catalog's, with the user's edits, where the catalog holds them;
-// otherwise items of a scratch tree that the catalog never sees.
-class ItemFinder {
- public:
-  explicit ItemFinder(EngineSession& session) : session_(session) { table_.Build(kCatalogKinds); }
-
-  TCatalogItem* Find(const std::string& path) {
-    char resolved[PATH_MAX];
-    struct stat st {};
-    if (!::realpath(path.c_str(), resolved) || ::stat(resolved, &st) != 0) throw Error(path + ": no such file");
-    if (!S_ISREG(st.st_mode)) throw Error(path + ": not a file");
-    const std::string full = resolved;
-    const std::string dir = full.substr(0, full.rfind('/'));
-    const std::string name = full.substr(full.rfind('/') + 1);
-    if (TFolder* folder = session_.Folders().FindFolderOf(dir); folder && folder->GetFullName() == dir) {
-      TCatalogItem* item = folder->FindItem(name);
-      if (item && item->State() != cisDeleted) return item;
-    }
-    TFolder*& scratch = scanned_[dir];
-    if (!scratch) {
-      scratch = scratch_.FolderOf(dir);
-      if (!scratch) throw Error(path + ": lies on no volume");
-      scratch->SearchFiles(&table_, nullptr);
-    }
-    TCatalogItem* item = scratch->FindItem(name);
-    if (!item) throw Error(path + ": not a picture type the catalog knows");
-    // Its orientation and size, as the updater would have read them for a catalog item.
-    item->ReadDimensions();
-    return item;
-  }
-
- private:
-  EngineSession& session_;
-  TExtItems table_;
-  TFolderTreeListEyeFi scratch_;
-  std::map<std::string, TFolder*> scanned_;
-};
-
 int RunSave(Options& o) {
   if (o.files.empty()) throw UsageError{"no file given"};
   struct stat st {};
@@ -110,7 +73,7 @@ int RunSave(Options& o) {
   if (o.save.quality < 1 || o.save.quality > 100) o.save.quality = 90;
   SetUpFileKinds();
   InstallCatalogImageReader();
-  ItemFinder finder(session);
+  PhotoItems finder(session);
   std::vector<TCatalogItem*> items;
   for (const std::string& file : o.files) items.push_back(finder.Find(file));
 
