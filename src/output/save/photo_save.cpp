@@ -1,5 +1,6 @@
 #include "output/save/photo_save.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -28,6 +29,25 @@ void RunStep(const std::string& owner, const char* label, Step&& step) {
   }
 }
 
+// The smallest DCT decode scale that still gives at least the size the photo is saved at: a
+// photo brought down to 1600 pixels never needs its full-size pixels.
+int SaveDecodeScale(const TCatalogItem& item, const TSaveOptions& options) {
+  if (!options.resize || item.Width() <= 0 || item.Height() <= 0) return dsFull;
+  int32_t w = item.Width(), h = item.Height();
+  if (item.TrimmingInForce()) {
+    const TTrimRect r = item.TrimRect();
+    w = r.right - r.left, h = r.bottom - r.top;
+  }
+  if (OrientationSwapsSides(item.Orientation())) std::swap(w, h);
+  if (w <= 0 || h <= 0) return dsFull;
+  const TSize target = options.keepAspect ? FitInside(options.width, options.height, w, h)
+                                          : FitCover(options.width, options.height, w, h);
+  int scale = dsFull;
+  // One more pixel a side keeps the rounding of the scaled decode from going below the target.
+  while (scale < dsEighth && (w >> (scale + 1)) >= target.cx + 1 && (h >> (scale + 1)) >= target.cy + 1) ++scale;
+  return scale;
+}
+
 bool FileExists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec);
@@ -39,7 +59,7 @@ Bitmap RenderPhotoForSave(const TCatalogItem& item, const TSaveOptions& options,
   Bitmap bitmap;
   const std::string path = item.FullPath();
   RunStep(owner, "LoadImage", [&] {
-    LoadImageFile(bitmap, item.Kind(), path, nullptr, dsFull);
+    LoadImageFile(bitmap, item.Kind(), path, nullptr, SaveDecodeScale(item, options));
     if (item.TrimmingInForce() && !bitmap.Empty()) {
       // The rectangle is kept for the stored picture; a RAW preview can be smaller than that.
       const TTrimRect r = item.ScaledTrimRect(bitmap.Width(), bitmap.Height());
