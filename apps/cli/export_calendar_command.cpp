@@ -60,6 +60,7 @@ int RunExportCalendar(const Options& o) {
   worker.SetSourceNode(root);
   worker.SetDestination(o.destination);
   worker.SetAlbumTypes(kExportAlbumTypes);
+  worker.SetAlbums(session.Engine().Albums());
   worker.SetProgressHandler([&](TOstraThreadBase*, uint8_t, uint32_t total, int32_t position, int32_t) {
     if (session.Interrupted()) worker.Terminate();
     if (progress.Due()) progress.Show("copying, " + CountText(static_cast<uint64_t>(position), total));

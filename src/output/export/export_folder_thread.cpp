@@ -7,7 +7,10 @@
 #include <sstream>
 #include <system_error>
 
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
 #include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
 #include "engine/model/custom_folder.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
@@ -102,6 +105,11 @@ void TExportFolderThreadEx::SetFileProgressHandler(FileProgressHandler handler) 
   fileProgress_ = std::move(handler);
 }
 
+void TExportFolderThreadEx::SetAlbums(TAlbumList* albums) {
+  std::lock_guard lock(settings_);
+  albums_ = albums;
+}
+
 std::string TExportFolderThreadEx::ResultFolder() const {
   std::lock_guard lock(settings_);
   return result_;
@@ -119,6 +127,15 @@ void TExportFolderThreadEx::Execute() {
     int64_t bytes = 0;
     CountExportItems(source_, count, bytes);
     ProgressStart(static_cast<uint32_t>(count));
+    // The clone lives until the tree is written, whatever happens; deleting it takes it out of
+    // the items' tags again.
+    std::unique_ptr<TAlbum> clone = CreateZenmoaCloneAlbum();
+    struct CloneDelete {
+      std::unique_ptr<TAlbum>& album;
+      ~CloneDelete() {
+        if (album) album->Delete();
+      }
+    } cloneDelete{clone};
     const std::string result = ExportFolder(destination_, source_);
     {
       std::lock_guard lock(settings_);
@@ -200,6 +217,75 @@ void TExportFolderThreadEx::ExportItems(const std::string& folder, const std::ve
     throw;
   } catch (const std::exception& e) {
     RaiseStepError("ExportItems", e);
+  }
+}
+
+std::unique_ptr<TAlbum> TExportFolderThreadEx::CreateZenmoaCloneAlbum() {
+  try {
+    if (!(albumTypes_ & (1u << atZenmoa)) || IsTerminated() || !albums_) return nullptr;
+    // The copies' memberships go in as tags of the backup type, so that an importing catalog
+    // does not take them for albums of its own import.
+    albumTypes_ = static_cast<uint16_t>((albumTypes_ & ~(1u << atZenmoa)) | (1u << atZenmoaBackup));
+    TAlbum* root = albums_->Root(atZenmoa);
+    if (!root || root->TotalItemCount() <= 0) return nullptr;
+    auto clone = std::make_unique<TAlbum>(atZenmoaBackup, root->GetName(), root->SourceText(), TFolderUpdateHandler{});
+    clone->SetCaption(root->Caption());
+    CreateCloneAlbum(root, clone.get());
+    RenameZenmoaClone(clone.get());
+    return clone;
+  } catch (const EExportFolderThreadError&) {
+    throw;
+  } catch (const std::exception& e) {
+    RaiseStepError("CreateZenmoaCloneAlbum", e);
+  }
+}
+
+void TExportFolderThreadEx::CreateCloneAlbum(TAlbum* source, TAlbum* target) {
+  try {
+    if (source->ItemCount() > 0) {
+      std::vector<TAlbumItem*> entries;
+      source->GetEntries(kCatalogKinds, entries);
+      for (TAlbumItem* entry : entries) {
+        int32_t group = 0;
+        int16_t order = -1;
+        TCatalogItem* item = nullptr;
+        {
+          std::lock_guard lock(source->Lock());
+          group = entry->GroupNumber, order = entry->OrderNumber, item = entry->Item;
+        }
+        if (!item) continue;
+        if (TAlbumItem* copy = target->AddItem(item, group)) {
+          std::lock_guard lock(target->Lock());
+          copy->OrderNumber = order;
+        }
+      }
+    }
+    for (TAlbum* child : source->Children()) {
+      if (IsTerminated()) break;
+      TAlbum* copy = target->FindOrAddChild(child->GetName(), true);
+      copy->SetSourceText(child->SourceText());
+      copy->SetCaption(child->Caption());
+      CreateCloneAlbum(child, copy);
+    }
+  } catch (const EExportFolderThreadError&) {
+    throw;
+  } catch (const std::exception& e) {
+    RaiseStepError("CreateCloneAlbum", e);
+  }
+}
+
+void TExportFolderThreadEx::RenameZenmoaClone(TAlbum* album) {
+  try {
+    // An album without a caption keeps its name (an empty name would be no name at all).
+    if (const std::string caption = album->Caption(); !caption.empty()) album->Rename(caption);
+    for (TAlbum* child : album->Children()) {
+      if (IsTerminated()) break;
+      RenameZenmoaClone(child);
+    }
+  } catch (const EExportFolderThreadError&) {
+    throw;
+  } catch (const std::exception& e) {
+    RaiseStepError("RenameZenmoaClone", e);
   }
 }
 

@@ -5,6 +5,7 @@
 // catalog and kept out of the calendar so that the copies do not show twice by date.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 
 namespace plb {
 
+class TAlbum;
+class TAlbumList;
 class TCatalogItem;
 class TCustomFolder;
 class TFolderTreeList;
@@ -44,6 +47,8 @@ class TExportFolderThreadEx : public TOstraThreadBase {
   void SetDestination(const std::string& path);
   void SetAlbumTypes(uint16_t types);
   void SetFileProgressHandler(FileProgressHandler handler);
+  // The albums whose imported ones (type 7) are written as tags of type 9; none: they are not.
+  void SetAlbums(TAlbumList* albums);
 
   // The folder made for the source node once the export ran to its end or was stopped; empty
   // after a failure.
@@ -56,8 +61,12 @@ class TExportFolderThreadEx : public TOstraThreadBase {
   std::string ExportFolder(const std::string& parent, TCustomFolder* node);
   void ExportItems(const std::string& folder, const std::vector<TCatalogItem*>& items);
   void ReportFile(const std::string& source, const std::string& destination);
+  std::unique_ptr<TAlbum> CreateZenmoaCloneAlbum();
+  void CreateCloneAlbum(TAlbum* source, TAlbum* target);
+  void RenameZenmoaClone(TAlbum* album);
 
   TFolderTreeList* folders_;
+  TAlbumList* albums_ = nullptr;
   mutable std::mutex settings_;
   TDateTime exportDate_ = 0;
   TCustomFolder* source_ = nullptr;

@@ -32,8 +32,9 @@ QString& LastDestination() {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
-TExportFolderFormEx::TExportFolderFormEx(TCustomFolder* root, TFolderTreeList* folders, QWidget* parent)
-    : TFolderWizard(parent), root_(root), folders_(folders) {
+TExportFolderFormEx::TExportFolderFormEx(TCustomFolder* root, TFolderTreeList* folders, QWidget* parent,
+                                         TAlbumList* albums)
+    : TFolderWizard(parent), root_(root), folders_(folders), albums_(albums) {
   setObjectName("TExportFolderFormEx");
   setWindowTitle(QStringLiteral("Plumora Browser"));
   AddPage(MakeFolderPage());
@@ -184,6 +185,7 @@ void TExportFolderFormEx::StartWorker() {
   worker->SetExportDate(Now());
   worker->SetDestination(SelectedFolder().toStdString());
   worker->SetAlbumTypes(kExportAlbumTypes);
+  worker->SetAlbums(albums_);
   worker->SetSourceNode(root_);
   worker->SetSynchronizeProgress(true);
   LastDestination() = SelectedFolder();

@@ -10,6 +10,7 @@ class QLabel;
 class QProgressBar;
 
 namespace plb {
+class TAlbumList;
 class TCustomFolder;
 class TExportFolderThreadEx;
 class TFolderTreeList;
@@ -21,7 +22,8 @@ class TExportFolderFormEx : public TFolderWizard {
   Q_OBJECT
  public:
   enum { TSFolder, TSConfirm, TSProgress, TSDone };
-  TExportFolderFormEx(TCustomFolder* root, TFolderTreeList* folders, QWidget* parent = nullptr);
+  TExportFolderFormEx(TCustomFolder* root, TFolderTreeList* folders, QWidget* parent = nullptr,
+                      TAlbumList* albums = nullptr);
   ~TExportFolderFormEx() override;
 
   // False when the calendar holds nothing: the dialog is then not shown.
@@ -53,6 +55,7 @@ class TExportFolderFormEx : public TFolderWizard {
 
   TCustomFolder* root_;
   TFolderTreeList* folders_;
+  TAlbumList* albums_;
   int32_t count_ = 0;
   int64_t bytes_ = 0;
   bool writable_ = false;

@@ -52,7 +52,7 @@ void AcFileExportFolder(QMainWindow* window, TLibraryPage* library) {
   if (!root) return;
   window->hide();
   {
-    TExportFolderFormEx form(root, library->Sources().folders, nullptr);
+    TExportFolderFormEx form(root, library->Sources().folders, nullptr, library->Sources().albums);
     if (form.HasItems()) form.exec();
   }
   window->show();

@@ -152,6 +152,39 @@ TEST_F(ExportWorker, EditsAndTagsTravelToAFreshCatalog) {
   EXPECT_TRUE(copy->FindItem("c.jpg")->Tags().empty());
 }
 
+// Memberships in imported albums travel as tags of the backup type, named by the captions; the
+// imported albums and the items' tags are as they were after the export.
+TEST_F(ExportWorker, ImportedAlbumsTravelAsBackupTags) {
+  TAlbumList albums;
+  TAlbum* ledger = albums.GetAlbumFromPathEx(7, "ledger", true);
+  ledger->SetCaption("台帳");
+  ASSERT_TRUE(OstraAddItemToAlbum(ledger, items_[2], 0, false, false));
+  const auto tagsBefore = items_[2]->Tags();
+
+  TExportFolderThreadEx worker(&catalog_.Trees());
+  worker.SetAlbums(&albums);
+  Export(worker);
+  ASSERT_EQ(worker.ProgressState(), psCompleted);
+  EXPECT_EQ(items_[2]->Tags(), tagsBefore) << "the clone is gone from the items' tags";
+  EXPECT_EQ(ledger->ItemCount(), 1);
+
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_file((worker.ResultFolder() + "/OstraExportInfo.xml").c_str()));
+  pugi::xml_node tag = doc.child("OstraExportInfo").child("files").find_child_by_attribute("file", "name", "c.jpg")
+                           .child("tags").child("tag");
+  EXPECT_EQ(std::string(tag.attribute("albumtype").value()), "9");
+  EXPECT_EQ(std::string(tag.text().get()), "台帳");
+
+  TFolderTreeListEyeFi fresh;
+  TFolder* copy = fresh.FolderOf(worker.ResultFolder());
+  TExtItems table;
+  table.Build(kCatalogKinds);
+  copy->SearchFiles(&table, nullptr);
+  TAlbumList freshAlbums;
+  EXPECT_EQ(RestoreExportedTags(freshAlbums, copy), 1);
+  EXPECT_NE(freshAlbums.GetAlbumFromPathEx(9, "台帳", false), nullptr);
+}
+
 // A file that is gone counts as an error and gets no entry; the others are exported.
 TEST_F(ExportWorker, MissingFileIsCountedAndSkipped) {
   fs::remove(pics_ + "/b.jpg");
