@@ -79,6 +79,7 @@ TExportFolderFormEx::TExportFolderFormEx(TCustomFolder* root, TFolderTreeList* f
 }
 
 TExportFolderFormEx::~TExportFolderFormEx() {
+  closing_ = true;
   if (worker_) worker_->Stop();
 }
 
@@ -191,7 +192,7 @@ void TExportFolderFormEx::StartWorker() {
   LastDestination() = SelectedFolder();
   worker->SetProgressHandler([this, worker](TOstraThreadBase* sender, uint8_t state, uint32_t total, int32_t position,
                                             int32_t) {
-    if (sender != worker_.get()) return;
+    if (closing_ || sender != worker_.get()) return;
     switch (state) {
       case psStarted:
         SetTitle(QStringLiteral("「%1」を出力しています。").arg(RootName()));
@@ -220,7 +221,7 @@ void TExportFolderFormEx::StartWorker() {
     if (state >= psCompleted) {
       // The end: take the results once the worker's body has returned.
       QMetaObject::invokeMethod(this, [this, worker] {
-        if (worker != worker_.get()) return;
+        if (closing_ || worker != worker_.get()) return;
         worker_->WaitFor();
         output_ = Q(worker_->ResultFolder());
         copied_ = worker_->SuccessCount();

@@ -59,6 +59,7 @@ class TExportFolderFormEx : public TFolderWizard {
   int32_t count_ = 0;
   int64_t bytes_ = 0;
   bool writable_ = false;
+  bool closing_ = false;  // the dialog is being destroyed: late reports change nothing
   std::unique_ptr<TExportFolderThreadEx> worker_;
   QString output_;
   int copied_ = 0;

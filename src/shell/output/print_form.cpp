@@ -162,7 +162,10 @@ bool TFramePrint::Run(const std::function<bool()>& job) {
 
 bool TFramePrint::PrintToPdf(const QString& path) {
   if (items_.empty() || busy_) return false;
-  const TPrintSettings s = Settings();
+  // A file holds each page once: copies are a printer's business.
+  TPrintSettings s = Settings();
+  s.copies = 1;
+  s.collate = false;
   return Run([&] {
     QPdfWriter writer(path);
     writer.setResolution(300);
@@ -177,12 +180,8 @@ bool TFramePrint::PrintToPdf(const QString& path) {
     info.pixelsPerTenthX = info.pixelsPerTenthY = 300 / 253.999;
     const int total = static_cast<int>(std::min<size_t>(items_.size(), size_t(s.columns) * s.rows * (s.toPage - s.fromPage + 1)));
     progress_->setRange(0, total);
-    // A PDF writer makes one document; collated copies follow one another in it.
-    bool first = true;
     const auto open = [&](const std::string& name, int32_t) -> std::unique_ptr<IPrintDocument> {
       writer.setTitle(QString::fromStdString(name));
-      if (!first) writer.newPage();
-      first = false;
       return std::make_unique<TQtPrintDocument>(&writer, nullptr, path);
     };
     return PrintJob(open, items_, s, info, [this] { return abortRequested_.load(); },

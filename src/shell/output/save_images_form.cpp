@@ -124,6 +124,7 @@ TSaveImagesForm::TSaveImagesForm(std::vector<TCatalogItem*> items, int quality, 
 }
 
 TSaveImagesForm::~TSaveImagesForm() {
+  closing_ = true;
   if (worker_) worker_->Stop();
 }
 
@@ -257,6 +258,7 @@ void TSaveImagesForm::StartWorker() {
     file_->setText(saved.fileName());
   });
   worker_->SetEndHandler([this] {
+    if (closing_ || !worker_) return;
     worker_->WaitFor();
     completed_ = worker_->Completed();
     worker_.reset();

@@ -56,6 +56,7 @@ class TSaveImagesForm : public TFolderWizard {
   bool valid_ = false;
   int processed_ = 0;
   bool completed_ = false;
+  bool closing_ = false;  // the dialog is being destroyed: late reports change nothing
   std::unique_ptr<TSaveImagesThread> worker_;
   QRadioButton* keepSize_ = nullptr;
   QRadioButton* resize_ = nullptr;
