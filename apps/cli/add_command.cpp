@@ -12,6 +12,7 @@
 #include "engine/model/folder.h"
 #include "engine/workers/folder_tree_scan.h"
 #include "engine_session.h"
+#include "output/export/export_import.h"
 #include "platform/error.h"
 #include "progress_line.h"
 #include "subcommand.h"
@@ -66,6 +67,8 @@ int RunAdd(const std::vector<std::string>& folders) {
       TFolder* folder = RequireCatalogFolder(session, path);
       folder->SetCalendarMode(1);
       if (!AddFolder(folder, table, includeHidden, progress)) status = 1;
+      // An exported tree brings its tags back (its edits came with the scan).
+      RestoreExportedTags(*session.Engine().Albums(), folder);
     } catch (const Error& e) {
       progress.Clear();
       std::fprintf(stderr, "plb add: %s\n", MessageOf(e).c_str());

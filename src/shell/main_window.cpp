@@ -11,6 +11,7 @@
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
+#include "shell/output/output_actions.h"
 
 namespace plb::shell {
 namespace {
@@ -41,6 +42,8 @@ void TPlumoraMain2::CreateActions() {
     return action;
   };
   QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
+  AddOutputActions(this, file, library_);
+  file->addSeparator();
   add(file, "AcFileClose", QStringLiteral("閉じる"), QKeySequence(), [this] { close(); });
   QMenu* view = menuBar()->addMenu(QStringLiteral("表示"));
   add(view, "AcShowFolder", QStringLiteral("フォルダを表示"), QKeySequence(Qt::Key_F3),

@@ -23,9 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kCommands[] = {"add",    "api",  "calendar", "command", "config", "cp",     "exif",   "ls",      "mkdir",
-                                 "mv",     "recover", "remove", "rename", "render", "rm",     "scan",   "set-date", "tag",
-                                 "tags",   "thumb", "thumbs",  "untag",   "update", "upload", "version", "volumes"};
+const char* const kCommands[] = {"add",    "api",  "calendar", "collage", "command", "config", "cp",     "exif",
+                                 "export-calendar", "ls", "mkdir", "mv", "print", "recover", "remove", "rename",
+                                 "render", "rm", "save", "scan",   "set-date", "tag", "tags",   "thumb", "thumbs",
+                                 "untag",   "update", "upload", "version", "volumes"};
 
 std::string Q(const std::string& path) {
   return "'" + path + "'";

@@ -46,6 +46,7 @@ class TLibraryPage : public QSplitter {
   // engine stops).
   void Attach(const TLibrarySources& sources);
   void Detach();
+  const TLibrarySources& Sources() const { return sources_; }
 
   TFrameCatalogDG* Catalog() const { return catalog_; }
   TPhotoViewer* Viewer() const { return viewer_; }
