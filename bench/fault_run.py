@@ -23,6 +23,7 @@ import tempfile
 import time
 
 ID_PATTERN = re.compile(rb"PLBFAULTID:(\d{6})")
+TEMPORARY_PATTERN = re.compile(r"/\.[^/]*\.tmp-\d+-")
 FLAT_TAGS = ["red", "green", "blue", "keep", "print"]
 ALBUMS = ["trips\\2024\\spring", "trips\\2024\\summer", "trips\\2025", "family\\kids", "family\\parents"]
 PHOTOS_PER_FOLDER = 50
@@ -115,7 +116,10 @@ class Library:
         for root in self.roots:
             for folder, dirs, files in os.walk(root):
                 dirs.sort()
-                self.folders.append(folder)
+                # What a killed copy left under a temporary name is no place to put photos in:
+                # plb refuses it, and the next scan removes it.
+                if not TEMPORARY_PATTERN.search(folder):
+                    self.folders.append(folder)
                 for name in sorted(files):
                     path = os.path.join(folder, name)
                     st = os.lstat(path)
@@ -190,6 +194,8 @@ class FaultRun:
         self.kills_too_late = 0
         self.partial_saves = 0
         self.load_failures = 0
+        self.vanished = set()
+        self.last_operation = ""
 
     # -- choosing
 
@@ -313,7 +319,19 @@ class FaultRun:
             self.plb.failures["shell mv"] = self.plb.failures.get("shell mv", 0) + 1
 
     def step(self):
+        on_disk = set(self.library.copies)
+        self.run_operation()
+        # A photo whose every complete copy is gone has been destroyed by the operation that just
+        # ran, whatever the catalog says: name it at once, with the operation.
+        vanished = on_disk - set(self.library.copies)
+        if vanished:
+            self.vanished |= vanished
+            log("  photos gone from the disk after %s: %s" % (
+                self.last_operation, ", ".join("p%06d" % n for n in sorted(vanished))))
+
+    def run_operation(self):
         name, args, effect, moved = self.next_operation()
+        self.last_operation = "%s %s" % (name, " ".join(args) if args else "mv %s -> %s" % effect)
         if self.options.trace:
             log("op %s: %s" % (name, " ".join(args) if args else "mv %s -> %s" % effect))
         if args is None:
@@ -486,8 +504,10 @@ def main():
             log("killed tag commands saved in part: %d; catalog unreadable: %d times" % (
                 run.partial_saves, run.load_failures))
         lost, misplaced = result
+        if run.vanished:
+            log("photos destroyed on the disk: %d" % len(run.vanished))
         log("fault run result: %d lost, %d misplaced (seed %d)" % (lost, misplaced, seed))
-        return 0 if lost == 0 and misplaced == 0 and not run.partial_saves and not run.load_failures else 1
+        return 0 if lost == 0 and misplaced == 0 and not run.vanished and not run.partial_saves and not run.load_failures else 1
     finally:
         if options.keep:
             log("kept: " + work + (" and " + second if second else ""))

@@ -14,6 +14,7 @@
 #include "host/log_file.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/codec/image_load.h"
+#include "platform/atomic_file.h"
 #include "platform/error.h"
 #include "subcommand.h"
 
@@ -134,6 +135,8 @@ void EngineSession::Close() {
 }
 
 TFolder* RequireCatalogFolder(EngineSession& session, const std::string& path) {
+  // The next scan removes such a folder with all it holds once its maker is gone.
+  if (PathHasTemporaryName(path)) throw Error(path + ": inside the temporary folder of an unfinished copy");
   TFolder* folder = CatalogFolderOf(session.Folders(), path);
   if (!folder) {
     std::error_code ec;

@@ -126,10 +126,13 @@ std::string TemporaryNameBeside(const std::string& path) {
          std::to_string(counter.fetch_add(1)) + "-" + std::to_string(random() & 0xffffffu);
 }
 
-bool IsAbandonedTemporaryName(std::string_view name) {
-  if (name.empty() || name[0] != '.') return false;
+namespace {
+
+// The pid of the process that made the temporary name, or 0 when name is no such name.
+long long TemporaryNameMaker(std::string_view name) {
+  if (name.empty() || name[0] != '.') return 0;
   const size_t mark = name.rfind(kTemporaryMark);
-  if (mark == std::string_view::npos) return false;
+  if (mark == std::string_view::npos) return 0;
   // The mark is followed by the maker's pid, a dash, and the counter and random parts.
   long long pid = 0;
   size_t at = mark + kTemporaryMark.size();
@@ -138,8 +141,26 @@ bool IsAbandonedTemporaryName(std::string_view name) {
     pid = pid * 10 + (name[at] - '0');
     ++at;
   }
-  if (at == digits_from || at >= name.size() || name[at] != '-' || pid <= 0) return false;
-  return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+  if (at == digits_from || at >= name.size() || name[at] != '-') return 0;
+  return pid;
+}
+
+}  // namespace
+
+bool IsTemporaryName(std::string_view name) {
+  return TemporaryNameMaker(name) > 0;
+}
+
+bool IsAbandonedTemporaryName(std::string_view name) {
+  const long long pid = TemporaryNameMaker(name);
+  return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+bool PathHasTemporaryName(const std::string& path) {
+  for (const auto& part : std::filesystem::path(path)) {
+    if (IsTemporaryName(part.native())) return true;
+  }
+  return false;
 }
 
 void RemoveAbandonedTemporary(int dirFd, const std::string& folder, std::string_view name) {

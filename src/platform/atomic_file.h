@@ -21,8 +21,13 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t
 // so that a later run can tell a temporary whose maker was killed from one still being written.
 std::string TemporaryNameBeside(const std::string& path);
 
+// True when name is such a temporary name, whether its maker still runs or not.
+bool IsTemporaryName(std::string_view name);
 // True when name is such a temporary name and the process that made it is gone.
 bool IsAbandonedTemporaryName(std::string_view name);
+// True when some component of path is a temporary name: a place where nothing may be put, since
+// the next scan of its folder removes it once its maker is gone.
+bool PathHasTemporaryName(const std::string& path);
 
 // Removes the temporary files and folders that writers and copies into folder left behind when
 // their process was killed (those of living processes stay). Failures are ignored.

@@ -94,6 +94,9 @@ TEST_F(FileCommands, ExistingFilesAreKeptUnlessOverwriteIsGiven) {
 }
 
 TEST_F(FileCommands, RefusedMovesChangeNothing) {
+  // What a copy killed long ago left: the next scan of the archive removes it with all it holds.
+  const std::string debris = archive_ + "/.trip.tmp-999999999-0-1";
+  fs::create_directories(debris + "/sub");
   struct Case {
     const char* what;
     std::string source, destination;
@@ -101,6 +104,7 @@ TEST_F(FileCommands, RefusedMovesChangeNothing) {
       {"into itself", photos_ + "/trip", photos_ + "/trip"}, {"below itself", photos_, photos_ + "/trip"},
       {"onto itself", photos_ + "/trip", photos_},           {"into no folder", photos_ + "/trip", archive_ + "/none"},
       {"nothing to move", photos_ + "/none.jpg", archive_},
+      {"into a killed copy's temporary folder", photos_ + "/trip/canon.jpg", debris + "/sub"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
