@@ -94,6 +94,7 @@ size_t CountQueued() {
 // Runs the re-upload queue until it is empty or the user interrupts; true when empty.
 bool RunQueue(EngineSession& session, const Options& o, ProgressLine& progress) {
   TPlumoraBackUploader queue(ImageLibBackUploadFolder(), ImageLibCacheRoot());
+  queue.SetAlbumList(session.Engine().Albums());  // the first pass tidies the books' albums
   ReStartPlumoraBackUploader();
   TBackUploadPassReport total;
   for (int pass = 1;; ++pass) {

@@ -8,6 +8,8 @@
 #include <unordered_set>
 
 #include "host/ascii_case.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
 #include "host/log_file.h"
 #include "platform/thread_stop.h"
 #include "service/api/plumora_api.h"
@@ -149,10 +151,13 @@ TBackUploadPassReport TPlumoraBackUploader::RunPass() {
   TBackUploadPassReport report;
   const TPlumoraApiParamValues params = PlumoraApiParams().Snapshot();
   if (params.session_id.empty()) return report;  // signed out: nothing is sent
+  bool new_session = false;
   {
     std::lock_guard guard(lock_);
+    new_session = last_session_id_ != params.session_id;
     last_session_id_ = params.session_id;
   }
+  if (new_session) CleanupPlumoraAlbum();
   CheckBackUploadItems(report);
   // The limit is kept in 64 bits: kilobytes times 1024 overflow 32 bits from 2 GiB on.
   const int64_t limit =
@@ -309,6 +314,73 @@ bool TPlumoraBackUploader::RetryUploadFile(const std::string& res_uuid, const st
   return false;
 }
 
+void TPlumoraBackUploader::CleanupPlumoraAlbum() {
+  try {
+    if (albums_ == nullptr) return;
+    TAlbum* group = albums_->Root(atAlbum);
+    if (group == nullptr) return;
+    std::vector<TAlbum*> local = group->Children();
+    if (local.empty()) return;
+    std::vector<std::string> ids;
+    for (const TAlbum* album : local) ids.push_back(album->Name());
+    std::vector<TPlumoraAlbum> known;
+    if (!PLApi_GetPlumoraAlbums(ids, &known, CancellableBy(*this)).Success || !MayGoOn()) return;
+    CheckPlumoraAlbum(group, known, local);
+    // What is left is unknown to the service now.
+    for (TAlbum* album : local) {
+      if (!MayGoOn()) break;
+      ClearLostAlbumData(album);
+    }
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraBackUploader.CleanupPlumoraAlbum", e);
+  }
+}
+
+void TPlumoraBackUploader::CheckPlumoraAlbum(TAlbum* group, const std::vector<TPlumoraAlbum>& known,
+                                             std::vector<TAlbum*>& local) {
+  try {
+    for (const TPlumoraAlbum& book : known) {
+      if (book.plumora_id.empty()) continue;
+      TAlbum* album = group->FindOrAddChild(book.plumora_id, true);
+      if (album == nullptr) continue;
+      local.erase(std::remove(local.begin(), local.end(), album), local.end());
+      album->SetCaption(book.title);
+      album->SetSourceText(book.preview_url);
+    }
+  } catch (const std::exception& e) {
+    LogFailure("CheckPlumoraAlbum", e);
+    throw;
+  }
+}
+
+void TPlumoraBackUploader::ClearLostAlbumData(TAlbum* album) {
+  const std::string name = album->Name();
+  try {
+    const std::string folder =
+        cache_root_ + "/" + ServicePathComponent(album->HostName()) + "/" + ServicePathComponent(name);
+    std::error_code ec;
+    if (fs::is_directory(fs::symlink_status(folder, ec))) {
+      ClearCacheFolderFile(folder);
+    } else {
+      album->Delete();
+    }
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraBackUploader.ClearLostAlbumData( " + name + " )", e);
+  }
+}
+
+void TPlumoraBackUploader::ClearCacheFolderFile(const std::string& folder) {
+  try {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+      if (!MayGoOn()) break;
+      if (it->is_regular_file(ec) && !it->is_symlink(ec)) DeleteCacheFile(it->path().string());
+    }
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraBackUploader.ClearCacheFolderFile( " + folder + " )", e);
+  }
+}
+
 bool TPlumoraBackUploader::DeleteCacheFile(const std::string& path) {
   if (!FileExists(path) || !MayGoOn()) return false;
   const fs::path p(path);
@@ -400,11 +472,12 @@ std::unique_ptr<TPlumoraBackUploader>& TheQueue() {
 }
 }  // namespace
 
-void StartPlumoraBackUploader(int wait_ms) {
+void StartPlumoraBackUploader(int wait_ms, TAlbumList* albums) {
   std::lock_guard guard(GlobalLock());
   if (TheQueue()) return;
   try {
     TheQueue() = std::make_unique<TPlumoraBackUploader>(ImageLibBackUploadFolder(), ImageLibCacheRoot());
+    TheQueue()->SetAlbumList(albums);
     TheQueue()->Start(wait_ms);
   } catch (const std::exception& e) {
     LogFailure("StartPlumoraBackUploader", e);

@@ -22,9 +22,13 @@
 
 #include "platform/error.h"
 #include "platform/named_event.h"
+#include "service/api/plumora_api.h"
 #include "service/upload/back_upload_item.h"
 
 namespace plb {
+
+class TAlbum;
+class TAlbumList;
 
 PLB_DECLARE_ERROR(EPlumoraBackUploaderError, Error);
 
@@ -52,6 +56,10 @@ class TPlumoraBackUploader {
   // Asks the thread to stop, aborts a request in flight and waits for it.
   void Stop();
 
+  // The album list whose "アルバム" group holds one child album per photo book; without it the
+  // local albums are left alone. Set before Start().
+  void SetAlbumList(TAlbumList* albums) { albums_ = albums; }
+
   // One pass on the calling thread, as the thread runs it.
   TBackUploadPassReport RunPass();
 
@@ -64,6 +72,10 @@ class TPlumoraBackUploader {
   void CheckBackUploadItems(TBackUploadPassReport& report);
   void CheckCacheSize(int64_t limit_bytes, TBackUploadPassReport& report);
   void CheckEmptyCacheFolder();
+  // The local albums of photo books against the service's list: the books it knows get their
+  // title and preview; a book it no longer knows loses its cached files, or, when none are
+  // cached, its album.
+  void CleanupPlumoraAlbum();
 
  private:
   void Execute(int wait_ms);
@@ -77,6 +89,9 @@ class TPlumoraBackUploader {
   bool DeleteCacheFile(const std::string& path);
   bool SessionFailed(const std::string& long_session_id) const;
   bool ClearEmptyCacheDirectory(const std::string& folder);
+  void CheckPlumoraAlbum(TAlbum* group, const std::vector<TPlumoraAlbum>& known, std::vector<TAlbum*>& local);
+  void ClearLostAlbumData(TAlbum* album);
+  void ClearCacheFolderFile(const std::string& folder);
 
   const std::string backupload_root_;
   const std::string cache_root_;
@@ -87,10 +102,11 @@ class TPlumoraBackUploader {
   mutable std::mutex lock_;
   std::set<std::string> failed_sessions_;  // lower-cased
   std::string last_session_id_;
+  TAlbumList* albums_ = nullptr;
 };
 
-// The program's one queue (Part of the start and stop sequence).
-void StartPlumoraBackUploader(int wait_ms = 10000);
+// The program's one queue, started and stopped with the program; albums as SetAlbumList.
+void StartPlumoraBackUploader(int wait_ms = 10000, TAlbumList* albums = nullptr);
 void AbortPlumoraBackUploader();
 // Pause for the length of an upload session, and go on afterwards.
 void ResetPlumoraBackUploader();

@@ -9,6 +9,9 @@
 #include <fstream>
 
 #include "../local_service_process.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
+#include "service/api/plumora_api.h"
 #include "service/api/plumora_api_params.h"
 #include "service/upload/upload_image_folder.h"
 
@@ -96,6 +99,58 @@ TEST(BackUploader, SendsNothingWhileSignedOutOrPaused) {
   // The service knows no long session L9: it refuses it, and the item is dropped, not retried.
   EXPECT_EQ(report.dropped, 1);
   EXPECT_FALSE(service.Requests().empty());
+}
+
+// The first pass of a session compares the local albums of photo books with the service: a book
+// it holds gets its title and preview; a book it lost keeps its album while files of it are
+// cached (those are deleted), and loses the album once nothing is cached. Later passes of the
+// same session do not ask again.
+TEST(BackUploader, BookAlbumsFollowTheServiceOncePerSession) {
+  fs::remove_all(ImageLibFolder());
+  test::LocalServiceProcess service;
+  service.UseAsService();
+  TPlumoraUploadInfoItem book;
+  ASSERT_TRUE(PLApi_StartUpload(book).Success);
+  const std::string held = book.Get().plumora_id;
+
+  TAlbumList albums;
+  TAlbum* group = albums.Root(atAlbum);
+  group->FindOrAddChild(held, true);
+  TAlbum* cached = group->FindOrAddChild("B-lost-cached", true);
+  cached->SetHostName("h");
+  const std::string cached_file = ImageLibCacheFolder("h", "B-lost-cached") + "/R1_120_90.jpg";
+  MakeFile(cached_file, 10, 1);
+  group->FindOrAddChild("B-lost", true);
+  // A name from an old catalog that would climb out of the cache folder if taken as a path.
+  TAlbum* hostile = group->FindOrAddChild("..", true);
+  hostile->SetHostName("..");
+
+  TPlumoraBackUploader queue(ImageLibBackUploadFolder(), ImageLibCacheRoot());
+  queue.SetAlbumList(&albums);
+  ReStartPlumoraBackUploader();
+  queue.RunPass();
+  const auto asked = [&] {
+    int count = 0;
+    for (const auto& request : service.Requests()) count += request["path"] == "/api/checkPlumora.php";
+    return count;
+  };
+  EXPECT_EQ(asked(), 1);
+  ASSERT_NE(group->FindChild(held), nullptr);
+  EXPECT_EQ(group->FindChild(held)->Caption(), "Photo book " + held);
+  EXPECT_NE(group->FindChild(held)->SourceText().find("book.html?plumoraid=" + held), std::string::npos);
+  EXPECT_EQ(group->FindChild("B-lost-cached"), cached);
+  EXPECT_FALSE(fs::exists(cached_file));
+  EXPECT_EQ(group->FindChild("B-lost"), nullptr);
+  EXPECT_EQ(group->FindChild(".."), nullptr);
+  EXPECT_TRUE(fs::is_directory(ImageLibCacheRoot()));
+
+  queue.RunPass();
+  EXPECT_EQ(asked(), 1) << "asked again within one session";
+  PlumoraApiParams().Update([](TPlumoraApiParamValues& v) { v.session_id = "S-2"; });
+  queue.RunPass();
+  EXPECT_EQ(asked(), 2);
+  EXPECT_EQ(group->FindChild("B-lost-cached"), nullptr) << "nothing cached any more: the album goes";
+  EXPECT_NE(group->FindChild(held), nullptr);
 }
 
 }  // namespace
