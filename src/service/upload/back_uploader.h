@@ -92,6 +92,8 @@ class TPlumoraBackUploader {
 // The program's one queue (Part of the start and stop sequence).
 void StartPlumoraBackUploader(int wait_ms = 10000);
 void AbortPlumoraBackUploader();
+// True between StartPlumoraBackUploader and AbortPlumoraBackUploader.
+bool PlumoraBackUploaderRunning();
 // Pause for the length of an upload session, and go on afterwards.
 void ResetPlumoraBackUploader();
 void ReStartPlumoraBackUploader();
