@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QWidget>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -73,13 +75,13 @@ class ServiceStartStepsTest : public ::testing::Test {
     TApplicationUpdater::Reset();
   }
 
-  StartHooks Hooks() {
+  StartHooks Hooks(TServiceStartOptions options = {.splash_ms = 0, .back_upload_wait_ms = 50}) {
     StartHooks hooks;
     hooks.read_start_parameters = [](const std::vector<std::string>& args) {
       PlumoraApiParams().InitializeFromCommandLine(args);
     };
     hooks.log_start_parameters = [](const std::string& label) { PlumoraApiParams().LogParams(label); };
-    AddServiceStartSteps(hooks, {.splash_ms = 0, .back_upload_wait_ms = 50});
+    AddServiceStartSteps(hooks, options);
     hooks.run_main_window = [this] {
       ++windows_run_;
       uploader_ran_with_window_ = PlumoraBackUploaderRunning();
@@ -146,8 +148,7 @@ TEST_F(ServiceStartStepsTest, AnOfferedUpdateEndsTheStartAndItsInstallerRunsAtTh
 
 TEST_F(ServiceStartStepsTest, WithoutAnUpdateTheSplashStaysForItsTimeAndTheStartGoesOn) {
   context_.args = Args({"updatecheck=disable"});
-  StartHooks hooks = Hooks();
-  AddServiceStartSteps(hooks, {.splash_ms = 200, .back_upload_wait_ms = 50});
+  StartHooks hooks = Hooks({.splash_ms = 200, .back_upload_wait_ms = 50});
   bool splash_with_window = false;
   hooks.run_main_window = [&] {
     for (QWidget* w : QApplication::topLevelWidgets())
