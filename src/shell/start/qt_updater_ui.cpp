@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "shell/start/qt_start_ui.h"
+#include "shell/start/update_splash_form.h"
 
 namespace plb::shell {
 namespace {
@@ -65,7 +66,8 @@ bool QtUpdaterUi::RunDownload(const std::function<bool(const Progress&)>& work) 
   }
   worker.join();
   if (result) bar->setValue(100);
-  for (int step = 1; step <= kFadeSteps; ++step) {
+  // Fades out: alpha 240, 224, ... 0.
+  for (int step = 1; step <= kFadeSteps && WindowsCanBlend(); ++step) {
     strip->setWindowOpacity((240.0 - 16.0 * (step - 1)) / 255.0);
     QApplication::processEvents();
     QThread::msleep(kFadeStepMs);

@@ -70,7 +70,16 @@ QString TUpdateSplashForm::VersionText() const {
   return version_->text();
 }
 
+bool WindowsCanBlend() {
+  const QString platform = QGuiApplication::platformName();
+  return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 void TUpdateSplashForm::Display() {
+  if (!WindowsCanBlend()) {
+    show();
+    return;
+  }
   setWindowOpacity(0.0);
   show();
   auto* blend = new QPropertyAnimation(this, "windowOpacity", this);

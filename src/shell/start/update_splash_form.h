@@ -39,6 +39,9 @@ class TUpdateSplashForm : public QWidget {
   bool close_on_click_ = false;
 };
 
+// Whether windows can be blended here (not on the offscreen or minimal platforms).
+bool WindowsCanBlend();
+
 // Shows the splash for time_ms (0: until clicked or left); it frees itself when it closes.
 TUpdateSplashForm* ShowSplash(int time_ms);
 
