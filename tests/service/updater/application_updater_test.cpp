@@ -173,6 +173,31 @@ TEST_F(UpdaterTest, CompleteDownloadIsRenamedAndRunsWithItsArgumentsAtTheEnd) {
   EXPECT_FALSE(TApplicationUpdater::RunPendingUpdater());
 }
 
+// Notes what the download reported of its progress.
+class ProgressUi : public THeadlessUpdaterUi {
+ public:
+  bool RunDownload(const std::function<bool(const Progress&)>& work) override {
+    return work([this](uint64_t received, uint64_t total) {
+      if (received < last_received) went_back = true;
+      last_received = received;
+      last_total = total;
+    });
+  }
+  uint64_t last_received = 0, last_total = 0;
+  bool went_back = false;
+};
+
+TEST_F(UpdaterTest, TheDownloadReportsItsProgressUpToTheWholeSize) {
+  OfferUpdate({{"installerpad", "300000"}});
+  ProgressUi ui;
+  ASSERT_TRUE(TApplicationUpdater::CheckUpdate(ui));
+  const uint64_t size = fs::file_size(Installer());
+  EXPECT_GT(size, 300000u);
+  EXPECT_EQ(ui.last_received, size);
+  EXPECT_EQ(ui.last_total, size);
+  EXPECT_FALSE(ui.went_back);
+}
+
 TEST_F(UpdaterTest, RefusedDownloadsLeaveNothingUnderTheInstallersName) {
   struct Case {
     const char* what;
