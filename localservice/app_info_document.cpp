@@ -56,13 +56,15 @@ const char* const kCollage =
 
 }  // namespace
 
-std::string BuildAppInfoDocument(const std::string& base_url) {
+std::string BuildAppInfoDocument(const std::string& base_url, const std::string& update_check_url,
+                                 const std::string& installer_url) {
   const std::string b = XmlEscape(base_url);
   std::string d = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plbAppInfo ver=\"1.0\">\n";
   d += "  <baseurl src=\"" + b + "api/\" uploadapiver=\"1\"/>\n";
   d += "  <getappinfourl src=\"" + b + "api/getAppInfo.php\"/>\n";
-  // No update is offered until the service scripts one.
-  d += "  <getinstallerurl src=\"\"/>\n  <getupdateurl src=\"\"/>\n";
+  // No update is offered until a test scripts one.
+  d += "  <getinstallerurl src=\"" + XmlEscape(installer_url) + "\"/>\n  <getupdateurl src=\"" +
+       XmlEscape(update_check_url) + "\"/>\n";
   d += "  <networkcheck value=\"disable\" offlineannounceurl=\"" + b + "offline.html\"/>\n";
   d += "  <helpurl src=\"" + b + "help/index.html\"/>\n";
   d += "  <logurl src=\"" + b + "api/saveLog.php\" longsessionid=\"LOG-1\"/>\n";

@@ -5,7 +5,9 @@
 
 namespace plb::localservice {
 
-// base_url: the service's own address, ending in "/".
-std::string BuildAppInfoDocument(const std::string& base_url);
+// base_url: the service's own address, ending in "/". The update-check and installer URLs are
+// empty unless an update is offered.
+std::string BuildAppInfoDocument(const std::string& base_url, const std::string& update_check_url = "",
+                                 const std::string& installer_url = "");
 
 }  // namespace plb::localservice

@@ -191,6 +191,23 @@ void LocalService::ServeApi(const httplib::Request& request, httplib::Response& 
   response.set_content(answer.body, answer.content_type);
 }
 
+void LocalService::ServeInstaller(const httplib::Request& request, httplib::Response& response) {
+  RecordedRequest record{request.method, request.path, "", request.get_header_value("User-Agent"), "", {}};
+  for (const auto& [name, value] : request.params)
+    record.query += (record.query.empty() ? "" : "&") + name + "=" + value;
+  Record(std::move(record));
+  const std::optional<Fault> fault = faults_.Take(request.path);
+  if (fault && fault->kind == Fault::Kind::kDelay) Pause(fault->delay_ms);
+  Answer answer{200, "application/octet-stream", InstallerBytes(state_->UpdateOffer())};
+  if (fault && Misbehave(*fault, answer, response)) return;
+  // A refused download comes with the error page a web server would send.
+  if (answer.status >= 400 && answer.body.empty())
+    answer = Answer{answer.status, "text/html; charset=UTF-8",
+                    "<!DOCTYPE html><html><body><h1>" + std::to_string(answer.status) + "</h1></body></html>"};
+  response.status = answer.status;
+  response.set_content(answer.body, answer.content_type);
+}
+
 bool LocalService::Misbehave(const Fault& fault, Answer& answer, httplib::Response& response) {
   switch (fault.kind) {
     case Fault::Kind::kError:
@@ -237,7 +254,10 @@ void LocalService::RoutePages() {
     response.set_content("<!DOCTYPE html><html><body></body></html>", "text/html; charset=UTF-8");
   });
   server_->Get(R"(/api/getAppInfo\.php)", [this](const httplib::Request&, httplib::Response& response) {
-    response.set_content(state_->AppInfoDocument(), "text/xml; charset=UTF-8");
+    response.set_content(state_->AppInfoDocumentLocked(), "text/xml; charset=UTF-8");
+  });
+  server_->Get(R"(/api/installer\.php)", [this](const httplib::Request& request, httplib::Response& response) {
+    ServeInstaller(request, response);
   });
   server_->Get(R"(/api/books/([^/]+))", [this](const httplib::Request& request, httplib::Response& response) {
     const nlohmann::json book = state_->BookJson(request.matches[1]);

@@ -79,6 +79,8 @@ class LocalService {
   void RouteAdmin();
   // An endpoint of the API: recorded, answered from the state, then given the fault queued for it.
   void ServeApi(const httplib::Request& request, httplib::Response& response, const httplib::ContentReader& reader);
+  // The installer download (GET): recorded with its query, given the fault queued for it.
+  void ServeInstaller(const httplib::Request& request, httplib::Response& response);
   // Applies the fault to the answer; true when it wrote the response itself.
   bool Misbehave(const Fault& fault, Answer& answer, httplib::Response& response);
   void Record(RecordedRequest request);

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "localservice/app_info_document.h"
+#include "localservice/update_offer.h"
 
 namespace plb::localservice {
 namespace {
@@ -362,8 +363,7 @@ Answer ServiceState::Api(const std::string& name, const Form& form) {
   if (name == "uploadBack") return UploadBack(form);
   if (name == "getRestUploadBack") return GetRestUploadBack(form);
   if (name == "saveLog" || name == "operationLog" || name == "logout") return KeepLog(name, form);
-  if (name == "getUpdateInfo")
-    return Xml("<getUpdateInfo_response><appupdateinfo installerurl=\"\" md5=\"\"/></getUpdateInfo_response>");
+  if (name == "getUpdateInfo") return XmlAnswer(UpdateInfoAnswer(OfferConfig()));
   if (name == "finishedUpload" || name == "uploadBodyicon") {
     if (std::string error = CheckSession(form); !error.empty()) return XmlAnswer(error);
     const std::string book = form.Text("plumoraid");
@@ -603,7 +603,17 @@ nlohmann::json ServiceState::StateJson() const {
 }
 
 std::string ServiceState::AppInfoDocument() const {
-  return BuildAppInfoDocument(base_url_);
+  const UpdateOfferConfig offer = OfferConfig();
+  return BuildAppInfoDocument(base_url_, UpdateCheckUrl(offer), InstallerUrl(offer));
+}
+
+UpdateOfferConfig ServiceState::OfferConfig() const {
+  return UpdateOfferConfig{config_, base_url_, data_dir_};
+}
+
+UpdateOfferConfig ServiceState::UpdateOffer() const {
+  std::lock_guard guard(lock_);
+  return OfferConfig();
 }
 
 }  // namespace plb::localservice

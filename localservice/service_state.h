@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "localservice/update_offer.h"
+
 namespace plb::localservice {
 
 struct FormPart {
@@ -55,7 +57,14 @@ class ServiceState {
   nlohmann::json BookJson(const std::string& id) const;
 
   const std::string& BaseUrl() const { return base_url_; }
+  // Called with the lock held (through Handle) or from a route that takes it (AppInfoDocumentLocked).
   std::string AppInfoDocument() const;
+  std::string AppInfoDocumentLocked() const {
+    std::lock_guard guard(lock_);
+    return AppInfoDocument();
+  }
+  // The configuration of the offered update, read under the lock.
+  UpdateOfferConfig UpdateOffer() const;
 
  private:
   struct Book {
@@ -106,6 +115,7 @@ class ServiceState {
   std::string NextPage(const std::string& book) const;
   std::string Config(const std::string& name, const std::string& fallback) const;
   std::string CommandElement() const;
+  UpdateOfferConfig OfferConfig() const;  // lock held
 
   mutable std::mutex lock_;
   std::string data_dir_;

@@ -173,6 +173,26 @@ void HoldLocalParamContent(const std::string& bytes) {
   HeldContent() = bytes;
 }
 
+std::string HeldLocalParamContent() {
+  std::lock_guard guard(HeldLock());
+  return HeldContent();
+}
+
+void HoldLocalParamFile(const std::string& path) {
+  if (path.empty()) {
+    HoldLocalParamContent(std::string());
+    return;
+  }
+  TLocalParamFile file;
+  try {
+    file.Load(path);
+  } catch (const std::exception&) {
+    HoldLocalParamContent(std::string());
+    return;
+  }
+  HoldLocalParamContent(file.IsHandOverDocument() ? file.Bytes() : std::string());
+}
+
 std::string WriteRebootCopy() {
   std::string content;
   {

@@ -64,6 +64,11 @@ bool DeleteHandOverDocument(const std::string& path);
 
 // The content of the last hand-over document read stays in memory for a restart.
 void HoldLocalParamContent(const std::string& bytes);
+std::string HeldLocalParamContent();
+// Reads the local parameter file the start parameters name and holds its bytes, so that a restart
+// hands the same content on even when the file is gone by then. Only a hand-over document is held;
+// any other file, or none, holds nothing.
+void HoldLocalParamFile(const std::string& path);
 // Writes the held content to "RebootPLBParam.xml" in the private temporary folder and returns its
 // path; empty when nothing is held.
 std::string WriteRebootCopy();

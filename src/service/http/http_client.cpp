@@ -91,8 +91,10 @@ size_t OnRead(char* buffer, size_t size, size_t count, void* user) {
   return static_cast<BodyReader*>(user)->Read(buffer, size * count);
 }
 
-int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t up_total, curl_off_t up) {
+int OnProgress(void* user, curl_off_t down_total, curl_off_t down, curl_off_t up_total, curl_off_t up) {
   auto* transfer = static_cast<Transfer*>(user);
+  if (transfer->request->download_progress && down != transfer->last_down)
+    transfer->request->download_progress(static_cast<uint64_t>(down), static_cast<uint64_t>(down_total));
   if (transfer->request->progress && up != transfer->last_up)
     transfer->request->progress(static_cast<uint64_t>(up), static_cast<uint64_t>(up_total));
   if (transfer->request->cancelled && transfer->request->cancelled()) {

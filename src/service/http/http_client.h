@@ -47,6 +47,8 @@ struct THttpRequest {
   bool follow_redirects = false;
   std::function<bool()> cancelled;                              // polled while the request runs; true aborts it
   std::function<void(uint64_t sent, uint64_t total)> progress;  // bytes of the body sent so far
+  // Bytes of the answer received so far; total is 0 while the size is unknown.
+  std::function<void(uint64_t received, uint64_t total)> download_progress;
 };
 
 struct THttpResponse {

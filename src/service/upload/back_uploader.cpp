@@ -490,6 +490,11 @@ void AbortPlumoraBackUploader() {
   TheQueue().reset();
 }
 
+bool PlumoraBackUploaderRunning() {
+  std::lock_guard guard(GlobalLock());
+  return TheQueue() != nullptr;
+}
+
 void ResetPlumoraBackUploader() {
   platform::OpenNamedEvent(kBackUploaderResetEvent)->Set();
 }

@@ -108,6 +108,8 @@ class TPlumoraBackUploader {
 // The program's one queue, started and stopped with the program; albums as SetAlbumList.
 void StartPlumoraBackUploader(int wait_ms = 10000, TAlbumList* albums = nullptr);
 void AbortPlumoraBackUploader();
+// True between StartPlumoraBackUploader and AbortPlumoraBackUploader.
+bool PlumoraBackUploaderRunning();
 // Pause for the length of an upload session, and go on afterwards.
 void ResetPlumoraBackUploader();
 void ReStartPlumoraBackUploader();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "engine/ostra_engine.h"
 #include "engine/store/engine_data_recovery.h"
@@ -16,6 +17,7 @@
 #include "host/program_file.h"
 #include "host/start_platform.h"
 #include "host/start_sequence.h"
+#include "host/uploader_options.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/codec/image_load.h"
 #include "platform/error.h"
@@ -23,6 +25,7 @@
 #include "service/commands/command_csv.h"
 #include "service/api/plumora_api_params.h"
 #include "service/api/service_errors.h"
+#include "service/updater/application_updater.h"
 #include "shell/start/hand_off_listener.h"
 #include "shell/start/load_failure_dialog.h"
 #include "shell/library/library_page.h"
@@ -30,6 +33,8 @@
 #include "shell/main_window.h"
 #include "shell/start/qt_start_ui.h"
 #include "shell/start/qt_ui_dispatcher.h"
+#include "shell/start/service_start_steps.h"
+#include "shell/start/update_splash_form.h"
 #include "shell/start/unix_signal_watcher.h"
 
 namespace plb::shell {
@@ -55,8 +60,35 @@ void OpenStartErrorHelpPage() {
   if (!base.empty()) ShellOpen(ExcludeTrailingSeparators(base) + "/ja/plb/error/");
 }
 
+// The command word of a queued command text (a wake-up URL or a command CSV), lower case.
+int CommandModeOf(const std::string& text) {
+  const TPlumoraBrowserCommand wakeup = GetPlumoraBrowserCommandEx(text);
+  const std::vector<std::string> items = ParseCommandCSV(wakeup.is_wakeup ? wakeup.csv : text);
+  std::optional<std::string> word = FindItem(items, "command");
+  if (!word) word = FindItem(items, "mode");
+  return word ? PlumoraApiModeOf(*word) : 0;
+}
+
+// The commands that end the window for the process's own exit actions: a restart, and an update
+// check that found an update to run.
+void HandleExitCommands(TPlumoraMain2& window, TStartSequence& sequence) {
+  QObject::connect(&window, &TPlumoraMain2::commandQueued, &window, [&window, &sequence](const QString& text) {
+    switch (CommandModeOf(text.toStdString())) {
+      case pamRestart:
+        sequence.RequestRestart();
+        window.close();
+        break;
+      case pamUpdateCheck:
+        if (RunUpdateCheckWithSplash(3000)) window.close();
+        break;
+      default:
+        break;
+    }
+  });
+}
+
 // Runs the main window until it has closed.
-void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
+void RunMainWindow(const StartContext& context, TOstraEngine& engine, TStartSequence& sequence) {
   TPlumoraMain2 window(QString::fromStdString(context.window_title));
   std::unique_ptr<TLibrarySession> library;
   if (engine.Started()) {
@@ -66,6 +98,7 @@ void RunMainWindow(const StartContext& context, TOstraEngine& engine) {
   }
   UnixSignalWatcher signal_watcher;
   QObject::connect(&signal_watcher, &UnixSignalWatcher::terminationRequested, &window, [&window] { window.close(); });
+  HandleExitCommands(window, sequence);
   window.show();
   auto* listener = new HandOffListener(window);
   try {
@@ -118,6 +151,8 @@ int RunPlumoraBrowser(int argc, char** argv) {
   QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(true);
+  // Read while the program prepares, before the sequence: every upload of the run uses them.
+  LoadUploaderOptions();
   // Installed for the whole run: the engine's watcher threads deliver through it from their start
   // to their stop, which comes after the main window has closed.
   QtUiDispatcher dispatcher;
@@ -148,13 +183,19 @@ int RunPlumoraBrowser(int argc, char** argv) {
       // Logged where it was raised; the start goes on with what exists.
     }
   };
-  hooks.run_main_window = [&context, &engine, &quit_chosen] {
-    if (!quit_chosen) RunMainWindow(context, engine);
+  TStartSequence* running_sequence = nullptr;
+  hooks.run_main_window = [&context, &engine, &quit_chosen, &running_sequence] {
+    if (!quit_chosen) RunMainWindow(context, engine, *running_sequence);
   };
+  // ---- Operation log: hooks.create_operation_log (step 7, arms its finalising) and hooks.boot
+  // ---- (step 15, "boot" then arms "shutdown" and the file's write) are filled here. The
+  // ---- usage-log saver has its place in AddServiceStartSteps, beside the re-upload thread.
+  AddServiceStartSteps(hooks);
 
   TStartPlatform platform;
   QtStartUi ui(OpenStartErrorHelpPage);
   TStartSequence sequence(context, hooks, platform, ui);
+  running_sequence = &sequence;
   // From the window's close to here, termination signals were held back for the stop steps.
   struct DefaultSignalsAtEnd {
     ~DefaultSignalsAtEnd() {
