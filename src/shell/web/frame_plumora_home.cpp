@@ -86,8 +86,10 @@ TFramePlumoraHome::~TFramePlumoraHome() { *alive_ = false; }
 void TFramePlumoraHome::CreateView() {
   view_ = new QWebEngineView(this);
   auto* page = new TPlumoraWebPage(this, view_);
-  // Unknown schemes never reach the desktop: wake-up addresses are taken in the navigation rules.
-  page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::DisallowUnknownUrlSchemes);
+  // Every navigation, whatever its scheme and whether a user started it, goes through the
+  // navigation rules first: they take wake-up addresses and cancel every other scheme that is not
+  // the web's, so nothing reaches the desktop's scheme handlers from here.
+  page->settings()->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
   view_->setPage(page);
   view_->setAcceptDrops(false);
   connect(page, &QWebEnginePage::loadingChanged, this, &TFramePlumoraHome::OnLoadingChanged);
@@ -144,6 +146,9 @@ bool TFramePlumoraHome::AcceptNavigation(const QUrl& url, bool main_frame) {
         if (address_bar_->isVisible()) AddToAddressBar(url.toString());
         break;
       case TNavigationKind::kOther:
+        break;
+      case TNavigationKind::kRefused:
+        WriteLog("TFramePlumoraHome.BeforeNavigate2( " + text + " ) is refused: not a web address");
         break;
     }
     return decision.accept;

@@ -4,10 +4,20 @@
 #include "service/commands/command_csv.h"
 
 namespace plb::shell {
+namespace {
+
+bool IsWebAddress(std::string_view url) {
+  for (std::string_view scheme : {"http:", "https:", "file:", "about:", "data:", "blob:"})
+    if (AsciiStartsWithNoCase(url, scheme)) return true;
+  return false;
+}
+
+}  // namespace
 
 TNavigationDecision ClassifyNavigation(std::string_view url, bool main_frame, bool service_origin) {
   const TPlumoraBrowserCommand wakeup = GetPlumoraBrowserCommandEx(url);
   if (wakeup.is_wakeup) return {TNavigationKind::kWakeup, false, wakeup.csv};
+  if (!IsWebAddress(url)) return {TNavigationKind::kRefused, false, ""};
   if (main_frame) return {TNavigationKind::kTopLevel, true, ""};
   if (service_origin) {
     std::string command = GetPLBCommand(url);

@@ -14,6 +14,7 @@ enum class TNavigationKind {
   kCommand,   // the command frame: cancelled, its query handed on as a command
   kTopLevel,  // the document itself: allowed; may carry a new session id
   kOther,     // a frame of the page: allowed
+  kRefused,   // a scheme outside the web's (http, https, file, about, data, blob): cancelled
 };
 
 struct TNavigationDecision {
@@ -22,7 +23,8 @@ struct TNavigationDecision {
   std::string command;  // the command CSV of kWakeup and kCommand; empty otherwise
 };
 
-// url as it is navigated to; main_frame for the document itself; service_origin when the address
+// url as it is navigated to (wake-up addresses first, then schemes other than the web's are
+// refused, so that no address reaches a desktop handler of its scheme); main_frame for the document itself; service_origin when the address
 // belongs to the service (the home page's or the service's origin). The command frame cannot be
 // told by its name here, so a frame navigation to the service whose query holds a command is
 // taken as one; navigations of other origins never command the program.

@@ -96,6 +96,9 @@ TEST(ClassifyNavigation, WakeupAndCommandFramesAreCancelledAndCarryTheirCommand)
       {"http://svc/c", false, true, TNavigationKind::kOther, true, ""},
       {"http://svc/c?mode=close", true, true, TNavigationKind::kTopLevel, true, ""},
       {"about:blank", false, false, TNavigationKind::kOther, true, ""},
+      {"smb://h/share/run.desktop", true, true, TNavigationKind::kRefused, false, ""},
+      {"mailto:a@b?subject=x", false, true, TNavigationKind::kRefused, false, ""},
+      {"vscode://file/etc/passwd", true, false, TNavigationKind::kRefused, false, ""},
   };
   for (const auto& c : cases) {
     const TNavigationDecision d = ClassifyNavigation(c.url, c.main_frame, c.service);
