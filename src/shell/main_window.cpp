@@ -7,11 +7,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QStackedWidget>
 
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
+#include "service/api/plumora_api_params.h"
 #include "shell/output/output_actions.h"
+#include "shell/web/frame_plumora_home.h"
 
 namespace plb::shell {
 namespace {
@@ -24,8 +27,10 @@ constexpr int kMinimumHeight = 750;
 TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent) : QMainWindow(parent) {
   setObjectName("TPlumoraMain2");
   setWindowTitle(title);
-  library_ = new TLibraryPage(this);
-  setCentralWidget(library_);
+  pages_ = new QStackedWidget(this);
+  library_ = new TLibraryPage(pages_);
+  pages_->addWidget(library_);
+  setCentralWidget(pages_);
   CreateActions();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
@@ -125,6 +130,20 @@ void TPlumoraMain2::EnqueueCommand(const std::string& text, QObject*) {
   WriteLog("EnqueueCommand( " + text + " )");
   command_queue_.push_back(text);
   emit commandQueued(QString::fromStdString(text));
+}
+
+TFramePlumoraHome* TPlumoraMain2::WebHome() {
+  if (web_home_) return web_home_;
+  // Made when first needed: the browser engine is heavy and the library page works without it.
+  web_home_ = new TFramePlumoraHome(pages_);
+  pages_->insertWidget(0, web_home_);
+  web_home_->SetServiceUrl(PlumoraApiParams().Snapshot().base_url);
+  connect(web_home_, &TFramePlumoraHome::commandReceived, this,
+          [this](const std::string& command) { EnqueueCommand(command, web_home_); });
+  connect(web_home_, &TFramePlumoraHome::sessionIdChanged, this,
+          [this](const std::string& id) { EnqueueCommand("SessionIdChanged:" + id, web_home_); });
+  web_home_->Start();
+  return web_home_;
 }
 
 void TPlumoraMain2::BringToFront() {

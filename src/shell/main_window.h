@@ -5,9 +5,12 @@
 #include <deque>
 #include <string>
 
+class QStackedWidget;
+
 namespace plb::shell {
 
 class TLibraryPage;
+class TFramePlumoraHome;
 
 class TPlumoraMain2 : public QMainWindow {
   Q_OBJECT
@@ -24,6 +27,11 @@ class TPlumoraMain2 : public QMainWindow {
 
   // The photo browser: folder, calendar and tag trees, the catalog grid and the viewer.
   TLibraryPage* Library() const { return library_; }
+
+  // The service page: the web home, made on first use. Its page's commands and session ids are
+  // queued here (source: the web home); calls into the page (upload progress, the tab) go
+  // through it.
+  TFramePlumoraHome* WebHome();
 
   // Restores the window when minimised and brings it to the front (a second start asks this).
   void BringToFront();
@@ -43,7 +51,9 @@ class TPlumoraMain2 : public QMainWindow {
   void ApplyMinimumSize();
   void CreateActions();
 
+  QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;
+  TFramePlumoraHome* web_home_ = nullptr;
   std::deque<std::string> command_queue_;
   bool active_ = false;
 };

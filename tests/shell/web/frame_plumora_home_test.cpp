@@ -8,10 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "host/version_info.h"
 #include "service/local_service_process.h"
+#include "shell/main_window.h"
 #include "shell/qt_test_app.h"
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/html_dialog_form.h"
+#include "shell/web/service_dialog_form.h"
 
 namespace plb::shell {
 namespace {
@@ -160,7 +163,24 @@ TEST_F(WebHomeTest, OnlyHttpPopupsAndWakeupAddressesReachTheDesktopBrowser) {
   EXPECT_EQ(QString::fromStdString(home_->Location()).contains("bridge.html"), true);
 }
 
-TEST_F(WebHomeTest, HtmlBoxClosesOnItsPageCommandWithOk) {
+TEST_F(WebHomeTest, AFailingHomePageIsReportedOnce) {
+  int reports = 0;
+  bool failed_again = false;
+  home_->SetNavigateErrorHandler([&](int) { ++reports; });
+  QObject::connect(home_->View()->page(), &QWebEnginePage::loadFinished, [&](bool ok) {
+    if (!ok && reports == 1) failed_again = true;
+  });
+  // Nothing listens on port 9 of this machine.
+  home_->Navigate("http://127.0.0.1:9/home");
+  // The browser's error page gives way to a blank one.
+  ASSERT_TRUE(test::PumpUntil([&] { return reports == 1 && home_->Location() == "about:blank"; }));
+  EXPECT_EQ(home_->HomeUrl(), "http://127.0.0.1:9/home?version=" + FileVersion());
+  home_->Navigate("http://127.0.0.1:9/home");
+  ASSERT_TRUE(test::PumpUntil([&] { return failed_again; }));
+  EXPECT_EQ(reports, 1);
+}
+
+TEST_F(WebHomeTest, DialogsTakeTheirPageCommands) {
   home_.reset();
   THtmlDialogForm box("Plumora", service_.BaseUrl() + "dialog.html", 300, 200, hdbYes | hdbNo);
   EXPECT_EQ(box.FirstButton()->text(), QStringLiteral("はい(&Y)"));
@@ -177,6 +197,43 @@ TEST_F(WebHomeTest, HtmlBoxClosesOnItsPageCommandWithOk) {
   ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
   box.Home()->View()->page()->runJavaScript("document.querySelector('button').click()");
   ASSERT_TRUE(test::PumpUntil([&] { return box.result() == QDialog::Accepted && !box.isVisible(); }));
+
+  // The web dialog hands its page's commands on, keeps its size for sizes <= 0, and is reused.
+  TServiceDialogForm dialog("Plumora");
+  std::vector<std::string> dialog_commands;
+  QObject::connect(&dialog, &TServiceDialogForm::commandReceived,
+                   [&](const std::string& command) { dialog_commands.push_back(command); });
+  loaded = false;
+  QObject::connect(dialog.Home()->View()->page(), &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
+  dialog.Open(service_.BaseUrl() + "dialog.html", 0, -1, nullptr);
+  EXPECT_EQ(dialog.size(), QSize(TServiceDialogForm::kDesignWidth, TServiceDialogForm::kDesignHeight));
+  ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
+  dialog.Home()->View()->page()->runJavaScript("document.querySelector('button').click()");
+  ASSERT_TRUE(test::PumpUntil([&] { return !dialog_commands.empty(); }));
+  EXPECT_EQ(dialog_commands[0], "mode=closedialog");
+  dialog.Open(service_.BaseUrl() + "dialog.html?x=1", 400, 300, nullptr);
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_EQ(dialog.size(), QSize(400, 300));
+  dialog.Close();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
+  test::QtApp();
+  test::LocalServiceProcess service;
+  TPlumoraMain2 window("Plumora");
+  window.show();
+  TFramePlumoraHome* home = window.WebHome();
+  ASSERT_EQ(window.WebHome(), home);
+  bool loaded = false;
+  QObject::connect(home->View()->page(), &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
+  home->Navigate(service.BaseUrl() + "test/bridge.html?sessionid=S9");
+  ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
+  home->View()->page()->runJavaScript("document.getElementById('command').click()");
+  ASSERT_TRUE(test::PumpUntil([&] { return window.CommandQueue().size() == 2; }));
+  EXPECT_EQ(window.CommandQueue()[0], "SessionIdChanged:S9");
+  EXPECT_EQ(window.CommandQueue()[1], "mode=startcreateplumora,\"sessionid=S,1\",\"pageurl=http://example.com/a b\"");
 }
 
 }  // namespace
