@@ -67,7 +67,7 @@ class WebHomeTest : public testing::Test {
 };
 
 TEST_F(WebHomeTest, CommandFrameAndWakeupLinksReachTheOwnerAndNeverNavigate) {
-  Open(service_.BaseUrl() + "test/bridge.html?sessionid=S1");
+  Open(service_.BaseUrl() + "bridge.html?sessionid=S1");
   const QString page = QString::fromStdString(home_->Location());
   EXPECT_TRUE(page.contains("version=")) << page.toStdString();
 
@@ -90,20 +90,20 @@ TEST_F(WebHomeTest, CommandFrameAndWakeupLinksReachTheOwnerAndNeverNavigate) {
   EXPECT_EQ(commands_.size(), 2u);
 
   // The session id of top-level addresses, once per change.
-  Open(service_.BaseUrl() + "test/bridge.html?sessionid=S1&x=2");
-  Open(service_.BaseUrl() + "test/bridge.html?sessionid=S2");
+  Open(service_.BaseUrl() + "bridge.html?sessionid=S1&x=2");
+  Open(service_.BaseUrl() + "bridge.html?sessionid=S2");
   EXPECT_EQ(sessions_, (std::vector<std::string>{"S1", "S2"}));
 
   // Stopped, the page commands nothing.
   home_->Stop();
-  Open(service_.BaseUrl() + "test/bridge.html");
+  Open(service_.BaseUrl() + "bridge.html");
   Click("command");
   test::PumpFor(300);
   EXPECT_EQ(commands_.size(), 2u);
 }
 
 TEST_F(WebHomeTest, ScriptCallsDeliverHostileValuesUnchangedAndRunNothingElse) {
-  Open(service_.BaseUrl() + "test/bridge.html");
+  Open(service_.BaseUrl() + "bridge.html");
   const std::vector<std::string> hostile = {
       "'); window.pwned = 1; ('",
       "\\'; window.pwned = 2; //",
@@ -148,7 +148,7 @@ TEST_F(WebHomeTest, ScriptCallsDeliverHostileValuesUnchangedAndRunNothingElse) {
 }
 
 TEST_F(WebHomeTest, OnlyHttpPopupsAndWakeupAddressesReachTheDesktopBrowser) {
-  Open(service_.BaseUrl() + "test/bridge.html");
+  Open(service_.BaseUrl() + "bridge.html");
   Click("file-popup");
   test::PumpFor(500);
   EXPECT_TRUE(opened_.empty());
@@ -228,7 +228,7 @@ TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
   ASSERT_EQ(window.WebHome(), home);
   bool loaded = false;
   QObject::connect(home->View()->page(), &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
-  home->Navigate(service.BaseUrl() + "test/bridge.html?sessionid=S9");
+  home->Navigate(service.BaseUrl() + "bridge.html?sessionid=S9");
   ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
   home->View()->page()->runJavaScript("document.getElementById('command').click()");
   ASSERT_TRUE(test::PumpUntil([&] { return window.CommandQueue().size() == 2; }));
