@@ -2,6 +2,7 @@
 // and called through Qt WebEngine offscreen.
 #include <gtest/gtest.h>
 
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -59,6 +60,24 @@ class WebHomeTest : public testing::Test {
 
   void Click(const char* id) { Eval(QStringLiteral("document.getElementById('%1').click()").arg(id)); }
 
+  // A click of the mouse on the element, as a user makes it.
+  void MouseClick(const char* id) {
+    const QVariantList box =
+        Eval(QStringLiteral("(function () { var r = document.getElementById('%1').getBoundingClientRect();"
+                            " return [r.left + r.width / 2, r.top + r.height / 2]; })()")
+                 .arg(id))
+            .toList();
+    ASSERT_EQ(box.size(), 2);
+    const QPointF at(box[0].toDouble(), box[1].toDouble());
+    QWidget* target = home_->View()->focusProxy();
+    ASSERT_NE(target, nullptr);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton,
+                        type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(target, &event);
+    }
+  }
+
   test::LocalServiceProcess service_;
   std::unique_ptr<TFramePlumoraHome> home_;
   std::vector<std::string> commands_;
@@ -71,14 +90,14 @@ TEST_F(WebHomeTest, CommandFrameAndWakeupLinksReachTheOwnerAndNeverNavigate) {
   const QString page = QString::fromStdString(home_->Location());
   EXPECT_TRUE(page.contains("version=")) << page.toStdString();
 
-  Click("command");
+  MouseClick("command");
   ASSERT_TRUE(test::PumpUntil([&] { return commands_.size() == 1; }));
   // Parsed once: the values arrive decoded, the one with a comma and a blank quoted.
   EXPECT_EQ(commands_[0], "mode=startcreateplumora,\"sessionid=S,1\",\"pageurl=http://example.com/a b\"");
   test::PumpFor(300);
   EXPECT_EQ(Eval("frames['plb_command'].location.href").toString(), "about:blank");
 
-  Click("wakeup");
+  MouseClick("wakeup");
   ASSERT_TRUE(test::PumpUntil([&] { return commands_.size() == 2; }));
   EXPECT_EQ(commands_[1], "command=disppage,pageurl=http://x/?a=1");
   test::PumpFor(300);
