@@ -1,6 +1,7 @@
 #include "shell/web/frame_plumora_home.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHBoxLayout>
@@ -114,7 +115,7 @@ void TFramePlumoraHome::Stop() {
     for (int i = 0; i < 10 && !settled; ++i) {
       QElapsedTimer slice;
       slice.start();
-      while (!settled && slice.elapsed() < 50) QEventLoop().processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+      while (!settled && slice.elapsed() < 50) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
     }
     disconnect(c);
   } catch (const std::exception& e) {

@@ -9,6 +9,7 @@
 #include "host/log_file.h"
 #include "service/commands/command_csv.h"
 #include "shell/web/frame_plumora_home.h"
+#include "shell/web/service_dialog_form.h"
 
 namespace plb::shell {
 
@@ -22,7 +23,9 @@ THtmlDialogForm::THtmlDialogForm(const QString& caption, const std::string& url,
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   home_ = new TFramePlumoraHome(this);
-  home_->setFixedSize(width, height);
+  // The page's area as asked; a size that is not positive keeps the web dialog's design size.
+  home_->setFixedSize(width > 0 ? width : TServiceDialogForm::kDesignWidth,
+                      height > 0 ? height : TServiceDialogForm::kDesignHeight);
   layout->addWidget(home_);
 
   panel_ = new QWidget(this);
