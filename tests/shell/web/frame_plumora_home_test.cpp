@@ -238,6 +238,7 @@ TEST_F(WebHomeTest, DialogsTakeTheirPageCommands) {
   EXPECT_FALSE(dialog.isVisible());
 }
 
+// The service's own home page in the window: signing in and "create a book" reach the queue.
 TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
   test::QtApp();
   test::LocalServiceProcess service;
@@ -247,12 +248,12 @@ TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
   ASSERT_EQ(window.WebHome(), home);
   bool loaded = false;
   QObject::connect(home->View()->page(), &QWebEnginePage::loadFinished, [&](bool) { loaded = true; });
-  home->Navigate(service.BaseUrl() + "bridge.html?sessionid=S9");
+  home->Navigate(service.BaseUrl() + "home.html?sessionid=S9");
   ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
-  home->View()->page()->runJavaScript("document.getElementById('command').click()");
+  home->View()->page()->runJavaScript("document.getElementById('create').click()");
   ASSERT_TRUE(test::PumpUntil([&] { return window.CommandQueue().size() == 2; }));
   EXPECT_EQ(window.CommandQueue()[0], "SessionIdChanged:S9");
-  EXPECT_EQ(window.CommandQueue()[1], "mode=startcreateplumora,\"sessionid=S,1\",\"pageurl=http://example.com/a b\"");
+  EXPECT_EQ(window.CommandQueue()[1], "mode=startcreateplumora,sessionid=S9,dispplumoratray=enable,focuscount=1");
 }
 
 }  // namespace
