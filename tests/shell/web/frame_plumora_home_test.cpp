@@ -35,6 +35,8 @@ class WebHomeTest : public testing::Test {
                      [this](const std::string& command) { commands_.push_back(command); });
     QObject::connect(home_.get(), &TFramePlumoraHome::sessionIdChanged,
                      [this](const std::string& id) { sessions_.push_back(id); });
+    QObject::connect(home_.get(), &TFramePlumoraHome::commandStateChanged,
+                     [this](int index, bool enabled) { states_[index] = enabled; });
     home_->Start();
   }
 
@@ -83,6 +85,7 @@ class WebHomeTest : public testing::Test {
   std::vector<std::string> commands_;
   std::vector<std::string> sessions_;
   std::vector<std::string> opened_;
+  bool states_[3] = {false, false, false};  // back, forward, refresh
 };
 
 TEST_F(WebHomeTest, CommandFrameAndWakeupLinksReachTheOwnerAndNeverNavigate) {
@@ -112,6 +115,9 @@ TEST_F(WebHomeTest, CommandFrameAndWakeupLinksReachTheOwnerAndNeverNavigate) {
   Open(service_.BaseUrl() + "bridge.html?sessionid=S1&x=2");
   Open(service_.BaseUrl() + "bridge.html?sessionid=S2");
   EXPECT_EQ(sessions_, (std::vector<std::string>{"S1", "S2"}));
+  EXPECT_TRUE(states_[0]);
+  EXPECT_FALSE(states_[1]);
+  EXPECT_TRUE(states_[2]);
 
   // Stopped, the page commands nothing.
   home_->Stop();
@@ -180,6 +186,18 @@ TEST_F(WebHomeTest, OnlyHttpPopupsAndWakeupAddressesReachTheDesktopBrowser) {
   home_->WakeupIECommand("command=wakeupie,\"url=https://example.com/b?c=d,e\"");
   EXPECT_EQ(opened_, (std::vector<std::string>{"http://example.com/popup?x=1", "https://example.com/b?c=d,e"}));
   EXPECT_EQ(QString::fromStdString(home_->Location()).contains("bridge.html"), true);
+
+  // A remade page keeps the rules: its pop-ups are still judged.
+  QWebEngineView* old_view = home_->View();
+  bool loaded = false;
+  home_->RemakePage(service_.BaseUrl() + "bridge.html?again=1");
+  ASSERT_NE(home_->View(), old_view);
+  QObject::connect(home_->View()->page(), &QWebEnginePage::loadFinished, [&](bool ok) {
+    loaded = ok && home_->Location().find("again=1") != std::string::npos;
+  });
+  ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
+  Click("http-popup");
+  ASSERT_TRUE(test::PumpUntil([&] { return opened_.size() == 3; }));
 }
 
 TEST_F(WebHomeTest, AFailingHomePageIsReportedOnce) {
