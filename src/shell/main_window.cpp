@@ -6,15 +6,24 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
 #include <QScreen>
 #include <QStackedWidget>
+#include <QTimer>
+#include <filesystem>
 
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
 #include "service/api/plumora_api_params.h"
+#include "service/appinfo/check_app_info.h"
+#include "service/upload/plumora_uploader.h"
+#include "shell/main/command_dispatcher.h"
+#include "shell/main/window_settings.h"
 #include "shell/output/output_actions.h"
 #include "shell/web/frame_plumora_home.h"
+#include "shell/web/service_dialog_form.h"
 
 namespace plb::shell {
 namespace {
@@ -22,9 +31,14 @@ constexpr int kDesignWidth = 1008;
 constexpr int kDesignHeight = 731;
 constexpr int kMinimumWidth = 1000;
 constexpr int kMinimumHeight = 750;
+constexpr const char* kMessageAgentProgram = "PlumoraMessageCenter.exe";
 }  // namespace
 
-TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent) : QMainWindow(parent) {
+const QString TPlumoraMain2::kUploadingCloseQuestion =
+    QStringLiteral("アップロード中です。\r\nアップロードを中止して終了してよろしいですか？");
+
+TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
+    : QMainWindow(parent), dispatcher_(std::make_unique<TCommandDispatcher>(*this, PlumoraApiParams())) {
   setObjectName("TPlumoraMain2");
   setWindowTitle(title);
   pages_ = new QStackedWidget(this);
@@ -126,9 +140,12 @@ void TPlumoraMain2::ApplyMinimumSize() {
   setMinimumSize(minimum);
 }
 
-void TPlumoraMain2::EnqueueCommand(const std::string& text, QObject*) {
-  WriteLog("EnqueueCommand( " + text + " )");
-  command_queue_.push_back(text);
+TPlumoraMain2::~TPlumoraMain2() = default;
+
+bool TPlumoraMain2::Active() const { return dispatcher_->Active(); }
+
+void TPlumoraMain2::EnqueueCommand(const std::string& text, QObject* source) {
+  dispatcher_->Enqueue(text, source && source == web_home_ ? TCommandSource::kWebHome : TCommandSource::kNone);
   emit commandQueued(QString::fromStdString(text));
 }
 
@@ -138,12 +155,36 @@ TFramePlumoraHome* TPlumoraMain2::WebHome() {
   web_home_ = new TFramePlumoraHome(pages_);
   pages_->insertWidget(0, web_home_);
   web_home_->SetServiceUrl(PlumoraApiParams().Snapshot().base_url);
-  connect(web_home_, &TFramePlumoraHome::commandReceived, this,
-          [this](const std::string& command) { EnqueueCommand(command, web_home_); });
-  connect(web_home_, &TFramePlumoraHome::sessionIdChanged, this,
-          [this](const std::string& id) { EnqueueCommand("SessionIdChanged:" + id, web_home_); });
+  connect(web_home_, &TFramePlumoraHome::commandReceived, this, [this](const std::string& command) {
+    dispatcher_->PageCommand(command);
+    emit commandQueued(QString::fromStdString(command));
+  });
+  connect(web_home_, &TFramePlumoraHome::sessionIdChanged, this, [this](const std::string& id) {
+    dispatcher_->SessionReport(id);
+    emit commandQueued(QString::fromStdString("SessionIdChanged:" + id));
+  });
   web_home_->Start();
   return web_home_;
+}
+
+void TPlumoraMain2::UseSettings(TPlumoraConfigItem* config) {
+  config_ = config;
+  if (config_) RestoreWindowSettings(*this, *config_);
+}
+
+void TPlumoraMain2::UploadStarted(TPlumoraUploader* session) {
+  upload_ = session;
+  dispatcher_->UploadStarted();
+}
+
+void TPlumoraMain2::UploadEnded(bool success, const std::string& result_command) {
+  upload_ = nullptr;
+  dispatcher_->UploadEnded(success, result_command);
+  if (close_after_upload_) {
+    close_after_upload_ = false;
+    // The user already said yes: the close query does not ask about the upload again.
+    QTimer::singleShot(0, this, [this] { close(); });
+  }
 }
 
 void TPlumoraMain2::BringToFront() {
@@ -152,13 +193,171 @@ void TPlumoraMain2::BringToFront() {
   activateWindow();
 }
 
+// --- Command targets ---
+
+void TPlumoraMain2::CallAx(const std::string& text) { WebHome()->DoActiveXCommand(text); }
+
+void TPlumoraMain2::GetMailAddress(const std::string& text) { WebHome()->DoGetMailAddress(text); }
+
+void TPlumoraMain2::StartMessageAgent() {
+  const std::string program =
+      QCoreApplication::applicationDirPath().toStdString() + "/" + kMessageAgentProgram;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(program, ec)) {
+    WriteLog(std::string("startmessageagent: ") + kMessageAgentProgram + " is not installed beside the program");
+    return;
+  }
+  if (!QProcess::startDetached(QString::fromStdString(program), {})) WriteLog("startmessageagent: could not start " + program);
+}
+
+void TPlumoraMain2::CallJsFunc(const std::string& container, const std::string& name, const std::string& arg) {
+  if (container == "main") {
+    WebHome()->PostScript(name, {arg});
+  } else if (container == "dialog") {
+    if (web_dialog_ && web_dialog_->isVisible()) web_dialog_->Home()->PostScript(name, {arg});
+  } else {
+    TCommandTargets::CallJsFunc(container, name, arg);
+  }
+}
+
+void TPlumoraMain2::WakeupIE(const std::string& text) { WebHome()->WakeupIECommand(text); }
+
+void TPlumoraMain2::CancelUpload() {
+  if (!upload_) {
+    WriteLog("cancelupload: no upload is running");
+    return;
+  }
+  upload_->Cancel();
+}
+
+void TPlumoraMain2::CloseWebDialog() {
+  if (web_dialog_ && web_dialog_->isVisible()) web_dialog_->Close();
+}
+
+bool TPlumoraMain2::ReloadAppInfo() {
+  try {
+    return PLApi_CheckAppInfoEx(false);
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.RenewAppInfo", e);
+    return false;
+  }
+}
+
+int TPlumoraMain2::CurrentPage() const {
+  return web_home_ && pages_->currentWidget() == web_home_ ? 0 : 1;
+}
+
+void TPlumoraMain2::ShowPage(int page, int kind) {
+  if (page == CurrentPage()) return;
+  if (dispatcher_->Uploading()) {
+    // No page change while the tray uploads.
+    QApplication::beep();
+    return;
+  }
+  if (page == 2) {
+    TCommandTargets::ShowPage(page, kind);
+    return;
+  }
+  setUpdatesEnabled(false);
+  if (page == 0) {
+    pages_->setCurrentWidget(WebHome());
+  } else {
+    pages_->setCurrentWidget(library_);
+  }
+  setUpdatesEnabled(true);
+  if (web_home_) web_home_->SetPageMode(page, kind);
+  WriteLog("Page shown: " + std::to_string(page));
+  emit pageChanged(page);
+}
+
+void TPlumoraMain2::Navigate(const std::string& url) {
+  TFramePlumoraHome* home = WebHome();
+  std::string target = url;
+  if (target.empty()) target = home->HomeUrl().empty() ? PlumoraApiParams().BaseUrl() : home->HomeUrl();
+  if (target.empty()) {
+    WriteLog("Navigate: the service has no default page");
+    return;
+  }
+  home->Navigate(target);
+}
+
+void TPlumoraMain2::RemakePage(const std::string& url) { WebHome()->RemakePage(url); }
+
+void TPlumoraMain2::OpenWebDialog(const std::string& url, int width, int height) {
+  if (!web_dialog_) {
+    web_dialog_ = new TServiceDialogForm(windowTitle(), this);
+    // The dialog's page commands the program through the same filter as the web home's.
+    connect(web_dialog_, &TServiceDialogForm::commandReceived, this,
+            [this](const std::string& command) { dispatcher_->PageCommand(command); });
+  }
+  web_dialog_->Open(url, width, height, [this](int code) {
+    WriteLog("The web dialog's page failed to load (" + std::to_string(code) + ")");
+    dispatcher_->Enqueue("command=closedialog", TCommandSource::kProgram);
+  });
+}
+
+void TPlumoraMain2::LeaveTools() {
+  if (library_->ViewerShown()) library_->CloseViewer();
+}
+
+void TPlumoraMain2::CommandProcessed(const std::string& text, TCommandSource) {
+  WriteLog("Command: " + text);
+}
+
+// --- Showing and closing ---
+
 void TPlumoraMain2::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  active_ = true;
+  if (shown_once_) return;
+  shown_once_ = true;
+  if (library_->ViewerShown()) library_->CloseViewer();
+  dispatcher_->SetActive(true);
+  ShowFirstPage();
+}
+
+void TPlumoraMain2::ShowFirstPage() {
+  const TPlumoraApiParamValues values = PlumoraApiParams().Snapshot();
+  if (values.mode != pamDispPage && values.mode != pamStartPage) {
+    WriteLog("Page shown first: 1");
+    return;
+  }
+  ShowPage(0, 2);
+  Navigate(values.page_url);
+}
+
+bool TPlumoraMain2::Ask(const QString& text) {
+  QApplication::beep();
+  if (ask_) return ask_(text);
+  return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool TPlumoraMain2::MayClose() {
+  if (dispatcher_->Uploading()) {
+    // Stopping now would free the albums the upload still writes: cancel it, and close when it
+    // has ended.
+    const std::string stored = PlumoraApiParams().Snapshot().uploading_message;
+    const QString text = stored.empty() ? kUploadingCloseQuestion : QString::fromStdString(stored);
+    if (!Ask(text)) return false;
+    close_after_upload_ = true;
+    CancelUpload();
+    return false;
+  }
+  // The service page may want to confirm itself; it answers later with "mode=close".
+  if (!dispatcher_->CloseRequested() && PlumoraApiParams().Mode() != pamClose && CurrentPage() == 0 && web_home_ &&
+      web_home_->AskClose()) {
+    return false;
+  }
+  return true;
 }
 
 void TPlumoraMain2::closeEvent(QCloseEvent* event) {
-  active_ = false;
+  if (!MayClose()) {
+    event->ignore();
+    return;
+  }
+  dispatcher_->SetActive(false);
+  if (web_dialog_) web_dialog_->close();
+  if (config_) SaveWindowSettings(*this, *config_);
   QMainWindow::closeEvent(event);
 }
 

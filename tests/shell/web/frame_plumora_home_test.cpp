@@ -262,6 +262,9 @@ TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
   test::LocalServiceProcess service;
   TPlumoraMain2 window("Plumora");
   window.show();
+  std::vector<std::string> queued;
+  QObject::connect(&window, &TPlumoraMain2::commandQueued,
+                   [&](const QString& text) { queued.push_back(text.toStdString()); });
   TFramePlumoraHome* home = window.WebHome();
   ASSERT_EQ(window.WebHome(), home);
   bool loaded = false;
@@ -269,9 +272,9 @@ TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
   home->Navigate(service.BaseUrl() + "home.html?sessionid=S9");
   ASSERT_TRUE(test::PumpUntil([&] { return loaded; }));
   home->View()->page()->runJavaScript("document.getElementById('create').click()");
-  ASSERT_TRUE(test::PumpUntil([&] { return window.CommandQueue().size() == 2; }));
-  EXPECT_EQ(window.CommandQueue()[0], "SessionIdChanged:S9");
-  EXPECT_EQ(window.CommandQueue()[1], "mode=startcreateplumora,sessionid=S9,dispplumoratray=enable,focuscount=1");
+  ASSERT_TRUE(test::PumpUntil([&] { return queued.size() == 2; }));
+  EXPECT_EQ(queued[0], "SessionIdChanged:S9");
+  EXPECT_EQ(queued[1], "mode=startcreateplumora,sessionid=S9,dispplumoratray=enable,focuscount=1");
 }
 
 }  // namespace
