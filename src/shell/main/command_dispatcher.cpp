@@ -91,12 +91,13 @@ void TCommandDispatcher::UploadEnded(bool success, const std::string& result_com
 
 void TCommandDispatcher::RequestClose() {
   close_requested_ = true;
+  close_pending_ = true;
   Arm();
 }
 
 bool TCommandDispatcher::HasWork() const {
   if (!active_ || restart_) return false;
-  if (close_requested_ || bgm_pending_) return true;
+  if (close_pending_ || bgm_pending_) return true;
   if (queue_.empty()) return false;
   if (!uploading_) return true;
   for (const Entry& entry : queue_) {
@@ -123,7 +124,9 @@ void TCommandDispatcher::Step() {
   in_step_ = true;
   ++steps_;
   try {
-    if (close_requested_) {
+    if (close_pending_) {
+      // Once per request: a refused close does not come back every turn.
+      close_pending_ = false;
       targets_.CloseWindow();
     } else if (bgm_pending_) {
       bgm_pending_ = false;

@@ -83,6 +83,7 @@ class TCommandDispatcher : public QObject {
   bool uploading_ = false;
   bool tray_shown_ = true;
   bool close_requested_ = false;
+  bool close_pending_ = false;
   bool restart_ = false;
   bool bgm_pending_ = false;
   int steps_ = 0;
