@@ -7,10 +7,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 
 #include "host/log_file.h"
@@ -31,6 +34,8 @@ constexpr int kDesignWidth = 1008;
 constexpr int kDesignHeight = 731;
 constexpr int kMinimumWidth = 1000;
 constexpr int kMinimumHeight = 750;
+constexpr int kLogPanelHeight = 100;
+constexpr int kLogSplitterHeight = 4;
 constexpr const char* kMessageAgentProgram = "PlumoraMessageCenter.exe";
 }  // namespace
 
@@ -41,10 +46,15 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
     : QMainWindow(parent), dispatcher_(std::make_unique<TCommandDispatcher>(*this, PlumoraApiParams())) {
   setObjectName("TPlumoraMain2");
   setWindowTitle(title);
-  pages_ = new QStackedWidget(this);
+  // The pages above the log panel, which is made when a command first asks for it.
+  body_ = new QSplitter(Qt::Vertical, this);
+  body_->setHandleWidth(kLogSplitterHeight);
+  pages_ = new QStackedWidget(body_);
   library_ = new TLibraryPage(pages_);
   pages_->addWidget(library_);
-  setCentralWidget(pages_);
+  body_->addWidget(pages_);
+  body_->setStretchFactor(0, 1);
+  setCentralWidget(body_);
   CreateActions();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
@@ -163,6 +173,7 @@ TFramePlumoraHome* TPlumoraMain2::WebHome() {
     dispatcher_->SessionReport(id);
     emit commandQueued(QString::fromStdString("SessionIdChanged:" + id));
   });
+  web_home_->SetNavigateErrorHandler([this](int) { NavigationFailed(); });
   web_home_->Start();
   return web_home_;
 }
@@ -185,6 +196,19 @@ void TPlumoraMain2::UploadEnded(bool success, const std::string& result_command)
     // The user already said yes: the close query does not ask about the upload again.
     QTimer::singleShot(0, this, [this] { close(); });
   }
+}
+
+void TPlumoraMain2::UploadProgress(int percent) {
+  if (web_home_) web_home_->SendUploadProgress(percent);
+}
+
+void TPlumoraMain2::NavigationFailed() {
+  const std::string command = NavigationErrorCommand();
+  if (command.empty()) {
+    WriteLog("The service page failed to load and the service names no error page");
+    return;
+  }
+  dispatcher_->Enqueue(command, TCommandSource::kWebHome);
 }
 
 void TPlumoraMain2::BringToFront() {
@@ -301,8 +325,31 @@ void TPlumoraMain2::LeaveTools() {
 }
 
 void TPlumoraMain2::CommandProcessed(const std::string& text, TCommandSource) {
-  WriteLog("Command: " + text);
+  if (log_panel_ && log_panel_->isVisible()) log_panel_->appendPlainText(QString::fromStdString(text));
 }
+
+void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {
+  if (values.log_window_shown && !log_panel_) {
+    log_panel_ = new QPlainTextEdit(body_);
+    log_panel_->setObjectName("LogPanel");
+    log_panel_->setReadOnly(true);
+    log_panel_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_panel_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    body_->addWidget(log_panel_);
+    body_->setStretchFactor(1, 0);
+    body_->setSizes({std::max(0, body_->height() - kLogPanelHeight), kLogPanelHeight});
+  }
+  if (log_panel_) log_panel_->setVisible(values.log_window_shown);
+  // The title area's tabs, the tray's display bits and the side-by-side service page belong to
+  // parts this window does not have yet.
+  if (values.tab_flags != 7 || values.tray_request != 0 || values.main_page_shown) {
+    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) + ", dispplumoratray " +
+                                     std::to_string(values.tray_request) +
+                                     (values.main_page_shown ? ", dispmainpage" : ""));
+  }
+}
+
+QWidget* TPlumoraMain2::LogPanel() const { return log_panel_; }
 
 // --- Showing and closing ---
 

@@ -10,6 +10,8 @@
 
 #include "shell/main/command_targets.h"
 
+class QPlainTextEdit;
+class QSplitter;
 class QStackedWidget;
 
 namespace plb {
@@ -53,6 +55,8 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void UploadStarted(TPlumoraUploader* session);
   // The session's end (on the UI thread); on success the result command is queued.
   void UploadEnded(bool success, const std::string& result_command);
+  // The upload's progress on the service page.
+  void UploadProgress(int percent);
   // How the window asks the user a yes/no question (replaceable for tests); true for yes.
   void SetQuestionBox(std::function<bool(const QString& text)> ask) { ask_ = std::move(ask); }
 
@@ -77,6 +81,9 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void CloseWindow() override { close(); }
   void SetRestartFlag() override { emit restartRequested(); }
   void CommandProcessed(const std::string& text, TCommandSource source) override;
+  void ApplyDisplay(const TPlumoraApiParamValues& values) override;
+  // The log panel at the bottom ("displogwindow"), or null while it was never shown.
+  QWidget* LogPanel() const;
 
   // The text asked when closing during an upload and the parameter store has none.
   static const QString kUploadingCloseQuestion;
@@ -104,6 +111,10 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   // The close query's decision; true when the window may close now.
   bool MayClose();
 
+  void NavigationFailed();
+
+  QSplitter* body_ = nullptr;
+  QPlainTextEdit* log_panel_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;
   TFramePlumoraHome* web_home_ = nullptr;

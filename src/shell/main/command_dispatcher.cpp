@@ -8,6 +8,7 @@
 #include "host/ascii_case.h"
 #include "host/log_file.h"
 #include "service/api/plumora_api_params.h"
+#include "service/appinfo/error_command.h"
 #include "service/commands/command_csv.h"
 
 namespace plb::shell {
@@ -32,6 +33,13 @@ bool HasStartWord(const std::string& text) {
 int KindOf(TCommandSource source) { return source == TCommandSource::kWebHome ? 1 : 2; }
 
 }  // namespace
+
+std::string NavigationErrorCommand() {
+  const TPlumoraErrorCommand& table = PlumoraErrorCommand();
+  std::string command = table.NetworkCheck() ? table.LookupLastFailure() : std::string();
+  if (command.empty()) command = table.Lookup("networkError", "");
+  return command;
+}
 
 TCommandDispatcher::TCommandDispatcher(TCommandTargets& targets, TPlumoraApiParams& params, QObject* parent)
     : QObject(parent), targets_(targets), params_(params) {

@@ -15,6 +15,10 @@ class TPlumoraApiParams;
 
 namespace plb::shell {
 
+// What a page that failed to load leads to: the error command of the last failure while the
+// network check is on, else the command registered for "networkError"; empty when neither.
+std::string NavigationErrorCommand();
+
 class TCommandDispatcher : public QObject {
   Q_OBJECT
  public:

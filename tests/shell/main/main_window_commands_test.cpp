@@ -2,11 +2,13 @@
 // offscreen, the library page without an engine (no web home unless a test asks for it).
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
 #include <QSplitter>
 
 #include "engine/views/sorted_item_list.h"
 #include "host/plumora_config_item.h"
 #include "service/api/plumora_api_params.h"
+#include "service/appinfo/error_command.h"
 #include "service/upload/plumora_uploader.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
@@ -148,6 +150,43 @@ TEST_F(MainWindowFixture, WhileUploadingThePageCancelActsAndPagesStay) {
   window.EnqueueCommand("mode=startappendplumorabgm");
   EXPECT_TRUE(test::PumpUntil([&] { return window.Dispatcher().Queue().empty(); }, 5000));
   EXPECT_EQ(window.CurrentPage(), 1);
+}
+
+}  // namespace
+}  // namespace plb::shell
+
+namespace plb::shell {
+namespace {
+
+TEST_F(MainWindowFixture, TheLogPanelAppearsOnAskAndShowsTheCommandsThatFollow) {
+  TPlumoraMain2 window("Plumora");
+  window.show();
+  EXPECT_EQ(window.LogPanel(), nullptr);
+  window.EnqueueCommand("mode=hiddencreateplumora,displogwindow=enable");
+  window.EnqueueCommand("command=closedialog,n=1");
+  ASSERT_TRUE(test::PumpUntil([&] { return window.Dispatcher().Queue().empty() && !window.Dispatcher().Armed(); }, 5000));
+  ASSERT_NE(window.LogPanel(), nullptr);
+  EXPECT_TRUE(window.LogPanel()->isVisible());
+  auto* memo = qobject_cast<QPlainTextEdit*>(window.LogPanel());
+  ASSERT_NE(memo, nullptr);
+  EXPECT_TRUE(memo->toPlainText().contains("command=closedialog,n=1"));
+  window.EnqueueCommand("mode=hiddencreateplumora,displogwindow=disable");
+  ASSERT_TRUE(test::PumpUntil([&] { return !window.LogPanel()->isVisible(); }, 5000));
+}
+
+TEST(NavigationErrorCommandTest, TheLastFailuresPageWhileCheckingElseTheNetworkErrorPage) {
+  TPlumoraErrorCommand& table = PlumoraErrorCommand();
+  table.Clear();
+  EXPECT_EQ(NavigationErrorCommand(), "");
+  table.Add("networkError", "", "mode=disppage,url=http://h/neterr");
+  EXPECT_EQ(NavigationErrorCommand(), "mode=disppage,url=http://h/neterr");
+  table.Add("serverError", "503", "mode=disppage,url=http://h/503");
+  table.SetLastFailure("serverError", "503");
+  EXPECT_EQ(NavigationErrorCommand(), "mode=disppage,url=http://h/503");
+  // The user switched the network check off: the network error page only.
+  table.SetNetworkCheck(false);
+  EXPECT_EQ(NavigationErrorCommand(), "mode=disppage,url=http://h/neterr");
+  table.Clear();
 }
 
 }  // namespace
