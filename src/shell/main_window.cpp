@@ -131,12 +131,37 @@ void TPlumoraMain2::CreateActions() {
             (ascending ? up : down)->setChecked(true);
           });
   view->addSeparator();
-  add(view, "AcJumpHistoryPrev", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left),
-      [this] { emit historyRequested(-1); });
-  add(view, "AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right),
-      [this] { emit historyRequested(1); });
+  // Back and forward walk the page's history on the service page, the folders shown on the library's.
+  add(view, "AcJumpHistoryPrev", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left), [this] {
+    if (CurrentPage() == 0) {
+      web_home_->Back();
+    } else {
+      emit historyRequested(-1);
+    }
+  });
+  add(view, "AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right), [this] {
+    if (CurrentPage() == 0) {
+      web_home_->Forward();
+    } else {
+      emit historyRequested(1);
+    }
+  });
   view->addSeparator();
-  add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] { emit updateRequested(); });
+  add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] {
+    if (CurrentPage() == 0) {
+      web_home_->Refresh();
+    } else {
+      emit updateRequested();
+    }
+  });
+  view->addSeparator();
+  // The user's switch between the service's page and the library (page-change source 0).
+  QAction* service = add(view, "AcShowWWW", QStringLiteral("プルモラのページを表示"), QKeySequence(),
+                         [this](bool on) { ShowPage(on ? 0 : 1, 0); });
+  service->setCheckable(true);
+  // A refused change (during an upload) or one made by a command: the check follows the page.
+  connect(service, &QAction::triggered, this, [this, service] { service->setChecked(CurrentPage() == 0); });
+  connect(this, &TPlumoraMain2::pageChanged, service, [service](int page) { service->setChecked(page == 0); });
 }
 
 void TPlumoraMain2::ApplyMinimumSize() {

@@ -2,6 +2,7 @@
 // offscreen, the library page without an engine (no web home unless a test asks for it).
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QPlainTextEdit>
 #include <QSplitter>
 
@@ -143,6 +144,11 @@ TEST_F(MainWindowFixture, WhileUploadingThePageCancelActsAndPagesStay) {
   EXPECT_EQ(window.Dispatcher().Queue().size(), 1u);
   // No page change while uploading, so the web home is not even made.
   window.ShowPage(0, 0);
+  EXPECT_EQ(window.CurrentPage(), 1);
+  QAction* service = window.findChild<QAction*>("AcShowWWW");
+  ASSERT_NE(service, nullptr);
+  service->trigger();
+  EXPECT_FALSE(service->isChecked());
   EXPECT_EQ(window.CurrentPage(), 1);
   EXPECT_EQ(window.findChild<TFramePlumoraHome*>(), nullptr);
   // A command for a part the program does not have yet moves the queue on.
