@@ -223,6 +223,11 @@ void TPlumoraMain2::UploadEnded(bool success, const std::string& result_command)
   }
 }
 
+void TPlumoraMain2::RequestServicePage() {
+  const std::string home = web_home_ ? web_home_->HomeUrl() : std::string();
+  dispatcher_->Enqueue(ServicePageCommand(home.empty() ? PlumoraApiParams().BaseUrl() : home), TCommandSource::kTray);
+}
+
 void TPlumoraMain2::UploadProgress(int percent) {
   if (web_home_) web_home_->SendUploadProgress(percent);
 }

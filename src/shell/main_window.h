@@ -55,6 +55,8 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void UploadStarted(TPlumoraUploader* session);
   // The session's end (on the UI thread); on success the result command is queued.
   void UploadEnded(bool success, const std::string& result_command);
+  // The tray asks for the service's default page.
+  void RequestServicePage();
   // The upload's progress on the service page.
   void UploadProgress(int percent);
   // How the window asks the user a yes/no question (replaceable for tests); true for yes.

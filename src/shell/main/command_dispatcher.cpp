@@ -41,6 +41,10 @@ std::string NavigationErrorCommand() {
   return command;
 }
 
+std::string ServicePageCommand(const std::string& url) {
+  return QuoteCSVItem("mode=disppage") + "," + QuoteCSVItem("url=" + url);
+}
+
 TCommandDispatcher::TCommandDispatcher(TCommandTargets& targets, TPlumoraApiParams& params, QObject* parent)
     : QObject(parent), targets_(targets), params_(params) {
   session_counter_ = 0;

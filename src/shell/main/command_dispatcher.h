@@ -19,6 +19,10 @@ namespace plb::shell {
 // network check is on, else the command registered for "networkError"; empty when neither.
 std::string NavigationErrorCommand();
 
+// The tray's request for the service page: "mode=disppage" and "url=<url>", each quoted, so an
+// address holding a double quote or a comma stays one item.
+std::string ServicePageCommand(const std::string& url);
+
 class TCommandDispatcher : public QObject {
   Q_OBJECT
  public:

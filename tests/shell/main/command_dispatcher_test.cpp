@@ -241,6 +241,15 @@ TEST_F(DispatchFixture, CloseAndBgmDialogRunOnTheirOwnTurns) {
   EXPECT_TRUE(dispatcher.CloseRequested());
 }
 
+TEST_F(DispatchFixture, TheServicePageRequestKeepsAnAddressWithQuotesAndCommasWhole) {
+  const std::string url = "http://h/p?a=\"x\",mode=close";
+  dispatcher.SetActive(true);
+  dispatcher.Enqueue(ServicePageCommand(url), TCommandSource::kTray);
+  Drain();
+  EXPECT_EQ(targets.calls, (std::vector<std::string>{"show 0/2", "navigate " + url, "tray 0"}));
+  EXPECT_FALSE(dispatcher.CloseRequested());
+}
+
 TEST_F(DispatchFixture, UpdateCheckThatWantsToCloseMarksTheCloseAsAskedFor) {
   dispatcher.SetActive(true);
   targets.update_wants_close = true;
