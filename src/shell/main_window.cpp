@@ -12,7 +12,6 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -218,8 +217,9 @@ void TPlumoraMain2::UploadEnded(bool success, const std::string& result_command)
   dispatcher_->UploadEnded(success, result_command);
   if (close_after_upload_) {
     close_after_upload_ = false;
-    // The user already said yes: the close query does not ask about the upload again.
-    QTimer::singleShot(0, this, [this] { close(); });
+    // The user already said yes: closed on the next turn as asked for, so the service page is
+    // not asked again either.
+    dispatcher_->RequestClose();
   }
 }
 
