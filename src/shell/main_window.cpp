@@ -6,12 +6,26 @@
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QProcess>
 #include <QScreen>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <algorithm>
+#include <filesystem>
 
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
+#include "service/api/plumora_api_params.h"
+#include "service/appinfo/check_app_info.h"
+#include "service/upload/plumora_uploader.h"
+#include "shell/main/command_dispatcher.h"
+#include "shell/main/window_settings.h"
 #include "shell/output/output_actions.h"
+#include "shell/web/frame_plumora_home.h"
+#include "shell/web/service_dialog_form.h"
 
 namespace plb::shell {
 namespace {
@@ -19,13 +33,27 @@ constexpr int kDesignWidth = 1008;
 constexpr int kDesignHeight = 731;
 constexpr int kMinimumWidth = 1000;
 constexpr int kMinimumHeight = 750;
+constexpr int kLogPanelHeight = 100;
+constexpr int kLogSplitterHeight = 4;
+constexpr const char* kMessageAgentProgram = "PlumoraMessageCenter.exe";
 }  // namespace
 
-TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent) : QMainWindow(parent) {
+const QString TPlumoraMain2::kUploadingCloseQuestion =
+    QStringLiteral("アップロード中です。\r\nアップロードを中止して終了してよろしいですか？");
+
+TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
+    : QMainWindow(parent), dispatcher_(std::make_unique<TCommandDispatcher>(*this, PlumoraApiParams())) {
   setObjectName("TPlumoraMain2");
   setWindowTitle(title);
-  library_ = new TLibraryPage(this);
-  setCentralWidget(library_);
+  // The pages above the log panel, which is made when a command first asks for it.
+  body_ = new QSplitter(Qt::Vertical, this);
+  body_->setHandleWidth(kLogSplitterHeight);
+  pages_ = new QStackedWidget(body_);
+  library_ = new TLibraryPage(pages_);
+  pages_->addWidget(library_);
+  body_->addWidget(pages_);
+  body_->setStretchFactor(0, 1);
+  setCentralWidget(body_);
   CreateActions();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
@@ -102,12 +130,37 @@ void TPlumoraMain2::CreateActions() {
             (ascending ? up : down)->setChecked(true);
           });
   view->addSeparator();
-  add(view, "AcJumpHistoryPrev", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left),
-      [this] { emit historyRequested(-1); });
-  add(view, "AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right),
-      [this] { emit historyRequested(1); });
+  // Back and forward walk the page's history on the service page, the folders shown on the library's.
+  add(view, "AcJumpHistoryPrev", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left), [this] {
+    if (CurrentPage() == 0) {
+      web_home_->Back();
+    } else {
+      emit historyRequested(-1);
+    }
+  });
+  add(view, "AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right), [this] {
+    if (CurrentPage() == 0) {
+      web_home_->Forward();
+    } else {
+      emit historyRequested(1);
+    }
+  });
   view->addSeparator();
-  add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] { emit updateRequested(); });
+  add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] {
+    if (CurrentPage() == 0) {
+      web_home_->Refresh();
+    } else {
+      emit updateRequested();
+    }
+  });
+  view->addSeparator();
+  // The user's switch between the service's page and the library (page-change source 0).
+  QAction* service = add(view, "AcShowWWW", QStringLiteral("プルモラのページを表示"), QKeySequence(),
+                         [this](bool on) { ShowPage(on ? 0 : 1, 0); });
+  service->setCheckable(true);
+  // A refused change (during an upload) or one made by a command: the check follows the page.
+  connect(service, &QAction::triggered, this, [this, service] { service->setChecked(CurrentPage() == 0); });
+  connect(this, &TPlumoraMain2::pageChanged, service, [service](int page) { service->setChecked(page == 0); });
 }
 
 void TPlumoraMain2::ApplyMinimumSize() {
@@ -121,10 +174,71 @@ void TPlumoraMain2::ApplyMinimumSize() {
   setMinimumSize(minimum);
 }
 
-void TPlumoraMain2::EnqueueCommand(const std::string& text, QObject*) {
-  WriteLog("EnqueueCommand( " + text + " )");
-  command_queue_.push_back(text);
+TPlumoraMain2::~TPlumoraMain2() = default;
+
+bool TPlumoraMain2::Active() const { return dispatcher_->Active(); }
+
+void TPlumoraMain2::EnqueueCommand(const std::string& text, QObject* source) {
+  dispatcher_->Enqueue(text, source && source == web_home_ ? TCommandSource::kWebHome : TCommandSource::kNone);
   emit commandQueued(QString::fromStdString(text));
+}
+
+TFramePlumoraHome* TPlumoraMain2::WebHome() {
+  if (web_home_) return web_home_;
+  // Made when first needed: the browser engine is heavy and the library page works without it.
+  web_home_ = new TFramePlumoraHome(pages_);
+  pages_->insertWidget(0, web_home_);
+  web_home_->SetServiceUrl(PlumoraApiParams().Snapshot().base_url);
+  connect(web_home_, &TFramePlumoraHome::commandReceived, this, [this](const std::string& command) {
+    dispatcher_->PageCommand(command);
+    emit commandQueued(QString::fromStdString(command));
+  });
+  connect(web_home_, &TFramePlumoraHome::sessionIdChanged, this, [this](const std::string& id) {
+    dispatcher_->SessionReport(id);
+    emit commandQueued(QString::fromStdString("SessionIdChanged:" + id));
+  });
+  web_home_->SetNavigateErrorHandler([this](int) { NavigationFailed(); });
+  web_home_->Start();
+  return web_home_;
+}
+
+void TPlumoraMain2::UseSettings(TPlumoraConfigItem* config) {
+  config_ = config;
+  if (config_) RestoreWindowSettings(*this, *config_);
+}
+
+void TPlumoraMain2::UploadStarted(TPlumoraUploader* session) {
+  upload_ = session;
+  dispatcher_->UploadStarted();
+}
+
+void TPlumoraMain2::UploadEnded(bool success, const std::string& result_command) {
+  upload_ = nullptr;
+  dispatcher_->UploadEnded(success, result_command);
+  if (close_after_upload_) {
+    close_after_upload_ = false;
+    // The user already said yes: closed on the next turn as asked for, so the service page is
+    // not asked again either.
+    dispatcher_->RequestClose();
+  }
+}
+
+void TPlumoraMain2::RequestServicePage() {
+  const std::string home = web_home_ ? web_home_->HomeUrl() : std::string();
+  dispatcher_->Enqueue(ServicePageCommand(home.empty() ? PlumoraApiParams().BaseUrl() : home), TCommandSource::kTray);
+}
+
+void TPlumoraMain2::UploadProgress(int percent) {
+  if (web_home_) web_home_->SendUploadProgress(percent);
+}
+
+void TPlumoraMain2::NavigationFailed() {
+  const std::string command = NavigationErrorCommand();
+  if (command.empty()) {
+    WriteLog("The service page failed to load and the service names no error page");
+    return;
+  }
+  dispatcher_->Enqueue(command, TCommandSource::kWebHome);
 }
 
 void TPlumoraMain2::BringToFront() {
@@ -133,13 +247,194 @@ void TPlumoraMain2::BringToFront() {
   activateWindow();
 }
 
+// --- Command targets ---
+
+void TPlumoraMain2::CallAx(const std::string& text) { WebHome()->DoActiveXCommand(text); }
+
+void TPlumoraMain2::GetMailAddress(const std::string& text) { WebHome()->DoGetMailAddress(text); }
+
+void TPlumoraMain2::StartMessageAgent() {
+  const std::string program =
+      QCoreApplication::applicationDirPath().toStdString() + "/" + kMessageAgentProgram;
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(program, ec)) {
+    WriteLog(std::string("startmessageagent: ") + kMessageAgentProgram + " is not installed beside the program");
+    return;
+  }
+  if (!QProcess::startDetached(QString::fromStdString(program), {})) WriteLog("startmessageagent: could not start " + program);
+}
+
+void TPlumoraMain2::CallJsFunc(const std::string& container, const std::string& name, const std::string& arg) {
+  if (container == "main") {
+    WebHome()->PostScript(name, {arg});
+  } else if (container == "dialog") {
+    if (web_dialog_ && web_dialog_->isVisible()) web_dialog_->Home()->PostScript(name, {arg});
+  } else {
+    TCommandTargets::CallJsFunc(container, name, arg);
+  }
+}
+
+void TPlumoraMain2::WakeupIE(const std::string& text) { WebHome()->WakeupIECommand(text); }
+
+void TPlumoraMain2::CancelUpload() {
+  if (!upload_) {
+    WriteLog("cancelupload: no upload is running");
+    return;
+  }
+  upload_->Cancel();
+}
+
+void TPlumoraMain2::CloseWebDialog() {
+  if (web_dialog_ && web_dialog_->isVisible()) web_dialog_->Close();
+}
+
+bool TPlumoraMain2::ReloadAppInfo() {
+  try {
+    return PLApi_CheckAppInfoEx(false);
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.RenewAppInfo", e);
+    return false;
+  }
+}
+
+int TPlumoraMain2::CurrentPage() const {
+  return web_home_ && pages_->currentWidget() == web_home_ ? 0 : 1;
+}
+
+void TPlumoraMain2::ShowPage(int page, int kind) {
+  if (page == CurrentPage()) return;
+  if (dispatcher_->Uploading()) {
+    // No page change while the tray uploads.
+    QApplication::beep();
+    return;
+  }
+  if (page == 2) {
+    TCommandTargets::ShowPage(page, kind);
+    return;
+  }
+  setUpdatesEnabled(false);
+  if (page == 0) {
+    pages_->setCurrentWidget(WebHome());
+  } else {
+    pages_->setCurrentWidget(library_);
+  }
+  setUpdatesEnabled(true);
+  if (web_home_) web_home_->SetPageMode(page, kind);
+  WriteLog("Page shown: " + std::to_string(page));
+  emit pageChanged(page);
+}
+
+void TPlumoraMain2::Navigate(const std::string& url) {
+  TFramePlumoraHome* home = WebHome();
+  std::string target = url;
+  if (target.empty()) target = home->HomeUrl().empty() ? PlumoraApiParams().BaseUrl() : home->HomeUrl();
+  if (target.empty()) {
+    WriteLog("Navigate: the service has no default page");
+    return;
+  }
+  home->Navigate(target);
+}
+
+void TPlumoraMain2::RemakePage(const std::string& url) { WebHome()->RemakePage(url); }
+
+void TPlumoraMain2::OpenWebDialog(const std::string& url, int width, int height) {
+  if (!web_dialog_) {
+    web_dialog_ = new TServiceDialogForm(windowTitle(), this);
+    // The dialog's page commands the program through the same filter as the web home's.
+    connect(web_dialog_, &TServiceDialogForm::commandReceived, this,
+            [this](const std::string& command) { dispatcher_->PageCommand(command); });
+  }
+  web_dialog_->Open(url, width, height, [this](int code) {
+    WriteLog("The web dialog's page failed to load (" + std::to_string(code) + ")");
+    dispatcher_->Enqueue("command=closedialog", TCommandSource::kProgram);
+  });
+}
+
+void TPlumoraMain2::LeaveTools() {
+  if (library_->ViewerShown()) library_->CloseViewer();
+}
+
+void TPlumoraMain2::CommandProcessed(const std::string& text, TCommandSource) {
+  if (log_panel_ && log_panel_->isVisible()) log_panel_->appendPlainText(QString::fromStdString(text));
+}
+
+void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {
+  if (values.log_window_shown && !log_panel_) {
+    log_panel_ = new QPlainTextEdit(body_);
+    log_panel_->setObjectName("LogPanel");
+    log_panel_->setReadOnly(true);
+    log_panel_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    log_panel_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    body_->addWidget(log_panel_);
+    body_->setStretchFactor(1, 0);
+    body_->setSizes({std::max(0, body_->height() - kLogPanelHeight), kLogPanelHeight});
+  }
+  if (log_panel_) log_panel_->setVisible(values.log_window_shown);
+  // The title area's tabs, the tray's display bits and the side-by-side service page belong to
+  // parts this window does not have yet.
+  if (values.tab_flags != 7 || values.tray_request != 0 || values.main_page_shown) {
+    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) + ", dispplumoratray " +
+                                     std::to_string(values.tray_request) +
+                                     (values.main_page_shown ? ", dispmainpage" : ""));
+  }
+}
+
+QWidget* TPlumoraMain2::LogPanel() const { return log_panel_; }
+
+// --- Showing and closing ---
+
 void TPlumoraMain2::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
-  active_ = true;
+  if (shown_once_) return;
+  shown_once_ = true;
+  if (library_->ViewerShown()) library_->CloseViewer();
+  dispatcher_->SetActive(true);
+  ShowFirstPage();
+}
+
+void TPlumoraMain2::ShowFirstPage() {
+  const TPlumoraApiParamValues values = PlumoraApiParams().Snapshot();
+  if (values.mode != pamDispPage && values.mode != pamStartPage) {
+    WriteLog("Page shown first: 1");
+    return;
+  }
+  ShowPage(0, 2);
+  Navigate(values.page_url);
+}
+
+bool TPlumoraMain2::Ask(const QString& text) {
+  QApplication::beep();
+  if (ask_) return ask_(text);
+  return QMessageBox::question(this, windowTitle(), text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool TPlumoraMain2::MayClose() {
+  if (dispatcher_->Uploading()) {
+    // Stopping now would free the albums the upload still writes: cancel it, and close when it
+    // has ended.
+    const std::string stored = PlumoraApiParams().Snapshot().uploading_message;
+    const QString text = stored.empty() ? kUploadingCloseQuestion : QString::fromStdString(stored);
+    if (!Ask(text)) return false;
+    close_after_upload_ = true;
+    CancelUpload();
+    return false;
+  }
+  // The service page may want to confirm itself; it answers later with "mode=close".
+  if (!dispatcher_->CloseRequested() && PlumoraApiParams().Mode() != pamClose && CurrentPage() == 0 && web_home_ &&
+      web_home_->AskClose()) {
+    return false;
+  }
+  return true;
 }
 
 void TPlumoraMain2::closeEvent(QCloseEvent* event) {
-  active_ = false;
+  if (!MayClose()) {
+    event->ignore();
+    return;
+  }
+  dispatcher_->SetActive(false);
+  if (web_dialog_) web_dialog_->close();
+  if (config_) SaveWindowSettings(*this, *config_);
   QMainWindow::closeEvent(event);
 }
 

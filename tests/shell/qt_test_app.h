@@ -15,6 +15,11 @@ inline QApplication& QtApp() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = [] {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The web home's tests run real pages: WebEngine needs the shared contexts before the
+    // application exists, and in a container (often as root) neither its sandbox nor a GPU.
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu --single-process", 0);
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     return new QApplication(argc, argv);
   }();
   return *app;

@@ -62,8 +62,10 @@ TLibrarySession::TLibrarySession(TOstraEngine& engine, TPlumoraMain2& window)
   });
   if (dateLoader_->Start()) grid->SetDateLoader(dateLoader_.get());
   page.Catalog()->SetThumbnailSize(size);
+  // The design's view, then the user's choices from the last run over it.
   page.Catalog()->SetGroupByDay(true);
   page.Catalog()->SetSortOrder(skShootingDate, true);
+  window.UseSettings(&engine.Config());
 }
 
 TLibrarySession::~TLibrarySession() {

@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -148,6 +151,8 @@ bool ResolveLoadFailure(TOstraEngine& engine) {
 }  // namespace
 
 int RunPlumoraBrowser(int argc, char** argv) {
+  // The web home's browser engine refuses to start its sandbox as root (containers, CI).
+  if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
   QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(true);
