@@ -266,6 +266,10 @@ void TPlumoraOperationLog::SaveLogFileLocked() {
     throw EPlumoraOperationLogError("can not create LogFolderPath.(" + log_folder_ + ")");
   RebuildIdsLocked();
   if (!records_.first_child()) return;
+  // A run started within the same second as an earlier one (a relaunch) would otherwise replace
+  // that run's file before it was sent.
+  struct stat info {};
+  while (::lstat((log_folder_ + "/" + FileName(file_counter_)).c_str(), &info) == 0) ++file_counter_;
   StringWriter out;
   document_.save(out, "  ", pugi::format_default, pugi::encoding_utf8);
   // Written under a hidden name and renamed: the uploader lists "POL*.xml" and must never send

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <pugixml.hpp>
 
 #include "platform/atomic_file.h"
@@ -167,6 +168,19 @@ TEST_F(OperationLog, MissingParentFolderIsNotCreatedBeyondOneLevel) {
   log.SaveLogFile();
   EXPECT_FALSE(fs::exists(folder_));
   EXPECT_EQ(log.PendingRecords(), 1);
+}
+
+TEST_F(OperationLog, AnEarlierRunsWaitingFileIsNeverReplaced) {
+  fs::create_directories(folder_);
+  const std::string earlier = folder_ + "/POL20240517130405(000).xml";
+  { std::ofstream(earlier) << "<plumoraBrowserOperationLog/>"; }
+  TPlumoraOperationLog log(MakeOptions());
+  log.AddActionLog("A", "b", "c");
+  log.SaveLogFile();
+  const std::vector<std::string> files = Files();
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_EQ(fs::path(files[1]).filename(), "POL20240517130405(001).xml");
+  EXPECT_EQ(fs::file_size(earlier), std::string("<plumoraBrowserOperationLog/>").size());
 }
 
 TEST(OperationLogTime, TimeZoneTexts) {
