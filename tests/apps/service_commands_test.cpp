@@ -101,6 +101,14 @@ TEST(LogsCommand, ListsAndSendsWhatWaitsKeepingWhatTheServiceDidNotTake) {
   std::ofstream(folder + "/POL20240101000000(000).xml")
       << "<?xml version=\"1.0\"?><plumoraBrowserOperationLog ver=\"1\"><plblog_a/></plumoraBrowserOperationLog>";
 
+  // A catalog for the report to describe: two photos, one of them tagged.
+  const std::string photos = test::TestRoot() + "/photos";
+  std::filesystem::create_directories(photos);
+  for (const char* name : {"Canon_40D.jpg", "Canon_PowerShot_S40.jpg"})
+    std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/" + name, photos + "/" + name);
+  ASSERT_EQ(RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(RunPlb("tag beach " + photos + "/Canon_40D.jpg").status, 0);
+
   PlbRun run = RunPlb("logs");
   ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_NE(run.out.find("P7.upl  period P7"), std::string::npos) << run.out;
@@ -117,7 +125,12 @@ TEST(LogsCommand, ListsAndSendsWhatWaitsKeepingWhatTheServiceDidNotTake) {
   run = RunPlb("logs --send --base " + service.BaseUrl());
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_FALSE(std::filesystem::exists(folder + "/POL20240101000000(000).xml"));
-  EXPECT_EQ(service.State()["log_records"].size(), 2u);
+  const nlohmann::json received = service.State()["log_records"];
+  ASSERT_EQ(received.size(), 2u);
+  std::ifstream in(received[0]["file"].get<std::string>());
+  const std::string report((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(report.find("<photoindexs dirnum=\"1\" totalnum=\"2\">"), std::string::npos) << report;
+  EXPECT_NE(report.find("<tag name=\"beach\" photonum=\"1\"/>"), std::string::npos) << report;
 }
 
 }  // namespace
