@@ -11,6 +11,7 @@
 
 #include "../local_service_process.h"
 #include "platform/atomic_file.h"
+#include "service/appinfo/check_app_info.h"
 #include "service/logs/log_files.h"
 #include "service/logs/operation_log.h"
 #include "service/logs/operation_log_uploader.h"
@@ -235,6 +236,41 @@ TEST_F(LogSenders, ProgramLogIsSentAtShutDownWhileTheServiceAllowsIt) {
   }
   EXPECT_TRUE(found);
   (void)earlier;
+}
+
+// The application-information document drives both logs: its period id ends the period that the
+// counters carried over from the last run, and its operation-log URL starts the uploader.
+TEST_F(LogSenders, ServiceDocumentHandsThePeriodOverAndStartsTheOperationLog) {
+  PLBLogItem().Initialize(folder_);
+  PLBLogItem().SetLogUrl("http://127.0.0.1:1/old");
+  PLBLogItem().SetLogLongSessionId("OLD");
+  PLBLogItem().PageShown(1);
+  TPlumoraOperationLog::Options options;
+  options.log_folder = folder_;
+  DAL_InitializeWith(options);
+  DAL_AddBootLog("");
+
+  ASSERT_TRUE(PLApi_CheckAppInfoEx(false));
+  bool asked_with_old = false;
+  for (const auto& request : service_.Requests())
+    for (const auto& part : request["parts"])
+      asked_with_old |= part["name"] == "loglongsessionid" && part["value"] == "OLD";
+  EXPECT_TRUE(asked_with_old) << "the request names the period the counters hold";
+  EXPECT_EQ(PLBLogItem().LogLongSessionId(), "LOG-1");
+  EXPECT_EQ(PLBLogItem().GetPageCount(1), 0);
+  TPLBLogItem handed_over;
+  ASSERT_TRUE(handed_over.InportDataFromFile(folder_ + "/OLD.upl"));
+  EXPECT_EQ(handed_over.LogUrl(), service_.ApiUrl() + "saveLog.php");
+  EXPECT_EQ(handed_over.GetPageCount(1), 1);
+
+  TPLBLogSaver saver(folder_, {});
+  EXPECT_EQ(saver.SendPending().sent, 1);
+  DAL_AddShutdownLog();
+  EXPECT_TRUE(Eventually([&] { return ListLogFiles(folder_, "POL", ".xml").empty(); }));
+  DAL_Finalize();
+  int operation_logs = 0;
+  for (const auto& record : Received()) operation_logs += record["endpoint"] == "operationLog";
+  EXPECT_EQ(operation_logs, 1);
 }
 
 }  // namespace
