@@ -10,6 +10,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <pugixml.hpp>
+
 #include "localservice/app_info_document.h"
 #include "localservice/update_offer.h"
 
@@ -527,7 +529,16 @@ Answer ServiceState::GetRestUploadBack(const Form& form) {
 
 Answer ServiceState::KeepLog(const std::string& name, const Form& form) {
   const FormPart* part = form.Part(name == "saveLog" ? "logdata" : "infile");
-  if (part != nullptr) logs_.push_back(StoreFile("logs", Numbered(name.c_str(), next_log_++) + ".xml", part->content));
+  if (part == nullptr) return Xml(Response(name, ""));
+  // A usage report or an operation log that is not a whole XML document is a client fault: it
+  // would mean the client sent a file it had not finished writing.
+  pugi::xml_document document;
+  if (!document.load_buffer(part->content.data(), part->content.size()))
+    return ErrorAnswer("BadRequest", "not a whole XML document: " + name);
+  const std::string stored = StoreFile("logs", Numbered(name.c_str(), next_log_++) + ".xml", part->content);
+  logs_.push_back(stored);
+  log_records_.push_back(
+      LogRecord{name, form.Text("longsessionid"), part->filename, part->content_type, stored});
   return Xml(Response(name, ""));
 }
 
@@ -598,6 +609,13 @@ nlohmann::json ServiceState::StateJson() const {
                               {"orgfilename", resource.original_file_name}};
   }
   state["logs"] = logs_;
+  state["log_records"] = nlohmann::json::array();
+  for (const LogRecord& record : log_records_)
+    state["log_records"].push_back({{"endpoint", record.endpoint},
+                                    {"longsessionid", record.long_session_id},
+                                    {"filename", record.filename},
+                                    {"content_type", record.content_type},
+                                    {"file", record.file}});
   state["sessions"] = std::vector<std::string>(sessions_.begin(), sessions_.end());
   return state;
 }

@@ -125,7 +125,17 @@ class ServiceState {
   std::map<std::string, Book> books_;
   std::map<std::string, LongSession> long_sessions_;
   std::map<std::string, Resource> resources_;
+  // A usage report or operation log as it arrived: endpoint "saveLog" or "operationLog", the
+  // period id of a report, the file name and type of an operation log, the stored copy.
+  struct LogRecord {
+    std::string endpoint;
+    std::string long_session_id;
+    std::string filename;
+    std::string content_type;
+    std::string file;
+  };
   std::vector<std::string> logs_;
+  std::vector<LogRecord> log_records_;
   int next_book_ = 1;
   int next_long_session_ = 1;
   int next_resource_ = 1;

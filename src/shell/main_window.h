@@ -82,6 +82,10 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void LeaveTools() override;
   void CloseWindow() override { close(); }
   void SetRestartFlag() override { emit restartRequested(); }
+  // The update check with its splash, as the start sequence runs it; true when an update waits
+  // to be installed and the window is to close for it.
+  void SetUpdateCheck(std::function<bool()> check) { update_check_ = std::move(check); }
+  bool UpdateCheck() override { return update_check_ ? update_check_() : TCommandTargets::UpdateCheck(); }
   void CommandProcessed(const std::string& text, TCommandSource source) override;
   void ApplyDisplay(const TPlumoraApiParamValues& values) override;
   // The log panel at the bottom ("displogwindow"), or null while it was never shown.
@@ -128,6 +132,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   bool close_after_upload_ = false;
   bool shown_once_ = false;
   std::function<bool(const QString&)> ask_;
+  std::function<bool()> update_check_;
 };
 
 }  // namespace plb::shell

@@ -24,7 +24,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kCommands[] = {"add",    "api",  "calendar", "collage", "command", "config", "cp",     "exif",
-                                 "export-calendar", "ls", "mkdir", "mv", "print", "recover", "remove", "rename",
+                                 "export-calendar", "logs", "ls", "mkdir", "mv", "print", "recover", "remove", "rename",
                                  "render", "rm", "save", "scan",   "set-date", "tag", "tags",   "thumb", "thumbs",
                                  "untag",   "update", "upload", "version", "volumes"};
 

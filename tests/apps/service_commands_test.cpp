@@ -3,10 +3,13 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "../service/local_service_process.h"
+#include "host/plumora_config_item.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -68,6 +71,66 @@ TEST(ApiCommand, SendsOneRequestAndPrintsTheResult) {
   EXPECT_NE(run.out.find("ErrorCode: ER0001"), std::string::npos);
 
   EXPECT_NE(RunPlb("api NoSuchRequest").status, 0);
+}
+
+// A usage counter file of one period addressed to url, as the program writes it.
+std::string UsageFile(const std::string& url, const std::string& period) {
+  std::string bytes;
+  const auto u32 = [&](uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<char>(v >> (8 * i)));
+  };
+  const auto text = [&](const std::string& t) {
+    u32(static_cast<uint32_t>(t.size()));
+    bytes += t;
+  };
+  u32(40961);
+  text(url);
+  text(period);
+  bytes += std::string(8 + 3 * 12, '\0');  // start time and three empty pages
+  u32(0);                                  // no upload sessions
+  return bytes;
+}
+
+TEST(LogsCommand, ListsAndSendsWhatWaitsKeepingWhatTheServiceDidNotTake) {
+  test::LocalServiceProcess service;
+  TPlumoraConfigItem config;
+  config.LoadFromRegistry();
+  const std::string folder = config.LogFolder();
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/P7.upl", std::ios::binary) << UsageFile(service.ApiUrl() + "saveLog.php", "P7");
+  std::ofstream(folder + "/POL20240101000000(000).xml")
+      << "<?xml version=\"1.0\"?><plumoraBrowserOperationLog ver=\"1\"><plblog_a/></plumoraBrowserOperationLog>";
+
+  // A catalog for the report to describe: two photos, one of them tagged.
+  const std::string photos = test::TestRoot() + "/photos";
+  std::filesystem::create_directories(photos);
+  for (const char* name : {"Canon_40D.jpg", "Canon_PowerShot_S40.jpg"})
+    std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/" + name, photos + "/" + name);
+  ASSERT_EQ(RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(RunPlb("tag beach " + photos + "/Canon_40D.jpg").status, 0);
+
+  PlbRun run = RunPlb("logs");
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_NE(run.out.find("P7.upl  period P7"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("POL20240101000000(000).xml"), std::string::npos) << run.out;
+
+  service.Fault("/api/operationLog.php", {{"kind", "status"}, {"status", "503"}, {"count", "3"}});
+  run = RunPlb("logs --send --base " + service.BaseUrl());
+  EXPECT_EQ(run.status, 1) << run.out;
+  EXPECT_NE(run.out.find("usage reports: 1 sent"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("operation logs: 0 sent, 1 kept"), std::string::npos) << run.out;
+  EXPECT_FALSE(std::filesystem::exists(folder + "/P7.upl"));
+  EXPECT_TRUE(std::filesystem::exists(folder + "/POL20240101000000(000).xml"));
+
+  run = RunPlb("logs --send --base " + service.BaseUrl());
+  EXPECT_EQ(run.status, 0) << run.out;
+  EXPECT_FALSE(std::filesystem::exists(folder + "/POL20240101000000(000).xml"));
+  const nlohmann::json received = service.State()["log_records"];
+  ASSERT_EQ(received.size(), 2u);
+  std::ifstream in(received[0]["file"].get<std::string>());
+  const std::string report((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(report.find("<photoindexs dirnum=\"1\" totalnum=\"2\">"), std::string::npos) << report;
+  EXPECT_NE(report.find("<tag name=\"beach\" photonum=\"1\"/>"), std::string::npos) << report;
 }
 
 }  // namespace

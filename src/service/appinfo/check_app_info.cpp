@@ -10,6 +10,8 @@
 #include "service/appinfo/error_command.h"
 #include "service/appinfo/file_url.h"
 #include "service/appinfo/local_wakeup.h"
+#include "service/logs/operation_log.h"
+#include "service/logs/plb_log_item.h"
 
 namespace plb {
 
@@ -86,8 +88,15 @@ void ApplyAppInfo(const TMVGetAppInfoItem& reader) {
     TMessageAgentConfig agent;
     ApplyMessageAgentElement(reader.Root(), agent);
   }
-  std::lock_guard guard(applied_lock);
-  Applied() = values;
+  {
+    std::lock_guard guard(applied_lock);
+    Applied() = values;
+  }
+  // The usage counters take the reporting period (the URL first: a new period hands the old one
+  // over with it), and the operation log its upload URL and whether it is used at all.
+  PLBLogItem().SetLogUrl(values.log_url);
+  PLBLogItem().SetLogLongSessionId(values.log_long_session_id);
+  DAL_SetUrlAndProcessID(values.operation_log_url, values.operation_log_process_id, values.operation_log_no_use);
 }
 
 TAppInfoValues AppliedAppInfo() {
@@ -98,7 +107,7 @@ TAppInfoValues AppliedAppInfo() {
 bool PLApi_CheckAppInfoEx(bool offline) {
   try {
     TMVGetAppInfoItem reader;
-    if (!reader.LoadInfoData(offline, AppliedAppInfo().log_long_session_id)) {
+    if (!reader.LoadInfoData(offline, PLBLogItem().LogLongSessionId())) {
       SetBootError(PlumoraErrorCommand().LastFailureKind(), "LoadInfoData Failed");
       return true;
     }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "engine/events/catalog_update_bus.h"
 #include "engine/model/album.h"
@@ -24,6 +25,7 @@
 #include "platform/thread_stop.h"
 #include "platform/ui_dispatcher.h"
 #include "service/api/plumora_api_params.h"
+#include "service/logs/plb_log_item.h"
 #include "service/upload/back_uploader.h"
 #include "service/upload/service_path.h"
 #include "service/upload/upload_image_folder.h"
@@ -184,6 +186,7 @@ void TPlumoraUploader::Execute() {
   platform::SetCurrentThreadName("PlumoraUploaderEx");
   success_ = false;
   bool paused = false;
+  std::optional<std::chrono::steady_clock::time_point> started;
   try {
     if (items_.empty()) throw EPlumoraUploaderExError("TargetItems Count = 0");
     ResetPlumoraBackUploader();
@@ -193,9 +196,15 @@ void TPlumoraUploader::Execute() {
       v.photo_count = static_cast<int>(items_.size());
     });
     for (const auto& item : items_) SetUploadStatus(item->catalog_item, usQueued);
+    started = std::chrono::steady_clock::now();
     success_ = edit_mode_ == 3 ? DoUploadBodyIcon() : DoUpload();
   } catch (const std::exception& e) {
     LogFailure("TPlumoraUploaderEx.Execute", e);
+  }
+  // The usage counters keep every session that began, also one that ended in an error.
+  if (started) {
+    const auto elapsed = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - *started);
+    PLBLogItem().Uploaded(static_cast<int>(items_.size()), static_cast<int>(elapsed.count()));
   }
   for (const auto& item : items_) SetUploadStatus(item->catalog_item, usNone);
   if (paused) ReStartPlumoraBackUploader();

@@ -63,31 +63,11 @@ void OpenStartErrorHelpPage() {
   if (!base.empty()) ShellOpen(ExcludeTrailingSeparators(base) + "/ja/plb/error/");
 }
 
-// The command word of a queued command text (a wake-up URL or a command CSV), lower case.
-int CommandModeOf(const std::string& text) {
-  const TPlumoraBrowserCommand wakeup = GetPlumoraBrowserCommandEx(text);
-  const std::vector<std::string> items = ParseCommandCSV(wakeup.is_wakeup ? wakeup.csv : text);
-  std::optional<std::string> word = FindItem(items, "command");
-  if (!word) word = FindItem(items, "mode");
-  return word ? PlumoraApiModeOf(*word) : 0;
-}
-
 // The commands that end the window for the process's own exit actions: a restart, and an update
-// check that found an update to run.
+// check that found an update to run. The window's dispatcher closes the window for both.
 void HandleExitCommands(TPlumoraMain2& window, TStartSequence& sequence) {
-  QObject::connect(&window, &TPlumoraMain2::commandQueued, &window, [&window, &sequence](const QString& text) {
-    switch (CommandModeOf(text.toStdString())) {
-      case pamRestart:
-        sequence.RequestRestart();
-        window.close();
-        break;
-      case pamUpdateCheck:
-        if (RunUpdateCheckWithSplash(3000)) window.close();
-        break;
-      default:
-        break;
-    }
-  });
+  QObject::connect(&window, &TPlumoraMain2::restartRequested, &window, [&sequence] { sequence.RequestRestart(); });
+  window.SetUpdateCheck([] { return RunUpdateCheckWithSplash(3000); });
 }
 
 // Runs the main window until it has closed.
@@ -195,7 +175,7 @@ int RunPlumoraBrowser(int argc, char** argv) {
   // ---- Operation log: hooks.create_operation_log (step 7, arms its finalising) and hooks.boot
   // ---- (step 15, "boot" then arms "shutdown" and the file's write) are filled here. The
   // ---- usage-log saver has its place in AddServiceStartSteps, beside the re-upload thread.
-  AddServiceStartSteps(hooks);
+  AddServiceStartSteps(hooks, {}, [&engine] { return engine.Started() ? engine.Albums() : nullptr; });
 
   TStartPlatform platform;
   QtStartUi ui(OpenStartErrorHelpPage);

@@ -12,7 +12,8 @@
 
 namespace plb::shell {
 
-void AddServiceStartSteps(StartHooks& hooks, const TServiceStartOptions& options) {
+void AddServiceStartSteps(StartHooks& hooks, const TServiceStartOptions& options,
+                          std::function<TAlbumList*()> albums) {
   // Step 4 also takes the local parameter file's content: a restart hands the same content on,
   // even when the file itself is gone by the time the program ends.
   auto read_start_parameters = std::move(hooks.read_start_parameters);
@@ -36,10 +37,10 @@ void AddServiceStartSteps(StartHooks& hooks, const TServiceStartOptions& options
     return false;
   };
 
-  hooks.start_background_services = [options](TStopStack& stop) {
+  hooks.start_background_services = [options, albums](TStopStack& stop) {
     // ---- Usage-log saver (its start, with the log folder, and its stop) goes here, before the
     // ---- re-upload thread, so that it stops after it.
-    StartPlumoraBackUploader(options.back_upload_wait_ms);
+    StartPlumoraBackUploader(options.back_upload_wait_ms, albums ? albums() : nullptr);
     stop.Arm("stop the background re-upload thread", [] { AbortPlumoraBackUploader(); });
   };
 
