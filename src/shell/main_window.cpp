@@ -18,6 +18,8 @@
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
+#include "service/logs/operation_log.h"
+#include "service/logs/plb_log_item.h"
 #include "service/api/plumora_api_params.h"
 #include "service/appinfo/check_app_info.h"
 #include "service/upload/plumora_uploader.h"
@@ -320,6 +322,7 @@ void TPlumoraMain2::ShowPage(int page, int kind) {
   }
   setUpdatesEnabled(true);
   if (web_home_) web_home_->SetPageMode(page, kind);
+  PLBLogItem().PageShown(page);  // the usage report counts time per page
   WriteLog("Page shown: " + std::to_string(page));
   emit pageChanged(page);
 }
@@ -354,7 +357,10 @@ void TPlumoraMain2::LeaveTools() {
   if (library_->ViewerShown()) library_->CloseViewer();
 }
 
-void TPlumoraMain2::CommandProcessed(const std::string& text, TCommandSource) {
+void TPlumoraMain2::CommandProcessed(const std::string& text, TCommandSource source) {
+  DAL_AddCommandLog(text, source == TCommandSource::kWebHome ? "TFramePlumoraHome"
+                          : source == TCommandSource::kTray  ? "TFramePlumoraTray"
+                                                             : "TPlumoraMain2");
   if (log_panel_ && log_panel_->isVisible()) log_panel_->appendPlainText(QString::fromStdString(text));
 }
 

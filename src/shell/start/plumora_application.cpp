@@ -37,6 +37,7 @@
 #include "shell/start/qt_start_ui.h"
 #include "shell/start/qt_ui_dispatcher.h"
 #include "shell/start/service_start_steps.h"
+#include "shell/start/usage_log_steps.h"
 #include "shell/start/update_splash_form.h"
 #include "shell/start/unix_signal_watcher.h"
 
@@ -172,10 +173,8 @@ int RunPlumoraBrowser(int argc, char** argv) {
   hooks.run_main_window = [&context, &engine, &quit_chosen, &running_sequence] {
     if (!quit_chosen) RunMainWindow(context, engine, *running_sequence);
   };
-  // ---- Operation log: hooks.create_operation_log (step 7, arms its finalising) and hooks.boot
-  // ---- (step 15, "boot" then arms "shutdown" and the file's write) are filled here. The
-  // ---- usage-log saver has its place in AddServiceStartSteps, beside the re-upload thread.
   AddServiceStartSteps(hooks, {}, [&engine] { return engine.Started() ? engine.Albums() : nullptr; });
+  AddUsageAndOperationLogSteps(hooks, context.log_folder, engine);
 
   TStartPlatform platform;
   QtStartUi ui(OpenStartErrorHelpPage);

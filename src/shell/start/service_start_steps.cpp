@@ -38,8 +38,6 @@ void AddServiceStartSteps(StartHooks& hooks, const TServiceStartOptions& options
   };
 
   hooks.start_background_services = [options, albums](TStopStack& stop) {
-    // ---- Usage-log saver (its start, with the log folder, and its stop) goes here, before the
-    // ---- re-upload thread, so that it stops after it.
     StartPlumoraBackUploader(options.back_upload_wait_ms, albums ? albums() : nullptr);
     stop.Arm("stop the background re-upload thread", [] { AbortPlumoraBackUploader(); });
   };
