@@ -88,10 +88,12 @@ class BrowserProcessTest : public testing::Test {
     return platform::SendHandOff(close).status;
   }
 
+  // The diagnostic logs; the usage counters and the operation log live in the same folder.
   std::vector<std::string> LogFiles() const {
     std::vector<std::string> files;
     if (!fs::exists(log_folder_)) return files;
-    for (const auto& e : fs::directory_iterator(log_folder_)) files.push_back(e.path());
+    for (const auto& e : fs::directory_iterator(log_folder_))
+      if (e.path().extension() == ".log") files.push_back(e.path());
     return files;
   }
 

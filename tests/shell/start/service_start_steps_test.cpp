@@ -16,6 +16,7 @@
 
 #include "host/relaunch.h"
 #include "service/api/plumora_api_params.h"
+#include "service/appinfo/app_info_item.h"
 #include "service/appinfo/check_app_info.h"
 #include "service/commands/local_param_file.h"
 #include "service/local_service_process.h"
@@ -166,6 +167,11 @@ TEST_F(ServiceStartStepsTest, WithoutAnUpdateTheSplashStaysForItsTimeAndTheStart
 
 TEST_F(ServiceStartStepsTest, AStartWithTheServiceDownShowsTheErrorPage) {
   context_.args = Args({"updatecheck=disable", "dispsplash=disable"});
+  // The error pages are the service's own: a document read earlier in the process holds them.
+  // Without its local copy and with the service gone, nothing can be loaded this time.
+  service_.UseAsService();
+  ASSERT_TRUE(PLApi_CheckAppInfoEx(false));
+  fs::remove(AppInfoLocalCopyPath());
   service_.Stop();
   TStartSequence sequence(context_, Hooks(), platform_, ui_);
   EXPECT_EQ(sequence.Run(), 0);
