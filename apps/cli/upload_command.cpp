@@ -15,6 +15,7 @@
 #include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
 #include "engine_session.h"
+#include "host/uploader_options.h"
 #include "json_output.h"
 #include "platform/error.h"
 #include "progress_line.h"
@@ -208,6 +209,8 @@ int RunUpload(const Options& o) {
   if (!o.queue && o.files.empty()) throw UsageError{"no photo given (or --queue)"};
   if (o.queue && !o.files.empty()) throw UsageError{"--queue takes no photos"};
   ModeNumber(o.mode);
+  // The same options as the application: "debug.ini" beside the program, then the settings.
+  LoadUploaderOptions();
   EngineSession session("upload");
   UseService(o);
   ProgressLine progress("upload");

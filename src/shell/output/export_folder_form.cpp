@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -168,16 +167,6 @@ void TExportFolderFormEx::Cancel() {
     return;
   }
   QDialog::reject();
-}
-
-void TExportFolderFormEx::reject() {
-  if (Page() != TSProgress) QDialog::reject();
-}
-
-void TExportFolderFormEx::closeEvent(QCloseEvent* event) {
-  // The worker reports into this dialog: a close request waits for its end.
-  if (worker_) event->ignore();
-  else QDialog::closeEvent(event);
 }
 
 void TExportFolderFormEx::StartWorker() {

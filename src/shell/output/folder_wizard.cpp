@@ -1,5 +1,6 @@
 #include "shell/output/folder_wizard.h"
 
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -132,6 +133,18 @@ void TFolderWizard::RefreshTree() {
   model_->setRootPath(QDir::rootPath());
   SelectFolder(selected);
   tree_->setUpdatesEnabled(true);
+}
+
+void TFolderWizard::reject() {
+  if (Page() != ProgressPage()) QDialog::reject();
+}
+
+void TFolderWizard::closeEvent(QCloseEvent* event) {
+  if (HasWorker()) {
+    event->ignore();
+  } else {
+    QDialog::closeEvent(event);
+  }
 }
 
 }  // namespace plb::shell

@@ -6,6 +6,7 @@
 #include <QString>
 #include <set>
 
+class QCloseEvent;
 class QFileSystemModel;
 class QLabel;
 class QPushButton;
@@ -33,6 +34,9 @@ class TFolderWizard : public QDialog {
   // The name a new folder under parent gets: "新しいフォルダ", or "新しいフォルダ (n)".
   static QString NewFolderName(const QString& parent);
 
+  // Escape does nothing while the worker's progress shows.
+  void reject() override;
+
  public slots:
   void CreateNewFolder();
   void RenameFolder();
@@ -45,6 +49,11 @@ class TFolderWizard : public QDialog {
   QWidget* MakeFolderPage();
   // Called whenever the selection in the folder tree changes.
   virtual void FolderChanged() {}
+  // The page that shows the worker's progress, and whether a worker exists: the worker reports
+  // into the dialog, so Escape does nothing on that page and a close waits for the worker's end.
+  virtual int ProgressPage() const = 0;
+  virtual bool HasWorker() const = 0;
+  void closeEvent(QCloseEvent* event) override;
   QStackedWidget* pages_ = nullptr;
 
  private:

@@ -1,7 +1,6 @@
 #include "shell/output/save_images_form.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -220,16 +219,6 @@ void TSaveImagesForm::Cancel() {
     return;
   }
   QDialog::reject();
-}
-
-void TSaveImagesForm::reject() {
-  if (Page() != TSProgress) QDialog::reject();
-}
-
-void TSaveImagesForm::closeEvent(QCloseEvent* event) {
-  // The worker reports into this dialog: it stays until the worker has ended.
-  if (worker_) event->ignore();
-  else QDialog::closeEvent(event);
 }
 
 void TSaveImagesForm::StartWorker() {

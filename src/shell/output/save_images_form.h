@@ -43,8 +43,8 @@ class TSaveImagesForm : public TFolderWizard {
 
  protected:
   void FolderChanged() override;
-  void closeEvent(QCloseEvent* event) override;
-  void reject() override;
+  int ProgressPage() const override { return TSProgress; }
+  bool HasWorker() const override { return worker_ != nullptr; }
 
  private:
   void Enter(int page);
