@@ -1,6 +1,9 @@
 #include "service/appinfo/check_app_info.h"
 
+#include <filesystem>
 #include <mutex>
+#include <optional>
+#include <system_error>
 
 #include "host/log_file.h"
 #include "host/message_agent_config.h"
@@ -46,8 +49,20 @@ void ApplySettings(const TAppInfoValues& values) {
   if (!values.finish_uninstall_url.empty()) WriteUninstallerUrl(values.finish_uninstall_url);
 }
 
+// The service's error pages come with its document. Before any document was ever read (a first
+// start without a connection) the table is empty: the page shipped with the program says what
+// happened, rather than an empty window.
+std::string ShippedStartErrorCommand() {
+  const std::optional<std::string> path = MapFileUrlToPath("file://startup_error.html", FileUrlSource::kDocument);
+  std::error_code ec;
+  if (!path || !std::filesystem::is_regular_file(*path, ec)) return std::string();
+  const std::string page = "file://" + *path;
+  return QuotedCommandCSV({"command=startpage", "pageurl=" + page, "dispTabMode=ver1"});
+}
+
 void SetBootError(const std::string& kind_word, const std::string& reason) {
-  const std::string page = PlumoraErrorCommand().Lookup(kind_word, "");
+  std::string page = PlumoraErrorCommand().Lookup(kind_word, "");
+  if (page.empty()) page = ShippedStartErrorCommand();
   WriteLog("PLApi_CheckAppInfoEx.SetBootError( " + reason + " )");
   PlumoraApiParams().Update([&](TPlumoraApiParamValues& v) {
     v.display_page = page;

@@ -181,6 +181,20 @@ TEST_F(ServiceStartStepsTest, AStartWithTheServiceDownShowsTheErrorPage) {
   EXPECT_FALSE(PlumoraApiParams().Snapshot().display_page.empty());
 }
 
+TEST_F(ServiceStartStepsTest, AFirstStartWithoutTheServiceShowsTheShippedErrorPage) {
+  // No document was ever read, so the service's error pages are unknown: the window still opens
+  // on a page that says what happened, the one shipped beside the program.
+  context_.args = Args({"updatecheck=disable", "dispsplash=disable"});
+  service_.Stop();
+  TStartSequence sequence(context_, Hooks(), platform_, ui_);
+  EXPECT_EQ(sequence.Run(), 0);
+  EXPECT_EQ(windows_run_, 1);
+  EXPECT_EQ(PlumoraApiParams().Mode(), pamDispPage);
+  const std::string page = PlumoraApiParams().Snapshot().display_page;
+  EXPECT_NE(page.find("pageurl=file://"), std::string::npos) << page;
+  EXPECT_NE(page.find("/docroot/startup_error.html"), std::string::npos) << page;
+}
+
 TEST_F(ServiceStartStepsTest, AFailedCheckTakesTheStartErrorPathAndStartsNothing) {
   context_.args = Args({"updatecheck=disable", "dispsplash=disable"});
   StartHooks hooks = Hooks();
