@@ -139,5 +139,29 @@ TEST_F(BrowserUpdateProcessTest, RestartStartsTheProgramAgainWithTheLocalParamet
   }));
 }
 
+// A run's operation log (its boot and shut-down records) reaches the service when the run ends,
+// and the usage counters are kept for the next run.
+TEST_F(BrowserUpdateProcessTest, ARunsOperationLogReachesTheServiceAndItsCountersAreKept) {
+  test::LocalServiceProcess service;
+  const pid_t pid = Start({"getappinfourl=" + service.ApiUrl() + "getAppInfo.php", "updatecheck=disable",
+                           "dispsplash=disable"});
+  ASSERT_TRUE(WaitFor(WindowAnswers));
+  platform::HandOffMessage close;
+  close.type = platform::HandOffType::kClose;
+  close.kind = 4;
+  platform::SendHandOff(close);
+  EXPECT_EQ(WaitExit(pid), 0);
+  std::string received;
+  const nlohmann::json state = service.State();
+  for (const auto& record : state["log_records"])
+    if (record["endpoint"] == "operationLog") received += ReadAll(record["file"].get<std::string>());
+  EXPECT_NE(received.find("systemactioncode=\"boot\""), std::string::npos) << state.dump();
+  EXPECT_NE(received.find("systemactioncode=\"shutdown\""), std::string::npos) << received;
+  // Sent means gone: no operation-log file waits in the log folder.
+  for (const auto& entry : fs::directory_iterator(TPlumoraConfigItem().LogFolder()))
+    EXPECT_NE(entry.path().filename().string().rfind("POL", 0), 0u) << entry.path();
+  EXPECT_TRUE(fs::exists(TPlumoraConfigItem().LogFolder() + "/PLBLOG"));
+}
+
 }  // namespace
 }  // namespace plb
