@@ -202,18 +202,21 @@ TEST_F(WebHomeTest, OnlyHttpPopupsAndWakeupAddressesReachTheDesktopBrowser) {
 
 TEST_F(WebHomeTest, AFailingHomePageIsReportedOnce) {
   int reports = 0;
-  bool failed_again = false;
+  int loads_after_report = 0;
   home_->SetNavigateErrorHandler([&](int) { ++reports; });
-  QObject::connect(home_->View()->page(), &QWebEnginePage::loadFinished, [&](bool ok) {
-    if (!ok && reports == 1) failed_again = true;
+  QObject::connect(home_->View()->page(), &QWebEnginePage::loadFinished, [&](bool) {
+    if (reports == 1) ++loads_after_report;
   });
   // Nothing listens on port 9 of this machine.
   home_->Navigate("http://127.0.0.1:9/home");
   // The browser's error page gives way to a blank one.
   ASSERT_TRUE(test::PumpUntil([&] { return reports == 1 && home_->Location() == "about:blank"; }));
   EXPECT_EQ(home_->HomeUrl(), "http://127.0.0.1:9/home?version=" + FileVersion());
+  // The failing home page again: whichever loads end first (the blank page's, the home page's
+  // failure), the owner hears of the failure no more.
+  const int before = loads_after_report;
   home_->Navigate("http://127.0.0.1:9/home");
-  ASSERT_TRUE(test::PumpUntil([&] { return failed_again; }));
+  ASSERT_TRUE(test::PumpUntil([&] { return loads_after_report > before; }));
   EXPECT_EQ(reports, 1);
 }
 
