@@ -1,7 +1,6 @@
 #include "localservice/local_service.h"
 
 #include <httplib.h>
-#include <openssl/evp.h>
 
 #include <chrono>
 #include <cstdio>
@@ -9,23 +8,12 @@
 #include <stdexcept>
 #include <thread>
 
+#include "localservice/digest.h"
+
 namespace plb::localservice {
 namespace {
 
 constexpr size_t kRecordedBytesLimit = 64 * 1024;
-
-std::string Sha256Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
-}
 
 std::map<std::string, std::string> QueryItems(const httplib::Request& request) {
   std::map<std::string, std::string> items;

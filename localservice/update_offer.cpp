@@ -1,10 +1,9 @@
 #include "localservice/update_offer.h"
 
-#include <openssl/evp.h>
-
 #include <cstdio>
 #include <cstdlib>
 
+#include "localservice/digest.h"
 #include "localservice/service_state.h"
 
 namespace plb::localservice {
@@ -73,19 +72,6 @@ std::string InstallerBytes(const UpdateOfferConfig& config) {
     script.push_back('\n');
   }
   return script;
-}
-
-std::string Md5Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
-  std::string hex;
-  char pair[3];
-  for (unsigned int i = 0; i < length; ++i) {
-    std::snprintf(pair, sizeof pair, "%02x", digest[i]);
-    hex += pair;
-  }
-  return hex;
 }
 
 }  // namespace plb::localservice

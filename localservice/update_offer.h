@@ -31,6 +31,5 @@ std::string InstallerUrl(const UpdateOfferConfig& config);
 std::string UpdateInfoAnswer(const UpdateOfferConfig& config);
 // The installer's bytes.
 std::string InstallerBytes(const UpdateOfferConfig& config);
-std::string Md5Hex(const std::string& bytes);
 
 }  // namespace plb::localservice

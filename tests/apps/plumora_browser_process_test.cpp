@@ -15,10 +15,10 @@
 #include "platform/instance_lock.h"
 #include "platform/private_temp.h"
 #include "platform/settings_store.h"
+#include "browser_process.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
-
-extern char** environ;
+#include "support/test_files.h"
 
 namespace plb {
 namespace {
@@ -26,66 +26,13 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using test::ReadFile;
 
-class BrowserProcessTest : public testing::Test {
+class BrowserProcessTest : public test::BrowserProcess {
  protected:
   void SetUp() override {
-    program_ = test::BinaryDir() + "/bin/plumora-browser";
-    if (!fs::exists(program_)) GTEST_SKIP() << "plumora-browser is not built (no Qt)";
-    dialogs_ = test::TestRoot() + "/dialogs.txt";
-    setenv("PLB_UNATTENDED_DIALOGS", dialogs_.c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    BrowserProcess::SetUp();
     log_folder_ = TPlumoraConfigItem().LogFolder();
-  }
-
-  pid_t Start(const std::vector<std::string>& args) {
-    std::vector<char*> argv{program_.data()};
-    std::vector<std::string> copy = args;
-    for (auto& a : copy) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, program_.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    return pid;
-  }
-
-  // Waits for the process to end; its exit code, or -1 when it did not end in time.
-  static int WaitExit(pid_t pid, std::chrono::milliseconds limit = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-      std::this_thread::sleep_for(20ms);
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-  }
-
-  // Waits until the main window of the first instance answers on the hand-off socket.
-  static bool WaitForWindow() {
-    for (int i = 0; i < 500; ++i) {
-      platform::HandOffMessage ping;
-      ping.type = platform::HandOffType::kActivate;
-      if (platform::SendHandOff(ping, platform::DefaultHandOffPath(), 1000).status ==
-          platform::HandOffStatus::kAnswered) {
-        return true;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return false;
-  }
-
-  static platform::HandOffStatus RequestClose(int parameter) {
-    platform::HandOffMessage close;
-    close.type = platform::HandOffType::kClose;
-    close.kind = parameter;
-    return platform::SendHandOff(close).status;
   }
 
   // The diagnostic logs; the usage counters and the operation log live in the same folder.
@@ -97,8 +44,6 @@ class BrowserProcessTest : public testing::Test {
     return files;
   }
 
-  std::string program_;
-  std::string dialogs_;
   std::string log_folder_;
 };
 
@@ -117,11 +62,11 @@ TEST_F(BrowserProcessTest, SecondStartHandsItsCommandToTheFirstAndCloseFourEndsI
   EXPECT_EQ(RequestClose(4), platform::HandOffStatus::kAnswered);
   EXPECT_EQ(WaitExit(first), 0);
 
-  const std::string log = ReadAll(LogFiles().at(0));
+  const std::string log = ReadFile(LogFiles().at(0));
   EXPECT_NE(log.find("\r\nSTART\r\n"), std::string::npos);
   EXPECT_NE(log.find("EnqueueCommand( \"sessionid=abc\",\"mode=open\" )"), std::string::npos) << log;
   EXPECT_NE(log.find("\r\nEND\r\n////"), std::string::npos);
-  EXPECT_FALSE(fs::exists(dialogs_)) << ReadAll(dialogs_);
+  EXPECT_FALSE(fs::exists(dialogs_)) << ReadFile(dialogs_);
 
   // Every default of the configuration was saved at the stop.
   auto store = SettingsStore::ForHive(Hive::kCurrentUser);
@@ -140,7 +85,7 @@ TEST_F(BrowserProcessTest, TerminationSignalStopsTheNormalWay) {
   ASSERT_TRUE(WaitForWindow());
   kill(first, SIGTERM);
   EXPECT_EQ(WaitExit(first), 0);
-  EXPECT_NE(ReadAll(LogFiles().at(0)).find("\r\nEND\r\n"), std::string::npos);
+  EXPECT_NE(ReadFile(LogFiles().at(0)).find("\r\nEND\r\n"), std::string::npos);
 }
 
 TEST_F(BrowserProcessTest, MoreTerminationSignalsDuringTheExitSaveLetTheSaveFinish) {
@@ -170,7 +115,7 @@ TEST_F(BrowserProcessTest, MoreTerminationSignalsDuringTheExitSaveLetTheSaveFini
   }
   std::string log;
   for (const std::string& file : LogFiles()) {
-    if (fs::path(file).filename() != "plb.log") log = ReadAll(file);
+    if (fs::path(file).filename() != "plb.log") log = ReadFile(file);
   }
   EXPECT_NE(log.find("\r\nEND\r\n"), std::string::npos) << "every stop step ran: " << log;
   const test::CommandRun tags = test::RunCommand(plb + "tags --json 2>&1");
@@ -184,7 +129,7 @@ TEST_F(BrowserProcessTest, StartWhileTheFirstIsStillStartingWarnsAndEnds) {
   ASSERT_EQ(starting.AcquireInstance(), platform::LockResult::kAcquired);
   const pid_t second = Start({});
   EXPECT_EQ(WaitExit(second), 0);
-  const std::string dialogs = ReadAll(dialogs_);
+  const std::string dialogs = ReadFile(dialogs_);
   EXPECT_EQ(dialogs.rfind("warning\t", 0), 0u) << dialogs;
   EXPECT_NE(dialogs.find("前回起動したプロセスが終了していないため"), std::string::npos);
   EXPECT_TRUE(LogFiles().empty());
@@ -202,11 +147,11 @@ TEST_F(BrowserProcessTest, DamagedSettingsFileIsKeptAsideAndTheProgramStartsWith
   bool kept_aside = false;
   for (const auto& e : fs::directory_iterator(fs::path(settings).parent_path())) {
     if (e.path().filename().string().find("corrupt") != std::string::npos) {
-      kept_aside = ReadAll(e.path()).find("not json") != std::string::npos;
+      kept_aside = ReadFile(e.path()).find("not json") != std::string::npos;
     }
   }
   EXPECT_TRUE(kept_aside);
-  const std::string log = ReadAll(LogFiles().at(0));
+  const std::string log = ReadFile(LogFiles().at(0));
   EXPECT_NE(log.find(settings), std::string::npos) << log;
   auto store = SettingsStore::ForHive(Hive::kCurrentUser);
   EXPECT_TRUE(store->Read(TPlumoraConfigItem::ClassSettingsKey(), "CacheMaxSizeMB").has_value());
@@ -229,10 +174,10 @@ TEST_F(BrowserProcessTest, ADamagedCatalogFileAsksTheUserAndSavesNothingUnlessRe
     ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/a.jpg >/dev/null 2>&1").status, 0);
     ASSERT_EQ(test::RunCommand(plb + "tag trip " + pics + "/b.jpg >/dev/null 2>&1").status, 0);
     const std::string albums = data + "/OstraGroup.qdb";
-    std::string damaged = ReadAll(albums);
+    std::string damaged = ReadFile(albums);
     damaged[0] = 'X';
     std::ofstream(albums, std::ios::binary | std::ios::trunc) << damaged;
-    const std::string tree = ReadAll(data + "/OstraData.qdb");
+    const std::string tree = ReadFile(data + "/OstraData.qdb");
 
     setenv("PLB_UNATTENDED_LOAD_FAILURE", choice, 1);
     const pid_t first = Start({});
@@ -243,7 +188,7 @@ TEST_F(BrowserProcessTest, ADamagedCatalogFileAsksTheUserAndSavesNothingUnlessRe
     }
     EXPECT_EQ(WaitExit(first), 0);
 
-    const std::string dialogs = ReadAll(dialogs_);
+    const std::string dialogs = ReadFile(dialogs_);
     EXPECT_EQ(dialogs.rfind("load-failure\t", 0), 0u) << dialogs;
     EXPECT_NE(dialogs.find("OstraAlbums:データファイルのマーカが異常です。"), std::string::npos) << dialogs;
     EXPECT_NE(dialogs.find(albums + ".damaged-"), std::string::npos) << "names the copy kept aside: " << dialogs;
@@ -253,8 +198,8 @@ TEST_F(BrowserProcessTest, ADamagedCatalogFileAsksTheUserAndSavesNothingUnlessRe
       EXPECT_EQ(tags.out.find("b.jpg"), std::string::npos) << "the .bak has a.jpg only: " << tags.out;
       EXPECT_NE(tags.out.find("a.jpg"), std::string::npos) << tags.out;
     } else {
-      EXPECT_EQ(ReadAll(albums), damaged) << "saved over the live files";
-      EXPECT_EQ(ReadAll(data + "/OstraData.qdb"), tree);
+      EXPECT_EQ(ReadFile(albums), damaged) << "saved over the live files";
+      EXPECT_EQ(ReadFile(data + "/OstraData.qdb"), tree);
       EXPECT_EQ(tags.status, 3);
     }
   }
