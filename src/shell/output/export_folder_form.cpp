@@ -19,7 +19,6 @@
 #include "host/file_functions.h"
 #include "output/export/export_folder_thread.h"
 #include "output/export/export_names.h"
-#include "platform/special_folders.h"
 
 namespace plb::shell {
 
@@ -66,13 +65,7 @@ TExportFolderFormEx::TExportFolderFormEx(TCustomFolder* root, TFolderTreeList* f
   connect(CancelButton(), &QPushButton::clicked, this, &TExportFolderFormEx::Cancel);
 
   if (root_) CountExportItems(root_, count_, bytes_);
-  QString start = LastDestination();
-  if (start.isEmpty() || !QFileInfo(start).isDir()) {
-    start = Q(platform::SpecialFolderPath(platform::SpecialFolder::kPictures));
-    if (!QFileInfo(start).isDir()) start = QDir::homePath();
-    LastDestination() = start;
-  }
-  SelectFolder(start);
+  SelectStartFolder(LastDestination());
   FolderChanged();
   Enter(TSFolder);
 }

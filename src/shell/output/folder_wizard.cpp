@@ -11,6 +11,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "platform/special_folders.h"
+
 namespace plb::shell {
 
 TFolderWizard::TFolderWizard(QWidget* parent) : QDialog(parent) {
@@ -133,6 +135,14 @@ void TFolderWizard::RefreshTree() {
   model_->setRootPath(QDir::rootPath());
   SelectFolder(selected);
   tree_->setUpdatesEnabled(true);
+}
+
+void TFolderWizard::SelectStartFolder(QString& remembered) {
+  if (remembered.isEmpty() || !QFileInfo(remembered).isDir()) {
+    remembered = QString::fromStdString(platform::SpecialFolderPath(platform::SpecialFolder::kPictures));
+    if (!QFileInfo(remembered).isDir()) remembered = QDir::homePath();
+  }
+  SelectFolder(remembered);
 }
 
 void TFolderWizard::reject() {

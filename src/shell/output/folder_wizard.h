@@ -47,6 +47,9 @@ class TFolderWizard : public QDialog {
   void ShowPage(int index);
   void SetTitle(const QString& title);
   QWidget* MakeFolderPage();
+  // Selects the folder the wizard starts in: remembered when it still exists, else the pictures
+  // folder, else home; remembered then holds it.
+  void SelectStartFolder(QString& remembered);
   // Called whenever the selection in the folder tree changes.
   virtual void FolderChanged() {}
   // The page that shows the worker's progress, and whether a worker exists: the worker reports

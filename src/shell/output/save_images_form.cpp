@@ -21,7 +21,6 @@
 #include "output/save/save_images_thread.h"
 #include "output/save/save_names.h"
 #include "output/save/save_targets.h"
-#include "platform/special_folders.h"
 
 namespace plb::shell {
 
@@ -111,13 +110,7 @@ TSaveImagesForm::TSaveImagesForm(std::vector<TCatalogItem*> items, int quality, 
   connect(commonName_, &QLineEdit::textChanged, this, &TSaveImagesForm::Refresh);
   connect(digits_, &QSpinBox::valueChanged, this, &TSaveImagesForm::Refresh);
 
-  QString start = StartFolder();
-  if (start.isEmpty() || !QFileInfo(start).isDir()) {
-    start = QString::fromStdString(platform::SpecialFolderPath(platform::SpecialFolder::kPictures));
-    if (!QFileInfo(start).isDir()) start = QDir::homePath();
-    StartFolder() = start;
-  }
-  SelectFolder(start);
+  SelectStartFolder(StartFolder());
   FolderChanged();
   Enter(TSFolder);
 }
