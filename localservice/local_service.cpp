@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <thread>
@@ -259,6 +261,21 @@ void LocalService::RoutePages() {
   server_->Get("/local/books.json", [this](const httplib::Request&, httplib::Response& response) {
     SetJson(response, state_->StateJson()["books"]);
   });
+  // The received images, for the book's page. The pattern admits only the names the service
+  // itself gives (book ids and resource ids of letters and digits), so no path leaves the folder.
+  server_->Get(R"(/local/photos/([A-Za-z0-9]+)/([A-Za-z0-9]+(_[1-7])?\.jpg))",
+               [this](const httplib::Request& request, httplib::Response& response) {
+                 std::ifstream file(data_dir_ + "/" + std::string(request.matches[1]) + "/" +
+                                        std::string(request.matches[2]),
+                                    std::ios::binary);
+                 if (!file) {
+                   response.status = 404;
+                   return;
+                 }
+                 std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+                 response.set_header("Cache-Control", "no-store");
+                 response.set_content(std::move(bytes), "image/jpeg");
+               });
 }
 
 void LocalService::RouteAdmin() {

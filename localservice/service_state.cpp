@@ -199,7 +199,7 @@ void ServiceState::Save() const {
     for (const auto& [slot, wh] : b.asked) asked[std::to_string(slot)] = {wh.first, wh.second};
     out["books"][id] = {{"hostname", b.host_name}, {"title", b.title},       {"previewurl", b.preview_url},
                         {"resources", b.resources}, {"music", b.music},      {"round", b.round_photos},
-                        {"asked", asked}};
+                        {"asked", asked},           {"covers", b.covers}};
   }
   for (const auto& [id, l] : long_sessions_) out["longsessions"][id] = {{"book", l.book}, {"open", l.open}};
   for (const auto& [id, r] : resources_) {
@@ -245,6 +245,7 @@ void ServiceState::Load() {
       book.resources = b["resources"].get<std::vector<std::string>>();
       book.music = b["music"].get<std::vector<std::string>>();
       book.round_photos = b["round"].get<std::map<std::string, std::string>>();
+      book.covers = b.value("covers", nlohmann::json::object()).get<std::map<std::string, std::string>>();
       for (const auto& [slot, wh] : b["asked"].items()) book.asked[std::stoi(slot)] = {wh[0], wh[1]};
     }
     for (const auto& [id, l] : long_sessions.items())
@@ -276,14 +277,22 @@ nlohmann::json ServiceState::BookJson(const std::string& id) const {
   for (const std::string& uuid : found->second.resources) {
     const auto r = resources_.find(uuid);
     if (r == resources_.end()) continue;
-    nlohmann::json sizes = nlohmann::json::array();
-    for (const auto& [slot, wh] : r->second.sizes) sizes.push_back({wh.first, wh.second});
+    nlohmann::json sizes = nlohmann::json::array(), slots = nlohmann::json::array();
+    for (const auto& [slot, wh] : r->second.sizes) {
+      sizes.push_back({wh.first, wh.second});
+      slots.push_back(slot);  // 0 the whole image, 1..7 the thumbnails: names the stored file
+    }
     photos.push_back({{"index", std::atoi(r->second.photo_index.c_str())},
                       {"resuuid", uuid},
                       {"full", r->second.full},
-                      {"sizes", sizes}});
+                      {"sizes", sizes},
+                      {"slots", slots}});
   }
-  return {{"id", id}, {"title", found->second.title}, {"photos", photos}};
+  return {{"id", id},
+          {"title", found->second.title},
+          {"photos", photos},
+          {"covers", found->second.covers},
+          {"music", found->second.music.size()}};
 }
 
 std::string ServiceState::Config(const std::string& name, const std::string& fallback) const {
@@ -450,6 +459,9 @@ Answer ServiceState::Upload(const Form& form) {
   std::pair<int, int> size;
   if (std::string error = CheckImage(books_[book], slot, form.Text("data"), size); !error.empty())
     return XmlAnswer(error);
+  // A jacket or label replaces the book's cover of that kind; it is not a photo of the book.
+  const std::string edit_mode = form.Text("editmode");
+  const bool cover = edit_mode == "jacket" || edit_mode == "label";
   if (uuid.empty()) {
     const auto known = books_[book].round_photos.find(form.Text("photoindex"));
     if (known != books_[book].round_photos.end()) uuid = known->second;
@@ -463,7 +475,10 @@ Answer ServiceState::Upload(const Form& form) {
     for (const auto& [id, session] : long_sessions_)
       if (session.book == book && session.open) resource.long_session = id;
     resources_[uuid] = resource;
-    books_[book].resources.push_back(uuid);
+    if (cover)
+      books_[book].covers[edit_mode] = uuid;
+    else
+      books_[book].resources.push_back(uuid);
   } else if (resources_.count(uuid) == 0) {
     return ErrorAnswer("BadResuuid", "no such resource");
   }

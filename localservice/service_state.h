@@ -73,6 +73,9 @@ class ServiceState {
     std::string preview_url;
     std::vector<std::string> resources;
     std::vector<std::string> music;
+    // The book's jacket and label: edit mode ("jacket", "label") -> resource. They are not
+    // photos of the book's body and so not among its resources.
+    std::map<std::string, std::string> covers;
     // The upload session now open on the book: photo index -> resource, so a photo whose first
     // answer was lost is not made a second resource when the client sends it again.
     std::map<std::string, std::string> round_photos;

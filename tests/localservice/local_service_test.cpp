@@ -155,10 +155,11 @@ TEST_F(LocalServiceTest, KeepsOnlyWholeImagesOfTheSizesItAskedAndRemembersThemAc
                                            {"photonum", "1", "", ""}}))
                 .find("B0001"),
             std::string::npos);
-  const auto upload = [&](const std::string& resuuid, const std::string& thumb, const std::string& data) {
+  const auto upload = [&](const std::string& resuuid, const std::string& thumb, const std::string& data,
+                          const std::string& edit_mode = "0", const std::string& index = "0") {
     httplib::MultipartFormDataItems fields = With(kIds, {{"plumoraid", "B0001", "", ""},
-                                                         {"editmode", "0", "", ""},
-                                                         {"photoindex", "0", "", ""},
+                                                         {"editmode", edit_mode, "", ""},
+                                                         {"photoindex", index, "", ""},
                                                          {"resuuid", resuuid, "", ""},
                                                          {"comment", "", "", ""}});
     if (!thumb.empty()) fields.push_back({"thumbid", thumb, "", ""});
@@ -177,11 +178,27 @@ TEST_F(LocalServiceTest, KeepsOnlyWholeImagesOfTheSizesItAskedAndRemembersThemAc
       {"", jpeg, "resuuid=\"R0001\""},                   // a lost answer: the same photo, not a new one
   };
   for (const auto& c : cases) EXPECT_NE(upload("", c.thumb, c.data).find(c.answer), std::string::npos) << c.thumb;
+  // A jacket is the book's cover, not one more photo of it.
+  EXPECT_NE(upload("", "", jpeg, "jacket", "1").find("resuuid=\"R0002\""), std::string::npos);
   const nlohmann::json expected = {
       {"id", "B0001"},
       {"title", "Photo book B0001"},
-      {"photos", {{{"index", 0}, {"resuuid", "R0001"}, {"full", true}, {"sizes", {{100, 78}, {100, 78}}}}}}};
+      {"photos",
+       {{{"index", 0}, {"resuuid", "R0001"}, {"full", true}, {"sizes", {{100, 78}, {100, 78}}}, {"slots", {0, 2}}}}},
+      {"covers", {{"jacket", "R0002"}}},
+      {"music", 0}};
   EXPECT_EQ(Json(client_->Get("/api/books/B0001")), expected);
+  // The book's page shows what was received, and only that.
+  const auto thumb = client_->Get("/local/photos/B0001/R0001_2.jpg");
+  ASSERT_TRUE(thumb);
+  EXPECT_EQ(thumb->status, 200);
+  EXPECT_EQ(thumb->body, jpeg);
+  for (const char* path : {"/local/photos/B0001/R0009.jpg", "/local/photos/B0001/..%2Fstate.json",
+                           "/local/photos/../state.json"}) {
+    const auto refused = client_->Get(path);
+    ASSERT_TRUE(refused) << path;
+    EXPECT_EQ(refused->status, 404) << path;
+  }
   EXPECT_EQ(Json(client_->Get("/api/books/B9999"), 404)["error"], "no such photo book");
   service_.Stop();
   LocalService again(test::TestRoot() + "/service-data", "", false);

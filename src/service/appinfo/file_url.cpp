@@ -22,7 +22,13 @@ bool IsInside(const std::filesystem::path& path, const std::filesystem::path& fo
 }  // namespace
 
 std::string AppDocRoot() {
-  return ProgramFolder() + "/docroot";
+  // Beside the program in a build tree; in the shared data folder of an installed program.
+  const std::string beside = ProgramFolder() + "/docroot";
+  const std::string installed = ProgramFolder() + "/../share/plumora-browser/docroot";
+  std::error_code ignored;
+  if (!std::filesystem::is_directory(beside, ignored) && std::filesystem::is_directory(installed, ignored))
+    return std::filesystem::path(installed).lexically_normal().string();
+  return beside;
 }
 
 std::optional<std::string> MapFileUrlToPath(std::string_view value, FileUrlSource source) {

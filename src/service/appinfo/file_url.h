@@ -7,7 +7,8 @@
 
 namespace plb {
 
-// The page folder: "docroot" beside the program.
+// The page folder: "docroot" beside the program, or share/plumora-browser/docroot of an
+// installed program when nothing is beside it.
 std::string AppDocRoot();
 
 // Where a "file://" value comes from: the service's documents may only name files inside the page

@@ -277,7 +277,10 @@ TEST(WebHomeInWindowTest, TheMainWindowQueuesWhatItsServicePageSends) {
   home->View()->page()->runJavaScript("document.getElementById('create').click()");
   ASSERT_TRUE(test::PumpUntil([&] { return queued.size() == 2; }));
   EXPECT_EQ(queued[0], "SessionIdChanged:S9");
-  EXPECT_EQ(queued[1], "mode=startcreateplumora,sessionid=S9,dispplumoratray=enable,focuscount=1");
+  const std::string& create = queued[1];
+  EXPECT_EQ(create.rfind("mode=startcreateplumora,sessionid=S9,dispplumoratray=enable,plumoraid=,", 0), 0u) << create;
+  EXPECT_NE(create.find(",plumorarestphotonum=100,"), std::string::npos) << create;
+  EXPECT_NE(create.find(",focuscount="), std::string::npos) << create;
 }
 
 }  // namespace
