@@ -1,6 +1,7 @@
 #include "shell/start/plumora_application.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 #include <unistd.h>
 
@@ -137,6 +138,11 @@ int RunPlumoraBrowser(int argc, char** argv) {
   QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication app(argc, argv);
   QApplication::setQuitOnLastWindowClosed(true);
+  // The desktop entry's name ties the windows to the entry (its icon in task bars, and on
+  // Wayland its identity); the icon comes from the installed theme, else from beside the program.
+  QGuiApplication::setDesktopFileName(QStringLiteral("plumora-browser"));
+  QApplication::setWindowIcon(QIcon::fromTheme(
+      QStringLiteral("plumora-browser"), QIcon(QString::fromStdString(ProgramFolder() + "/plumora-browser.png"))));
   // Read while the program prepares, before the sequence: every upload of the run uses them.
   LoadUploaderOptions();
   // Installed for the whole run: the engine's watcher threads deliver through it from their start
