@@ -84,6 +84,8 @@ std::string SpecialFolderPath(SpecialFolder folder) {
       return UserDir("XDG_PICTURES_DIR", "Pictures");
     case SpecialFolder::kVideos:
       return UserDir("XDG_VIDEOS_DIR", "Videos");
+    case SpecialFolder::kMusic:
+      return UserDir("XDG_MUSIC_DIR", "Music");
     case SpecialFolder::kAppData: {
       std::string data = Env("XDG_DATA_HOME");
       if (!data.empty() && data[0] == '/') return WithoutTrailingSlash(data);

@@ -9,15 +9,16 @@ enum class SpecialFolder {
   kDocuments,
   kPictures,
   kVideos,
+  kMusic,
   kAppData,         // per-user application data: $XDG_DATA_HOME, default ~/.local/share
   kCommonPictures,  // pictures shared by all users: there is no such folder here, always empty
 };
 
 // The folder's path without a trailing "/"; empty when it cannot be told (no home folder).
-// Desktop, documents, pictures and videos are the XDG user directories: the entries
-// XDG_DESKTOP_DIR, XDG_DOCUMENTS_DIR, XDG_PICTURES_DIR and XDG_VIDEOS_DIR of
-// $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Desktop, ~/Documents, ~/Pictures
-// and ~/Videos. The folder need not exist.
+// Desktop, documents, pictures, videos and music are the XDG user directories: the entries
+// XDG_DESKTOP_DIR, XDG_DOCUMENTS_DIR, XDG_PICTURES_DIR, XDG_VIDEOS_DIR and XDG_MUSIC_DIR of
+// $XDG_CONFIG_HOME/user-dirs.dirs (default ~/.config), else ~/Desktop, ~/Documents, ~/Pictures,
+// ~/Videos and ~/Music. The folder need not exist.
 std::string SpecialFolderPath(SpecialFolder folder);
 
 // $HOME, else the password database's home of the user; empty when neither is known.

@@ -46,6 +46,7 @@ TEST(SpecialFolders, MissingOrUnusableEntriesFallBackToTheUsualNames) {
   EXPECT_EQ(SpecialFolderPath(SpecialFolder::kDocuments), Home() + "/Documents");
   EXPECT_EQ(SpecialFolderPath(SpecialFolder::kPictures), Home() + "/Pictures");
   EXPECT_EQ(SpecialFolderPath(SpecialFolder::kVideos), Home() + "/Videos");
+  EXPECT_EQ(SpecialFolderPath(SpecialFolder::kMusic), Home() + "/Music");
   EXPECT_EQ(SpecialFolderPath(SpecialFolder::kCommonPictures), "");
 }
 

@@ -27,6 +27,8 @@
 #include "service/api/plumora_api_params.h"
 #include "service/logs/plb_log_item.h"
 #include "service/upload/back_uploader.h"
+#include "service/upload/next_page_command.h"
+#include "service/upload/sound_file.h"
 #include "service/upload/service_path.h"
 #include "service/upload/upload_image_folder.h"
 
@@ -246,10 +248,11 @@ bool TPlumoraUploader::DoUpload() {
     LogFailure("TPlumoraUploaderEx.DoUpload", e);
   }
   if (!cancelled_ && !bgm_file_.empty() && create_mode_ == 3) {
-    std::ifstream in(bgm_file_, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::string next_page;
-    if (!bytes.empty()) PLApi_UploadBGMStreamEx(v.plumora_id, bgm_file_, "", &bytes, next_page, CallOptions());
+    std::string bytes, next_page;
+    if (const std::string why = ReadSoundFile(bgm_file_, bytes); !why.empty())
+      WriteLog("TPlumoraUploaderEx.DoUploadBGMFile : " + bgm_file_ + " : " + why);
+    else
+      PLApi_UploadBGMStreamEx(v.plumora_id, bgm_file_, "", &bytes, next_page, CallOptions());
   }
   const bool ok = FinishedUpload(!cancelled_);
   if (ok) {
@@ -433,10 +436,8 @@ void TPlumoraUploader::DoUploadItem(TPlumoraUploadItem& item, bool background) {
           st.res_uuid.clear();
         });
     } else if (item.kind == kFileKindSound) {
-      std::ifstream in(item.path, std::ios::binary);
-      std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      std::string uuid;
-      if (!s.session.plumora_id.empty() && !bytes.empty() &&
+      std::string bytes, uuid;
+      if (!s.session.plumora_id.empty() && ReadSoundFile(item.path, bytes).empty() &&
           PLApi_UploadBGMStream(s.session.plumora_id, item.path, item.title, &bytes, uuid, CallOptions()).Success)
         item.Update([&](TPlumoraUploadItem::State& st) {
           st.uploaded = true;
@@ -528,16 +529,6 @@ void TPlumoraUploader::AddBackupLoadFile(TPlumoraUploadItem& item) {
   });
 }
 
-std::string TPlumoraUploader::NextCommandFrom(const TPLApiResult& r, const std::string& next_page) const {
-  if (AsciiStartsWithNoCase(next_page, "http:")) {
-    std::string item = "pageurl=" + next_page;
-    std::string quoted = "\"";
-    for (char c : item) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return "\"command=startpage\"," + quoted + "\"";
-  }
-  return r.Command;
-}
-
 bool TPlumoraUploader::FinishedUpload(bool complete) {
   const TPlumoraUploadInfoItem::Values v = info_.Get();
   std::string saved;
@@ -561,7 +552,7 @@ bool TPlumoraUploader::FinishedUpload(bool complete) {
     ok = complete && r.Success;
     if (ok) {
       std::lock_guard guard(out_lock_);
-      next_command_ = NextCommandFrom(r, next_page);
+      next_command_ = NextPageCommand(r, next_page);
     }
   } catch (const std::exception& e) {
     LogFailure("TPlumoraUploaderEx.FinishedUpload", e);
@@ -649,7 +640,7 @@ bool TPlumoraUploader::DoUploadBodyIcon() {
     if (r.Success) {
       item.Update([](TPlumoraUploadItem::State& st) { st.uploaded = true; });
       std::lock_guard guard(out_lock_);
-      next_command_ = NextCommandFrom(r, next_page);
+      next_command_ = NextPageCommand(r, next_page);
     }
     return r.Success;
   } catch (const std::exception& e) {

@@ -155,7 +155,6 @@ class TPlumoraUploader {
   bool FinishedUpload(bool complete);
   void DoCanceledWork();
   void DoCompletedWork();
-  std::string NextCommandFrom(const TPLApiResult& r, const std::string& next_page) const;
   TPLApiCallOptions CallOptions() const;
   std::string CacheFolder() const;
 
