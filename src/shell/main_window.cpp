@@ -25,6 +25,8 @@
 #include "service/upload/plumora_uploader.h"
 #include "shell/main/command_dispatcher.h"
 #include "shell/main/window_settings.h"
+#include "shell/music/bgm_dialog_form.h"
+#include "shell/music/frame_bgm_library.h"
 #include "shell/output/output_actions.h"
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/service_dialog_form.h"
@@ -300,7 +302,28 @@ bool TPlumoraMain2::ReloadAppInfo() {
 }
 
 int TPlumoraMain2::CurrentPage() const {
-  return web_home_ && pages_->currentWidget() == web_home_ ? 0 : 1;
+  if (web_home_ && pages_->currentWidget() == web_home_) return 0;
+  if (music_ && pages_->currentWidget() == music_) return 2;
+  return 1;
+}
+
+TFrameBgmLibrary* TPlumoraMain2::MusicPage() {
+  if (music_) return music_;
+  music_ = new TFrameBgmLibrary(pages_);
+  pages_->addWidget(music_);
+  connect(music_, &TFrameBgmLibrary::backRequested, this, [this] { ShowPage(1, 0); });
+  // The service names the book's page after taking the song: carried out like any command.
+  connect(music_, &TFrameBgmLibrary::uploaded, this, [this](const QString& command) {
+    if (!command.isEmpty()) EnqueueCommand(command.toStdString());
+  });
+  return music_;
+}
+
+std::string TPlumoraMain2::RunBgmDialog(const std::string& /*session_id*/, const std::string& book_id) {
+  // The session is the one of the parameter store, which every request of the service reads.
+  TBgmDialogForm dialog(book_id, this);
+  dialog.exec();
+  return dialog.NextCommand();
 }
 
 void TPlumoraMain2::ShowPage(int page, int kind) {
@@ -310,13 +333,12 @@ void TPlumoraMain2::ShowPage(int page, int kind) {
     QApplication::beep();
     return;
   }
-  if (page == 2) {
-    TCommandTargets::ShowPage(page, kind);
-    return;
-  }
   setUpdatesEnabled(false);
   if (page == 0) {
     pages_->setCurrentWidget(WebHome());
+  } else if (page == 2) {
+    MusicPage()->ShowFor(PlumoraApiParams().Snapshot().plumora_id);
+    pages_->setCurrentWidget(music_);
   } else {
     pages_->setCurrentWidget(library_);
   }

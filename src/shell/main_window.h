@@ -24,6 +24,7 @@ namespace plb::shell {
 class TCommandDispatcher;
 class TLibraryPage;
 class TFramePlumoraHome;
+class TFrameBgmLibrary;
 class TServiceDialogForm;
 
 class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
@@ -45,6 +46,8 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   // queued here (source: the web home); calls into the page (upload progress, the tab) go
   // through it.
   TFramePlumoraHome* WebHome();
+  // The music page (page 2): songs for the photo book the service's page named; made on first use.
+  TFrameBgmLibrary* MusicPage();
   TServiceDialogForm* WebDialog() const { return web_dialog_; }
 
   // The configuration the window's placement, panels, sort and sizes are kept in: restored at
@@ -79,6 +82,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void Navigate(const std::string& url) override;
   void RemakePage(const std::string& url) override;
   void OpenWebDialog(const std::string& url, int width, int height) override;
+  std::string RunBgmDialog(const std::string& session_id, const std::string& book_id) override;
   void LeaveTools() override;
   void CloseWindow() override { close(); }
   void SetRestartFlag() override { emit restartRequested(); }
@@ -124,6 +128,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;
   TFramePlumoraHome* web_home_ = nullptr;
+  TFrameBgmLibrary* music_ = nullptr;
   TServiceDialogForm* web_dialog_ = nullptr;
   std::unique_ptr<TCommandDispatcher> dispatcher_;
   TPlumoraConfigItem* config_ = nullptr;

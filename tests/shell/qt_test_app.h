@@ -4,8 +4,13 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QSet>
+#include <QWidget>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <string>
+
+#include "support/test_env.h"
 
 namespace plb::test {
 
@@ -58,6 +63,15 @@ inline bool ShowsPicture(const QImage& image, const QRect& box) {
   if (DistinctColours(image, box.adjusted(12, 12, -12, -12)) > 30) return true;
   const QRgb centre = image.pixel(box.center()) & 0xFFFFFF;
   return centre != 0xF4F4F4 && centre != 0xFFFFFF && DistinctColours(image, box.adjusted(12, 12, -12, -12)) < 4;
+}
+
+// Keeps a picture of the widget in <build>/test-artifacts/<subject>/<name>.png for people to look
+// at; true when it was written.
+inline bool KeepPicture(QWidget& widget, const std::string& subject, const std::string& name) {
+  const std::string folder = BinaryDir() + "/test-artifacts/" + subject;
+  std::filesystem::create_directories(folder);
+  QApplication::processEvents();
+  return widget.grab().save(QString::fromStdString(folder + "/" + name + ".png"));
 }
 
 }  // namespace plb::test

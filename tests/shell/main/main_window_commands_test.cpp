@@ -151,11 +151,11 @@ TEST_F(MainWindowFixture, WhileUploadingThePageCancelActsAndPagesStay) {
   EXPECT_FALSE(service->isChecked());
   EXPECT_EQ(window.CurrentPage(), 1);
   EXPECT_EQ(window.findChild<TFramePlumoraHome*>(), nullptr);
-  // A command for a part the program does not have yet moves the queue on.
+  // After the upload, pages change again: the waiting command ran, and the music page comes.
   window.UploadEnded(false, "");
   window.EnqueueCommand("mode=startappendplumorabgm");
   EXPECT_TRUE(test::PumpUntil([&] { return window.Dispatcher().Queue().empty(); }, 5000));
-  EXPECT_EQ(window.CurrentPage(), 1);
+  EXPECT_EQ(window.CurrentPage(), 2);
 }
 
 }  // namespace

@@ -35,10 +35,7 @@ namespace fs = std::filesystem;
 
 // Keeps a picture of the widget as a test artifact.
 void Keep(QWidget& widget, const std::string& name) {
-  const std::string folder = test::BinaryDir() + "/test-artifacts/output-dialogs";
-  fs::create_directories(folder);
-  QApplication::processEvents();
-  EXPECT_TRUE(widget.grab().save(QString::fromStdString(folder + "/" + name + ".png"))) << name;
+  EXPECT_TRUE(test::KeepPicture(widget, "output-dialogs", name)) << name;
 }
 
 class OutputDialogs : public testing::Test {
