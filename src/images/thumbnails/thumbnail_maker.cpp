@@ -300,6 +300,7 @@ int32_t TCacheImageMaker::SizeClass() const {
 
 void TCacheImageMaker::Request(const std::vector<TCatalogItem*>& list, int32_t sizeClass,
                                const std::vector<TCatalogItem*>& visible, bool replace) {
+  ++requests_;
   SetSizeClass(sizeClass);
   {
     std::lock_guard guard(visibleLock_);
@@ -671,7 +672,7 @@ int TCacheImageMaker::WorkerCount(int type) const {
 }
 
 TCacheImageMaker::TStatistics TCacheImageMaker::Statistics() const {
-  return {thumbsMade_.load(), sourceMade_.load(), alreadyCached_.load(), failed_.load()};
+  return {thumbsMade_.load(), sourceMade_.load(), alreadyCached_.load(), failed_.load(), requests_.load()};
 }
 
 std::vector<TCatalogItem*> TCacheImageMaker::ThumbsQueue() const {

@@ -59,6 +59,7 @@ class TCacheImageMaker {
     int64_t sourceMade = 0;
     int64_t alreadyCached = 0;
     int64_t failed = 0;
+    int64_t requests = 0;  // lists handed over by Request
   };
 
   // multiProcessor: one worker per processor per stage (the grid); otherwise one each.
@@ -172,7 +173,7 @@ class TCacheImageMaker {
   std::atomic<bool> terminated_{false};
   std::thread thread_;
 
-  std::atomic<int64_t> thumbsMade_{0}, sourceMade_{0}, alreadyCached_{0}, failed_{0};
+  std::atomic<int64_t> thumbsMade_{0}, sourceMade_{0}, alreadyCached_{0}, failed_{0}, requests_{0};
   std::function<void(int, TCatalogItem*)> itemHook_;
 };
 

@@ -21,7 +21,7 @@ struct TBandLabel {
 };
 
 // The label a band hands on: folderClass 1 folders, 2 albums, 3 calendar, 0 other nodes; day is
-// the band's day when grouping.
+// the band's day, or without grouping the day of the band's first photo.
 TBandLabel BandLabelFor(int folderClass, bool grouping, int64_t day, const QString& folderName);
 
 }  // namespace plb::shell

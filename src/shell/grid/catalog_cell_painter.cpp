@@ -102,19 +102,48 @@ void Caption(QPainter& p, const QRect& box, const QStringList& lines) {
   const QRect text = box.adjusted(2, 2, -2, -2);
   p.fillRect(text, Qt::white);
   p.setPen(Qt::black);
-  const QFontMetrics fm(p.font());
-  int y = text.top();
-  for (const QString& line : lines) {
-    for (const QString& part : line.split('\n')) {
-      if (y + fm.height() > text.bottom() + 1) return;
-      p.drawText(QRect(text.left(), y, text.width(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                 fm.elidedText(part.trimmed(), Qt::ElideRight, text.width()));
-      y += fm.height();
-    }
-  }
+  for (const TCaptionLine& line : LayOutCaption(lines, p.font(), text.width(), text.height()))
+    p.drawText(QRect(text.left(), text.top() + line.top, text.width(), line.height), Qt::AlignLeft | Qt::AlignVCenter,
+               line.text);
 }
 
 }  // namespace
+
+std::vector<TCaptionLine> LayOutCaption(const QStringList& lines, const QFont& font, int width, int height) {
+  std::vector<TCaptionLine> out;
+  const QFontMetrics fm(font);
+  QStringList paragraphs;
+  for (const QString& line : lines)
+    for (const QString& part : line.split('\n')) paragraphs << part.trimmed();
+  int y = 0;
+  for (int n = 0; n < paragraphs.size(); ++n) {
+    const QString& paragraph = paragraphs[n];
+    // A long name goes on over the next lines, broken between words where it can be and
+    // anywhere where it cannot (file names have no spaces).
+    QTextLayout layout(paragraph, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+      line.setLineWidth(width);
+      if (y + fm.height() > height) return out;
+      const bool lastRoom = y + 2 * fm.height() > height;
+      const bool more = line.textStart() + line.textLength() < paragraph.size() || n + 1 < paragraphs.size();
+      QString shown = paragraph.mid(line.textStart(), line.textLength()).trimmed();
+      if (lastRoom && more) {
+        // The last line that fits ends with an ellipsis: the text left over does not show.
+        QString rest = paragraph.mid(line.textStart()).trimmed();
+        if (n + 1 < paragraphs.size()) rest += QStringLiteral(" \u2026");
+        shown = fm.elidedText(rest, Qt::ElideRight, width);
+      }
+      out.push_back({shown, y, fm.height()});
+      y += fm.height();
+    }
+    layout.endLayout();
+  }
+  return out;
+}
 
 QColor CellBackground(const TCatalogItem& item, const TCellLook& look) {
   if (look.highlightFavourites && item.Mark()) return kFavouriteColor;

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <vector>
 
 #include "shell/grid/catalog_grid_layout.h"
 #include "shell/grid/thumbnail_pixmaps.h"
@@ -45,6 +46,15 @@ QColor CellBackground(const TCatalogItem& item, const TCellLook& look);
 QString UploadStateWord(int state);
 // The caption lines of an item in their order: name, title, size, date, upload state.
 QStringList CaptionLines(const TCatalogItem& item, uint8_t flags, bool twoLineDate);
+
+// The caption's lines as drawn in a box of width × height: each text wrapped over as many lines
+// as it needs, the last line that fits ending in an ellipsis when text is left over.
+struct TCaptionLine {
+  QString text;
+  int top = 0;
+  int height = 0;
+};
+std::vector<TCaptionLine> LayOutCaption(const QStringList& lines, const QFont& font, int width, int height);
 // The lines a caption of these flags takes (the date may take two).
 int CaptionLineCount(uint8_t flags, bool twoLineDate);
 // The band label of a day: 'yyyy"年"m"月"d"日 ("dddd")"'.

@@ -295,11 +295,14 @@ void TFrameCatalogDG::SetThumbnailSize(int size) {
 
 void TFrameCatalogDG::SizeTimerFired() {
   if (maker_) maker_->SetSizeClass(geometry_.thumbnail);
-  // When the cache holds every shown item, the whole folder is asked for, the screen first.
+  // When the cache holds every shown item, the whole folder is asked for in one request, the
+  // screen first; else the screen and its look-ahead, as after a scroll.
   if (maker_ && cache_ && cache_->Kind() == 1 &&
       cache_->WouldFit(static_cast<int64_t>(shownItems_.size()), geometry_.thumbnail)) {
-    RequestThumbnails(true);
-    maker_->Request(WindowFirst(requestWindow_, shownItems_), geometry_.thumbnail, requestWindow_, false);
+    if (sizeChanging_ || !isVisible()) return;
+    const TThumbnailRequest screen = NextRequestWindow(true);
+    if (requestWindow_.empty()) return;
+    SendThumbnailRequest(screen.list, WindowFirst(requestWindow_, shownItems_), false);
     return;
   }
   RequestThumbnails(true);
@@ -353,35 +356,45 @@ QString TFrameCatalogDG::EmptyText() const {
 // ---------------------------------------------------------------------------------------------
 // Thumbnails.
 
-void TFrameCatalogDG::RequestThumbnails(bool force) {
-  if (sizeChanging_ || !isVisible()) return;
+TThumbnailRequest TFrameCatalogDG::NextRequestWindow(bool force) {
   const int height = grid_->viewport()->height();
   int first = 0, last = 0;
   layout_.VisibleRows(ScrollY(), height, first, last);
   const int columns = layout_.Columns();
   const int firstCell = first * columns;
   const int windowCells = columns * (last - first + 2);
-  if (!force && firstCell == lastRequestFirst_ && windowCells == lastRequestCount_) return;
+  if (!force && firstCell == lastRequestFirst_ && windowCells == lastRequestCount_) return {};
   const bool scrolledUp = lastRequestTopRow_ >= 0 && first < lastRequestTopRow_;
   TThumbnailRequest request = BuildThumbnailRequest(layout_.Cells(), firstCell, windowCells, scrolledUp);
-  requestWindow_ = std::move(request.window);
+  requestWindow_ = request.window;
   lastRequestTopRow_ = first;
   lastRequestFirst_ = firstCell;
   lastRequestCount_ = windowCells;
-  if (!maker_ || requestWindow_.empty()) return;
+  return request;
+}
+
+void TFrameCatalogDG::SendThumbnailRequest(const std::vector<TCatalogItem*>& screen,
+                                           const std::vector<TCatalogItem*>& list, bool replace) {
   // A layout that leaves the same cells on screen asks nothing new: a replacing request would
   // only withdraw the work under way.
-  if (request.list == lastRequestList_ && geometry_.thumbnail == lastRequestSize_ && !thumbnailsDropped_) return;
-  lastRequestList_ = request.list;
+  if (screen == lastRequestList_ && geometry_.thumbnail == lastRequestSize_ && !thumbnailsDropped_) return;
+  lastRequestList_ = screen;
   lastRequestSize_ = geometry_.thumbnail;
   thumbnailsDropped_ = false;
-  const bool keepAll =
-      cache_ && cache_->Kind() == 1 && cache_->WouldFit(static_cast<int64_t>(shownItems_.size()), geometry_.thumbnail);
   try {
-    maker_->Request(request.list, geometry_.thumbnail, requestWindow_, !keepAll);
+    maker_->Request(list, geometry_.thumbnail, requestWindow_, replace);
   } catch (const std::exception& e) {
     LogFailure("TFrameCatalogDG.RequestThumbnails", e);
   }
+}
+
+void TFrameCatalogDG::RequestThumbnails(bool force) {
+  if (sizeChanging_ || !isVisible()) return;
+  const TThumbnailRequest request = NextRequestWindow(force);
+  if (!maker_ || requestWindow_.empty() || request.list.empty()) return;
+  const bool keepAll =
+      cache_ && cache_->Kind() == 1 && cache_->WouldFit(static_cast<int64_t>(shownItems_.size()), geometry_.thumbnail);
+  SendThumbnailRequest(request.list, request.list, !keepAll);
 }
 
 // ---------------------------------------------------------------------------------------------

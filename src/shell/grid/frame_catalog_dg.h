@@ -16,6 +16,7 @@
 #include "shell/grid/catalog_grid_layout.h"
 #include "shell/grid/catalog_grid_selection.h"
 #include "shell/grid/thumbnail_pixmaps.h"
+#include "shell/grid/thumbnail_request_window.h"
 
 class QLabel;
 class QProgressBar;
@@ -164,6 +165,12 @@ class TFrameCatalogDG : public QWidget {
   void HandToDateLoader();
   void ScrollToItem(TCatalogItem* item);
   void RequestThumbnails(bool force);
+  // The cells the screen needs now (and the request for them); an empty request when nothing
+  // moved since the last one and force is off.
+  TThumbnailRequest NextRequestWindow(bool force);
+  // Hands list to the maker unless screen is what the last request was made for.
+  void SendThumbnailRequest(const std::vector<TCatalogItem*>& screen, const std::vector<TCatalogItem*>& list,
+                            bool replace);
   void SizeTimerFired();
   void UpdateStatus();
   void RedrawItem(TCatalogItem* item);

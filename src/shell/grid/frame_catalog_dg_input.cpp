@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QScrollBar>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "engine/model/catalog_item.h"
@@ -194,9 +195,12 @@ std::vector<TCatalogItem*> TFrameCatalogDG::BandItems(int row) const {
 
 void TFrameCatalogDG::RangeForBand(int row, int button) {
   if (row < 0 || row >= layout_.Rows() || !layout_.HeaderRow(row) || !folder_) return;
-  const TBandLabel label =
-      BandLabelFor(FolderClassOfKind(folder_->Kind()), groupByDay_, layout_.RowDay(row), FolderDisplayName(*folder_));
-  emit bandButtonPressed(BandItems(row), label.text, label.kind, button);
+  const std::vector<TCatalogItem*> items = BandItems(row);
+  // Without grouping a band has no day of its own: its date is the first photo's.
+  const int64_t day = groupByDay_ || items.empty() ? layout_.RowDay(row)
+                                                   : static_cast<int64_t>(std::floor(items.front()->ShootingDate()));
+  const TBandLabel label = BandLabelFor(FolderClassOfKind(folder_->Kind()), groupByDay_, day, FolderDisplayName(*folder_));
+  emit bandButtonPressed(items, label.text, label.kind, button);
 }
 
 void TFrameCatalogDG::SetRestricted(bool on) {

@@ -345,5 +345,30 @@ TEST_F(FrameCatalogTest, SizeChangesAndTheRequestWindow) {
   EXPECT_EQ(frame_->ThumbnailSize(), 480);
 }
 
+// A size change asks the thumbnail maker once: when the cache holds the whole folder, one
+// request for all of it with the screen's cells first; not the screen first and then everything.
+TEST_F(FrameCatalogTest, ASizeChangeSendsOneThumbnailRequest) {
+  // A cache that keeps thumbnails on disk, with room for the whole folder.
+  TCatalogImageCacheMaster disk;
+  fs::create_directories(test::TestRoot() + "/disk-thumbs");
+  disk.InitializeCatalog(1, test::TestRoot() + "/disk-thumbs", true, 64 << 20);
+  ASSERT_EQ(disk.Kind(), 1);
+  frame_->SetImageCache(&disk);
+  maker_ = std::make_unique<TCacheImageMaker>(&disk, 80, true);  // not started: nothing is made
+  frame_->SetThumbnailMaker(maker_.get());
+  frame_->show();
+  frame_->ShowFolder(folder_);
+  test::PumpFor(50);
+  const int64_t before = maker_->Statistics().requests;
+  const int32_t sizeBefore = maker_->SizeClass();
+  frame_->SetThumbnailSize(240);
+  ASSERT_TRUE(test::PumpUntil([&] { return maker_->Statistics().requests > before; }, 5000));
+  test::PumpFor(600);  // the size timer has long fired
+  EXPECT_EQ(maker_->Statistics().requests, before + 1);
+  EXPECT_NE(maker_->SizeClass(), sizeBefore);
+  frame_.reset();  // before the cache it draws from
+  maker_.reset();
+}
+
 }  // namespace
 }  // namespace plb::shell
