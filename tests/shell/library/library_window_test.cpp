@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <filesystem>
 
@@ -16,6 +17,7 @@
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
 #include "engine/ostra_engine.h"
+#include "host/date_time.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/codec/image_load.h"
 #include "platform/ui_dispatcher.h"
@@ -116,6 +118,24 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     EXPECT_EQ(engine.History()->Current(), pictures);
     window.findChild<QAction*>("AcJumpHistoryPrev")->trigger();
     EXPECT_EQ(grid->CurrentFolder(), engine.Calendar());
+    // Without grouping the calendar's band is dated by its first photo (not the day zero).
+    grid->SetFolderHeader(true);
+    grid->Grid()->viewport()->repaint();
+    QString bandLabel;
+    const QMetaObject::Connection band = QObject::connect(
+        grid, &TFrameCatalogDG::bandButtonPressed,
+        [&](const std::vector<TCatalogItem*>&, const QString& label, int, int) { bandLabel = label; });
+    const QRect albumButton = grid->BandButtonArea(0, 1);
+    ASSERT_FALSE(albumButton.isEmpty());
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent click(type, QPointF(albumButton.center()), grid->Grid()->viewport()->mapToGlobal(QPointF(albumButton.center())),
+                        Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(grid->Grid()->viewport(), &click);
+    }
+    QObject::disconnect(band);
+    EXPECT_EQ(bandLabel.toStdString(), FormatDateTime("yyyy-mm-dd", grid->ShownItems().front()->ShootingDate()));
+    EXPECT_NE(bandLabel, QStringLiteral("1899-12-30"));
+    grid->SetFolderHeader(false);
     window.findChild<QAction*>("AcJumpHistoryNext")->trigger();
     EXPECT_EQ(grid->CurrentFolder(), pictures);
 
