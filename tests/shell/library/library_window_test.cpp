@@ -97,7 +97,7 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     // The pictures folder from the folder tree: every photo in name order, densely.
     TFolder* pictures = engine.Folders()->FindFolderOf(fs::canonical(home + "/Pictures").string());
     ASSERT_NE(pictures, nullptr);
-    QAction* grouping = window.findChild<QAction*>("AcShowGroupByDate");
+    QAction* grouping = window.findChild<QAction*>("AcShowAlwaysTitleRow");
     ASSERT_NE(grouping, nullptr);
     EXPECT_TRUE(grouping->isChecked());
     grouping->trigger();  // off: one run of cells in name order
