@@ -101,6 +101,8 @@ TMainActions::TMainActions(TPlumoraMain2& window)
   CreateToolBar();
   ConnectContextMenus();
   WatchState();
+  // Every command leaves the states right behind it (connected last: after its own handler).
+  for (QAction* action : actions_) connect(action, &QAction::triggered, this, &TMainActions::Refresh);
   qApp->installEventFilter(this);
   Refresh();
 }
