@@ -12,6 +12,8 @@
 #include "engine/events/catalog_update_bus.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
+#include "shell/library/effect_page.h"
+#include "shell/library/trimming_page.h"
 
 namespace plb::shell {
 namespace {
@@ -82,6 +84,16 @@ TFrameInfoPages::TFrameInfoPages(QWidget* parent) : QTabWidget(parent) {
   layout->addWidget(exifLabel);
   layout->addWidget(exif_, 1);
   addTab(page, QStringLiteral("写真情報"));
+  effect_ = new TFrameEffectPage(this);
+  addTab(effect_, QStringLiteral("写真補正"));
+  trimming_ = new TFrameTrimmingPage(this);
+  addTab(trimming_, QStringLiteral("切り抜き"));
+  connect(effect_, &TFrameEffectPage::effectApplied, this,
+          [this](TCatalogItem* item) { emit itemEdited(item, cukEffectChanged); });
+  connect(trimming_, &TFrameTrimmingPage::trimmingChanged, this,
+          [this](TCatalogItem* item) { emit itemEdited(item, cukTrimmingSwitched); });
+  // Only the page in front follows the photo: the others catch up when they are chosen.
+  connect(this, &QTabWidget::currentChanged, this, [this] { ShowItem(item_); });
 
   connect(mark_, &QCheckBox::toggled, this, [this](bool on) {
     if (showing_ || !item_ || item_->Mark() == on) return;
@@ -120,6 +132,8 @@ void TFrameInfoPages::ShowItem(TCatalogItem* item) {
   if (item != item_) CommitComment();
   showing_ = true;
   item_ = item;
+  if (currentWidget() == effect_) effect_->ShowItem(item);
+  if (currentWidget() == trimming_) trimming_->ShowItem(item);
   commentDirty_ = false;
   keepComment_->setEnabled(false);
   mark_->setEnabled(item != nullptr);

@@ -1,7 +1,8 @@
 #pragma once
 // The tool panel of the library page. Its information page shows the current photo: the file's
 // facts, the shooting data the file's EXIF block holds, and the catalog's own data about it (the
-// favourite mark, the comment, the tags), of which the mark and the comment are edited here.
+// favourite mark, the comment, the tags), of which the mark and the comment are edited here. The
+// correction and trimming pages edit the photo's picture.
 #include <QTabWidget>
 
 class QCheckBox;
@@ -15,10 +16,19 @@ class TCatalogItem;
 
 namespace plb::shell {
 
+class TFrameEffectPage;
+class TFrameTrimmingPage;
+
 class TFrameInfoPages : public QTabWidget {
   Q_OBJECT
  public:
+  // The pages in their order.
+  enum TPage { kInfoPage = 0, kEffectPage = 1, kTrimmingPage = 2 };
+
   explicit TFrameInfoPages(QWidget* parent = nullptr);
+
+  TFrameEffectPage* EffectPage() const { return effect_; }
+  TFrameTrimmingPage* TrimmingPage() const { return trimming_; }
 
   // Shows the item (null: nothing). A comment being edited for the previous item is kept first.
   void ShowItem(TCatalogItem* item);
@@ -50,6 +60,8 @@ class TFrameInfoPages : public QTabWidget {
   QPlainTextEdit* comment_ = nullptr;
   QPushButton* keepComment_ = nullptr;
   QLabel* tags_ = nullptr;
+  TFrameEffectPage* effect_ = nullptr;
+  TFrameTrimmingPage* trimming_ = nullptr;
 };
 
 }  // namespace plb::shell

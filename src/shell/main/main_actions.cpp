@@ -30,6 +30,7 @@
 #include "host/plumora_config_item.h"
 #include "host/version_info.h"
 #include "images/codec/image_load.h"
+#include "images/effects/effect_panels.h"
 #include "service/appinfo/error_command.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
@@ -341,6 +342,18 @@ void TMainActions::CreateImageActions() {
     modes->addAction(action);
     connect(action, &QAction::triggered, this, [this, mode] { SetMouseMode(mode); });
   }
+  QAction* automatic = Add("AcImageAutoCont", QStringLiteral("自動補正"));
+  automatic->setCheckable(true);
+  connect(automatic, &QAction::triggered, this, [this](bool on) {
+    std::vector<TCatalogItem*> done;
+    for (TCatalogItem* item : Library().WorkItems()) {
+      if (!item) continue;
+      TEffectPanelChoice choice = EffectPanelChoiceOf(item->Color());
+      choice.automatic = on;
+      if (StoreEffectChoice(*item, choice)) done.push_back(item);
+    }
+    ItemsChanged(done);
+  });
   QAction* mark = Add("AcImageMarkChange", QStringLiteral("お気に入りにする"));
   mark->setCheckable(true);
   connect(mark, &QAction::triggered, this, [this](bool on) { SetMarks(Library().WorkItems(), on ? kMarkOn : kMarkOff); });
@@ -355,6 +368,12 @@ void TMainActions::CreateToolActions() {
   QAction* info = Add("AcToolExifInfo", QStringLiteral("写真情報"), QKeySequence(Qt::CTRL | Qt::Key_I));
   info->setCheckable(true);
   connect(info, &QAction::triggered, this, [this](bool on) { SetToolMode(on ? tmInfo : tmNone); });
+  QAction* effect = Add("AcToolEffect", QStringLiteral("写真補正"), QKeySequence(Qt::CTRL | Qt::Key_E));
+  effect->setCheckable(true);
+  connect(effect, &QAction::triggered, this, [this](bool on) { SetToolMode(on ? tmEffect : tmNone); });
+  QAction* trimming = Add("AcToolTriming", QStringLiteral("切り抜き"), QKeySequence(Qt::CTRL | Qt::Key_T));
+  trimming->setCheckable(true);
+  connect(trimming, &QAction::triggered, this, [this](bool on) { SetToolMode(on ? tmTrimming : tmNone); });
   connect(Add("AcToolBootMessageAgent", QStringLiteral("メッセージセンターを起動")), &QAction::triggered, this,
           [this] { window_.StartMessageAgent(); });
   QAction* network = Add("AcOptionDontCheckNetwork", QStringLiteral("ネットワークの接続を確認しない"));
@@ -419,9 +438,9 @@ void TMainActions::CreateMenus() {
   QMenu* mouse = image->addMenu(QStringLiteral("マウスの動作"));
   mouse->setObjectName("MenuImageMouse");
   for (const char* name : kMouseActions) put(mouse, {name});
-  put(image, {"", "AcImageMarkChange", "AcImageComment", "AcImageUpdate"});
+  put(image, {"", "AcImageAutoCont", "AcImageMarkChange", "AcImageComment", "AcImageUpdate"});
   QMenu* tool = menu("MenuTool", QStringLiteral("ツール"));
-  put(tool, {"AcToolExifInfo", "AcToolPrint", "AcToolCollage", "", "AcToolBootMessageAgent", ""});
+  put(tool, {"AcToolExifInfo", "AcToolEffect", "AcToolTriming", "AcToolPrint", "AcToolCollage", "", "AcToolBootMessageAgent", ""});
   QMenu* options = tool->addMenu(QStringLiteral("オプション"));
   options->setObjectName("MenuToolOption");
   options->menuAction()->setObjectName("AcToolOption");
@@ -439,7 +458,7 @@ void TMainActions::CreateToolBar() {
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
   for (const char* name : {"AcJumpHistoryPrev", "AcJumpHistoryNext", "AcShowUpdate", "", "AcShowFolder",
                            "AcShowCalendar", "AcShowAlbum", "", "AcShowViewer", "AcShowMain", "", "AcEditRotateL",
-                           "AcEditRotateR", "AcEditMark", "", "AcToolExifInfo", "AcToolPrint", "AcToolCollage", "",
+                           "AcEditRotateR", "AcEditMark", "", "AcToolExifInfo", "AcToolEffect", "AcToolTriming", "AcToolPrint", "AcToolCollage", "",
                            "AcShowWWW"}) {
     if (!*name) {
       toolBar_->addSeparator();
@@ -518,7 +537,27 @@ void TMainActions::WatchState() {
     Refresh();
   });
   connect(&window_, &TPlumoraMain2::pageChanged, this, &TMainActions::Refresh);
-  connect(infoPages_, &TFrameInfoPages::itemEdited, this, [this](TCatalogItem*, int) { RefreshSoon(); });
+  connect(infoPages_, &TFrameInfoPages::itemEdited, this, [this](TCatalogItem* item, int kind) {
+    if (kind == cukEffectChanged) {
+      // The same correction for every other selected photo.
+      std::vector<TCatalogItem*> changed{item};
+      for (TCatalogItem* other : Library().WorkItems()) {
+        if (!other || other == item || other->Unavailable() || other->Kind() == fkMovie) continue;
+        other->SetColor(item->Color());
+        RaiseCatalogUpdateEvent(other, cukEffectChanged);
+        changed.push_back(other);
+      }
+      ItemsChanged(changed);
+    } else {
+      ItemsChanged({item});
+    }
+  });
+  // The user's choice of page is the tool mode.
+  connect(infoPages_, &QTabWidget::currentChanged, this, [this](int page) {
+    if (!infoPages_->isVisible()) return;
+    const int mode = page == TFrameInfoPages::kEffectPage ? tmEffect : page == TFrameInfoPages::kTrimmingPage ? tmTrimming : tmInfo;
+    if (mode != toolMode_) SetToolMode(mode);
+  });
   connect(qApp, &QApplication::focusChanged, this, &TMainActions::RefreshSoon);
 }
 
@@ -687,8 +726,14 @@ void TMainActions::SetMouseMode(int mode) {
 
 void TMainActions::SetToolMode(int mode) {
   toolMode_ = mode;
-  infoPages_->setVisible(mode == tmInfo);
-  if (mode == tmInfo) infoPages_->ShowItem(Library().CurrentItem());
+  const bool panel = mode == tmInfo || mode == tmEffect || mode == tmTrimming;
+  if (panel) {
+    infoPages_->setCurrentIndex(mode == tmEffect     ? TFrameInfoPages::kEffectPage
+                                : mode == tmTrimming ? TFrameInfoPages::kTrimmingPage
+                                                     : TFrameInfoPages::kInfoPage);
+    infoPages_->ShowItem(Library().CurrentItem());
+  }
+  infoPages_->setVisible(panel);
   Refresh();
 }
 
@@ -807,6 +852,12 @@ void TMainActions::Refresh() {
   // Tools: the library page with a photo, or their own panel open.
   set("AcToolExifInfo", onLibrary && (item || toolMode_ == tmInfo));
   check("AcToolExifInfo", toolMode_ == tmInfo);
+  set("AcToolEffect", onLibrary && (Printable(item) || toolMode_ == tmEffect));
+  check("AcToolEffect", toolMode_ == tmEffect);
+  set("AcToolTriming", onLibrary && (Printable(item) || toolMode_ == tmTrimming));
+  check("AcToolTriming", toolMode_ == tmTrimming);
+  set("AcImageAutoCont", anyPrintable);
+  check("AcImageAutoCont", Printable(item) && EffectPanelChoiceOf(item->Color()).automatic);
   set("AcToolPrint", anyPrintable && !uploading);
   set("AcToolCollage", anyPrintable && !uploading);
   set("AcToolBootMessageAgent", true);

@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -20,15 +22,19 @@
 
 #include "engine/events/catalog_update_bus.h"
 #include "engine/model/catalog_item.h"
+#include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
 #include "engine/views/sorted_item_list.h"
 #include "host/plumora_config_item.h"
 #include "images/codec/image_load.h"
+#include "images/effects/effect_panels.h"
 #include "service/api/plumora_api_params.h"
 #include "service/appinfo/error_command.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
+#include "shell/library/effect_page.h"
 #include "shell/library/info_pages.h"
+#include "shell/library/trimming_page.h"
 #include "shell/library/library_page.h"
 #include "shell/main/file_commands.h"
 #include "shell/main/main_actions.h"
@@ -37,6 +43,7 @@
 #include "shell/start/qt_ui_dispatcher.h"
 #include "shell/viewer/photo_viewer.h"
 #include "support/test_env.h"
+#include "support/test_files.h"
 #include "support/volume_catalog.h"
 
 namespace plb::shell {
@@ -469,6 +476,73 @@ TEST_F(MainActions, TheInformationPanelShowsTheExifTextsAndEditsMarkAndComment) 
     Keep(*menu, std::string("menu-") + name);
     menu->hide();
   }
+}
+
+TEST_F(MainActions, CorrectionAndTrimmingPagesEditThePhotoAndUndoToTheOriginal) {
+  Grid()->SelectItem(Item("a.jpg"));
+  Grid()->SelectItem(Item("b.jpg"), true);
+  Grid()->SelectItem(Item("a.jpg"), false);
+  Grid()->SelectItem(Item("b.jpg"), true);
+  Actions().Refresh();
+  ASSERT_EQ(Grid()->SelectedItems().size(), 2u);
+  TCatalogItem* a = Item("a.jpg");
+  TCatalogItem* b = Item("b.jpg");
+  ASSERT_TRUE(Act("AcToolEffect")->isEnabled());
+  Act("AcToolEffect")->trigger();
+  TFrameInfoPages* panel = Actions().InfoPages();
+  ASSERT_TRUE(panel->isVisible());
+  EXPECT_EQ(panel->currentIndex(), TFrameInfoPages::kEffectPage);
+  TFrameEffectPage* effect = panel->EffectPage();
+  TCatalogItem* current = effect->Item();
+  ASSERT_TRUE(current == a || current == b);
+  // +1.5 EV: the current photo and the other selected one take it.
+  effect->Exposure()->setCurrentIndex(15);
+  EXPECT_EQ(a->Color().meido, 50);
+  EXPECT_EQ(b->Color().meido, 50);
+  EXPECT_TRUE(a->Color().enabled);
+  Keep(*window_, "correction-page");
+  effect->Clear()->click();
+  EXPECT_FALSE(current->Color().enabled);
+  EXPECT_EQ(effect->Exposure()->currentIndex(), 10);
+  // The automatic correction from the menu, checked by the photo.
+  Act("AcImageAutoCont")->trigger();
+  EXPECT_TRUE(EffectPanelChoiceOf(a->Color()).automatic);
+  EXPECT_TRUE(Act("AcImageAutoCont")->isChecked());
+  Act("AcImageAutoCont")->trigger();
+  EXPECT_FALSE(EffectPanelChoiceOf(a->Color()).automatic);
+
+  // Trimming: a square frame, switched on and off.
+  Select("c.jpg");
+  Act("AcToolTriming")->trigger();
+  EXPECT_EQ(panel->currentIndex(), TFrameInfoPages::kTrimmingPage);
+  EXPECT_TRUE(Act("AcToolTriming")->isChecked());
+  EXPECT_FALSE(Act("AcToolEffect")->isChecked());
+  TFrameTrimmingPage* trimming = panel->TrimmingPage();
+  TCatalogItem* c = Item("c.jpg");
+  ASSERT_EQ(trimming->Item(), c);
+  trimming->Aspect()->setCurrentIndex(2);  // square
+  const TTrimRect square = c->TrimRect();
+  EXPECT_EQ(square.right - square.left, square.bottom - square.top);
+  EXPECT_GT(square.right - square.left, 0);
+  EXPECT_FALSE(trimming->Preview().isNull());
+  trimming->TrimButton()->click();
+  EXPECT_TRUE(c->TrimmingInForce());
+  EXPECT_TRUE(trimming->UndoButton()->isEnabled());
+  Keep(*window_, "trimming-page");
+  trimming->UndoButton()->click();
+  EXPECT_FALSE(c->TrimmingInForce());
+
+  // A movie cannot be trimmed.
+  test::WriteFile(pics_ + "/clip.avi", std::string(2048, 'x'));
+  SetMovieExtensions(".avi");
+  folder_ = catalog_.ScannedFolder("pics", nullptr);
+  SetMovieExtensions("");
+  Grid()->Refill();
+  TCatalogItem* clip = Item("clip.avi");
+  ASSERT_NE(clip, nullptr);
+  trimming->ShowItem(clip);
+  EXPECT_EQ(trimming->StatusText(), QStringLiteral("動画は切り抜くことができません。"));
+  EXPECT_FALSE(trimming->TrimButton()->isEnabled());
 }
 
 TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
