@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include "shell/dialogs/exif_date_form.h"
+
 namespace plb::shell {
 namespace {
 
@@ -47,6 +49,10 @@ TActionBoxes TActionBoxes::Default(QWidget* parent) {
     return answer;
   };
   boxes.run = [](QDialog& dialog) { return dialog.exec(); };
+  boxes.editDate = [parent](TEditExifDateFormSimple& logic, double current) {
+    TEditExifDateForm form(logic, current, parent);
+    return form.exec() == QDialog::Accepted;
+  };
   return boxes;
 }
 

@@ -9,6 +9,10 @@
 class QDialog;
 class QWidget;
 
+namespace plb {
+class TEditExifDateFormSimple;
+}
+
 namespace plb::shell {
 
 struct TActionBoxes {
@@ -22,6 +26,8 @@ struct TActionBoxes {
   // A line of text; nothing when the user cancelled.
   std::function<std::optional<QString>(const QString& label, const QString& text)> inputText;
   std::function<std::optional<int>(const QString& label, int value, int minimum, int maximum)> inputNumber;
+  // The shooting-date dialog over its logic, current being the first photo's date; true on OK.
+  std::function<bool(TEditExifDateFormSimple& logic, double current)> editDate;
   // Runs a dialog that does its own work (the copy and move dialog); its result code.
   std::function<int(QDialog& dialog)> run;
 

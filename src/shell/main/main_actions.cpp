@@ -32,6 +32,7 @@
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
 #include "service/appinfo/error_command.h"
+#include "shell/dialogs/exif_date_form.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
 #include "shell/library/info_pages.h"
@@ -163,6 +164,8 @@ void TMainActions::CreateFileActions() {
     TFolderTreePanel* panel = Library().CurrentPanel();
     files_->DeleteFolder(TFolderTreePanel::NodeOf(panel->currentItem()));
   });
+  connect(Add("AcFileChangeExifDate", QStringLiteral("撮影日時の変更"), QKeySequence(Qt::CTRL | Qt::Key_D)),
+          &QAction::triggered, this, &TMainActions::ChangeShootingDate);
   connect(Add("AcFileProperty", QStringLiteral("プロパティ"), QKeySequence(Qt::ALT | Qt::Key_Return)),
           &QAction::triggered, this, [this] { SetToolMode(tmInfo); });
   connect(Add("AcFileClose", QStringLiteral("閉じる")), &QAction::triggered, &window_, &QWidget::close);
@@ -408,8 +411,8 @@ void TMainActions::CreateMenus() {
     }
   };
   QMenu* file = menu("MenuFile", QStringLiteral("ファイル"));
-  put(file, {"AcFileCreateNew", "AcFileRename", "AcFileTrash", "AcFileDelete", "", "AcFileSave",
-             "AcFileExportFolder", "", "AcFileProperty", "", "AcFileClose"});
+  put(file, {"AcFileCreateNew", "AcFileRename", "AcFileTrash", "AcFileDelete", "", "AcFileChangeExifDate", "",
+             "AcFileSave", "AcFileExportFolder", "", "AcFileProperty", "", "AcFileClose"});
   QMenu* edit = menu("MenuEdit", QStringLiteral("編集"));
   put(edit, {"AcEditCopyImage", "AcEditCopy", "AcEditMove", "", "AcEditRotateL", "AcEditRotateR", "AcEditRotateNon",
              "", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark"});
@@ -477,7 +480,7 @@ void TMainActions::ConnectContextMenus() {
     menu.setObjectName("GridContextMenu");
     for (const char* name : {"AcShowViewer", "", "AcEditMark", "AcEditMarkNo", "", "AcEditRotateL", "AcEditRotateR",
                              "AcEditRotateNon", "", "AcEditCopy", "AcEditMove", "AcFileRename", "AcFileTrash", "",
-                             "AcFileSave", "AcToolPrint", "", "AcJumpFolder", "AcJumpCalendar", "AcToolExifInfo"}) {
+                             "AcFileChangeExifDate", "AcFileSave", "AcToolPrint", "", "AcJumpFolder", "AcJumpCalendar", "AcToolExifInfo"}) {
       if (!*name) {
         menu.addSeparator();
       } else {
@@ -645,6 +648,19 @@ void TMainActions::Search() {
   RefreshSoon();
 }
 
+void TMainActions::ChangeShootingDate() {
+  std::vector<TCatalogItem*> items;
+  for (TCatalogItem* item : Library().WorkItems())
+    if (TFileCommands::Movable(item)) items.push_back(item);
+  if (items.empty()) return;
+  const double current = items.front()->ShootingDate();
+  TEditExifDateFormSimple logic(items.size() == 1 ? 15 : 7, current);
+  if (!boxes_.editDate(logic, current) || !logic.OkEnabled()) return;
+  TExifDateProgressForm progress([this](const QString& text) { boxes_.error(text); }, &window_);
+  progress.Run(items, logic.Flags(), logic.Target());
+  ItemsChanged(items);
+}
+
 void TMainActions::CopyImage() {
   TCatalogItem* item = Library().CurrentItem();
   if (!Printable(item)) return;
@@ -785,6 +801,7 @@ void TMainActions::Refresh() {
   set("AcFileTrash", subject ? TFileCommands::Deletable(node) : anyMovable);
   set("AcFileDelete", onLibrary && TFileCommands::Deletable(panelNode));
   set("AcFileProperty", item != nullptr);
+  set("AcFileChangeExifDate", anyMovable);
   set("AcFileSave", anyPrintable);
   set("AcFileExportFolder", !uploading && library.Sources().calendar != nullptr);
   set("AcFileClose", true);

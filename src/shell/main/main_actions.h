@@ -91,6 +91,7 @@ class TMainActions : public QObject {
   void ApplyFilter(bool markOnly, bool moviesOnly);
   void ShowVersion();
   void CopyImage();
+  void ChangeShootingDate();
   void JumpToFolder();
   void JumpToCalendar();
   void JumpToTag();

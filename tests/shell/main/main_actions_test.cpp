@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QPushButton>
 #include <QMenu>
 #include <QMenuBar>
@@ -25,6 +26,7 @@
 #include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
 #include "engine/views/sorted_item_list.h"
+#include "host/date_time.h"
 #include "host/plumora_config_item.h"
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
@@ -32,6 +34,7 @@
 #include "service/appinfo/error_command.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
+#include "shell/dialogs/exif_date_form.h"
 #include "shell/library/effect_page.h"
 #include "shell/library/info_pages.h"
 #include "shell/library/trimming_page.h"
@@ -543,6 +546,41 @@ TEST_F(MainActions, CorrectionAndTrimmingPagesEditThePhotoAndUndoToTheOriginal) 
   trimming->ShowItem(clip);
   EXPECT_EQ(trimming->StatusText(), QStringLiteral("動画は切り抜くことができません。"));
   EXPECT_FALSE(trimming->TrimButton()->isEnabled());
+}
+
+TEST_F(MainActions, ShootingDatesChangeInTheFilesAndTheCatalogFromTheDateDialog) {
+  Select("a.jpg");
+  TCatalogItem* a = Item("a.jpg");
+  const TDateTime wanted = EncodeDate(2020, 5, 6) + EncodeTime(7, 8, 9, 0);
+  double shownCurrent = -1;
+  Actions().Boxes().editDate = [&](TEditExifDateFormSimple& logic, double current) {
+    shownCurrent = current;
+    logic.SetDateChecked(true);
+    logic.SetTimeChecked(true);
+    logic.SetPickedDate(EncodeDate(2020, 5, 6));
+    logic.SetPickedTime(EncodeTime(7, 8, 9, 0));
+    return true;
+  };
+  const double before = a->ShootingDate();
+  Key(Grid()->Grid(), Qt::Key_D, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(shownCurrent, before);
+  EXPECT_NEAR(a->ShootingDate(), wanted, 1.0 / 86400);
+  EXPECT_NEAR(GetImageInfo(a->FullPath(), 1).shooting_date, wanted, 1.0 / 86400);
+  EXPECT_TRUE(errors_.isEmpty()) << errors_.join('|').toStdString();
+
+  // The dialog itself: OK only with something to change, the pickers follow their boxes.
+  TEditExifDateFormSimple logic(15, wanted);
+  TEditExifDateForm form(logic, wanted, window_.get());
+  form.show();
+  EXPECT_TRUE(logic.TimeChecked());
+  form.TimeCheck()->setChecked(false);
+  form.DateCheck()->setChecked(false);
+  EXPECT_FALSE(logic.OkEnabled());
+  EXPECT_FALSE(form.DateEdit()->isEnabled());
+  form.DateCheck()->setChecked(true);
+  form.DateEdit()->setDate(QDate(2021, 2, 3));
+  EXPECT_DOUBLE_EQ(std::trunc(logic.Target()), EncodeDate(2021, 2, 3));
+  Keep(form, "shooting-date-dialog");
 }
 
 TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
