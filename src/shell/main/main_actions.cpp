@@ -32,6 +32,7 @@
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
 #include "service/appinfo/error_command.h"
+#include "shell/dialogs/cache_settings_form.h"
 #include "shell/dialogs/exif_date_form.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
@@ -388,6 +389,8 @@ void TMainActions::CreateToolActions() {
     const QByteArray name = a->objectName().toLatin1();
     connect(a, &QAction::triggered, this, [this, name](bool on) { SetOption(name.constData(), on); });
   }
+  connect(Add("AcToolUseFileCache", QStringLiteral("サムネイルキャッシュの設定...")), &QAction::triggered, this,
+          &TMainActions::CacheSettings);
   connect(Add("AcOptionCompressionQuality", QStringLiteral("JPEGの圧縮品質...")), &QAction::triggered, this,
           &TMainActions::SetCompressionQuality);
   connect(Add("AcHelpShowVersion", QStringLiteral("バージョン情報")), &QAction::triggered, this,
@@ -449,7 +452,7 @@ void TMainActions::CreateMenus() {
   options->menuAction()->setObjectName("AcToolOption");
   byName_["AcToolOption"] = options->menuAction();
   put(options, {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality", "",
-                "AcNeedHiddenDirectory", "", "AcDebugShowAddrBar"});
+                "AcNeedHiddenDirectory", "AcToolUseFileCache", "", "AcDebugShowAddrBar"});
   QMenu* help = menu("MenuHelp", QStringLiteral("ヘルプ"));
   put(help, {"AcHelpShowVersion"});
 }
@@ -718,6 +721,18 @@ void TMainActions::SetCompressionQuality() {
   config_->SetCompressionQuality(*quality);
 }
 
+void TMainActions::CacheSettings() {
+  if (!config_) return;
+  TCacheSettingsForm form(*config_, &window_);
+  if (boxes_.run(form) != QDialog::Accepted) return;
+  QApplication::beep();
+  if (form.Apply()) {
+    boxes_.information(TCacheSettingsForm::ChangedText());
+  } else {
+    boxes_.information(TCacheSettingsForm::UnchangedText());
+  }
+}
+
 void TMainActions::SetOption(const char* name, bool on) {
   const QString option = QString::fromLatin1(name);
   if (option == "AcOptionDontCheckNetwork") {
@@ -883,7 +898,7 @@ void TMainActions::Refresh() {
   check("AcNeedHiddenDirectory", config_ && config_->NeedHiddenDirectory());
   check("AcDebugShowAddrBar", config_ && config_->ShowAddrBar());
   for (const char* name : {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality",
-                           "AcNeedHiddenDirectory", "AcDebugShowAddrBar"})
+                           "AcNeedHiddenDirectory", "AcDebugShowAddrBar", "AcToolUseFileCache"})
     set(name, config_ != nullptr);
   set("AcHelpShowVersion", true);
 }

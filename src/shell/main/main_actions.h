@@ -92,6 +92,7 @@ class TMainActions : public QObject {
   void ShowVersion();
   void CopyImage();
   void ChangeShootingDate();
+  void CacheSettings();
   void JumpToFolder();
   void JumpToCalendar();
   void JumpToTag();

@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -34,6 +36,7 @@
 #include "service/appinfo/error_command.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
+#include "shell/dialogs/cache_settings_form.h"
 #include "shell/dialogs/exif_date_form.h"
 #include "shell/library/effect_page.h"
 #include "shell/library/info_pages.h"
@@ -583,6 +586,37 @@ TEST_F(MainActions, ShootingDatesChangeInTheFilesAndTheCatalogFromTheDateDialog)
   Keep(form, "shooting-date-dialog");
 }
 
+TEST_F(MainActions, ThumbnailCacheSettingsAreStoredAndTheUserIsToldWhetherAnythingChanged) {
+  window_.reset();
+  TPlumoraConfigItem config;
+  config.LoadFromRegistry();
+  MakeWindow(&config);
+  ASSERT_EQ(config.CacheKind(), 1);  // on disk by design
+  bool fileFieldWasDisabled = false;
+  Actions().Boxes().run = [&](QDialog& dialog) {
+    auto& form = dynamic_cast<TCacheSettingsForm&>(dialog);
+    EXPECT_TRUE(form.FileSize()->isEnabled());
+    EXPECT_FALSE(form.MemorySize()->isEnabled());
+    form.MemoryChoice()->setChecked(true);
+    fileFieldWasDisabled = !form.FileSize()->isEnabled();
+    form.MemorySize()->setValue(32);
+    Keep(form, "thumbnail-cache-settings");
+    return static_cast<int>(QDialog::Accepted);
+  };
+  Act("AcToolUseFileCache")->trigger();
+  EXPECT_TRUE(fileFieldWasDisabled);
+  EXPECT_EQ(config.CacheKind(), 0);
+  EXPECT_EQ(config.CacheMaxSizeMB(), 32);
+  ASSERT_EQ(infos_.size(), 1);
+  EXPECT_EQ(infos_.back(), TCacheSettingsForm::ChangedText());
+  // OK without a change.
+  Actions().Boxes().run = [](QDialog&) { return static_cast<int>(QDialog::Accepted); };
+  Act("AcToolUseFileCache")->trigger();
+  EXPECT_EQ(infos_.back(), QStringLiteral("サムネイルキャッシュの設定は変更されていません。"));
+  EXPECT_EQ(config.CacheMaxSizeMB(), 32);
+  window_.reset();
+}
+
 TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
   window_.reset();
   {
@@ -625,6 +659,7 @@ TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
   EXPECT_FALSE(Act("AcOptionUseBackgroundUpload")->isChecked());
   EXPECT_EQ(config.JpegQuality(), 75);
   PlumoraErrorCommand().SetNetworkCheck(true);
+  window_.reset();
 }
 
 TEST_F(MainActions, FineWheelStepsAddUpInTheGridAndTheViewer) {
