@@ -5,12 +5,14 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QTextEdit>
 #include <QTimer>
 #include <QToolBar>
@@ -28,9 +30,11 @@
 #include "engine/workers/folder_updater.h"
 #include "host/log_file.h"
 #include "host/plumora_config_item.h"
+#include "host/product_values.h"
 #include "host/version_info.h"
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
+#include "service/api/plumora_api_params.h"
 #include "service/appinfo/error_command.h"
 #include "shell/dialogs/cache_settings_form.h"
 #include "shell/dialogs/exif_date_form.h"
@@ -70,6 +74,12 @@ bool IsEditor(const QWidget* widget) {
   if (qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)) return true;
   // Read-only memos too: their keys select and copy text.
   return qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget);
+}
+
+// The service's help page, when it names one on the web.
+QUrl HelpUrl() {
+  const QUrl url(QString::fromStdString(PlumoraApiParams().Snapshot().help_url));
+  return url.isValid() && (url.scheme() == "http" || url.scheme() == "https") ? url : QUrl();
 }
 
 bool Printable(const TCatalogItem* item) {
@@ -395,6 +405,12 @@ void TMainActions::CreateToolActions() {
           &TMainActions::SetCompressionQuality);
   connect(Add("AcHelpShowVersion", QStringLiteral("バージョン情報")), &QAction::triggered, this,
           &TMainActions::ShowVersion);
+  connect(Add("AcHelpShow", QStringLiteral("ヘルプ"), QKeySequence(Qt::Key_F1)), &QAction::triggered, this, [] {
+    const QUrl url = HelpUrl();
+    if (url.isValid()) QDesktopServices::openUrl(url);
+  });
+  connect(Add("AcOptionMovieExt", QStringLiteral("動画として扱うファイルの種類...")), &QAction::triggered, this,
+          &TMainActions::MovieTypes);
 }
 
 void TMainActions::CreateMenus() {
@@ -452,9 +468,9 @@ void TMainActions::CreateMenus() {
   options->menuAction()->setObjectName("AcToolOption");
   byName_["AcToolOption"] = options->menuAction();
   put(options, {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality", "",
-                "AcNeedHiddenDirectory", "AcToolUseFileCache", "", "AcDebugShowAddrBar"});
+                "AcNeedHiddenDirectory", "AcToolUseFileCache", "AcOptionMovieExt", "", "AcDebugShowAddrBar"});
   QMenu* help = menu("MenuHelp", QStringLiteral("ヘルプ"));
-  put(help, {"AcHelpShowVersion"});
+  put(help, {"AcHelpShow", "", "AcHelpShowVersion"});
 }
 
 void TMainActions::CreateToolBar() {
@@ -721,6 +737,29 @@ void TMainActions::SetCompressionQuality() {
   config_->SetCompressionQuality(*quality);
 }
 
+void TMainActions::MovieTypes() {
+  const std::optional<QString> typed = boxes_.inputText(
+      QStringLiteral("動画として扱うファイルの拡張子（カンマ区切り、例: mp4,mts）"), Utf8(ReadSupportMovieTypeUser()));
+  if (!typed) return;
+  // Kept as the list is written: extensions without dots, separated by commas.
+  QStringList types;
+  for (const QString& given : typed->split(QRegularExpression(QStringLiteral("[,;\\s]+")), Qt::SkipEmptyParts)) {
+    QString type = given.trimmed().toLower();
+    while (type.startsWith('.')) type.remove(0, 1);
+    const bool plain = !type.isEmpty() && std::all_of(type.begin(), type.end(), [](QChar c) {
+      return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+    if (!plain) {
+      QApplication::beep();
+      boxes_.error(QStringLiteral("拡張子に使えない文字が含まれています。\r\n\r\n") + given);
+      return;
+    }
+    if (!types.contains(type)) types << type;
+  }
+  WriteSupportMovieTypeUser(types.join(',').toStdString());
+  boxes_.information(QStringLiteral("動画として扱うファイルの種類を変更しました。\r\n次回の起動から有効になります。"));
+}
+
 void TMainActions::CacheSettings() {
   if (!config_) return;
   TCacheSettingsForm form(*config_, &window_);
@@ -901,6 +940,8 @@ void TMainActions::Refresh() {
                            "AcNeedHiddenDirectory", "AcDebugShowAddrBar", "AcToolUseFileCache"})
     set(name, config_ != nullptr);
   set("AcHelpShowVersion", true);
+  set("AcHelpShow", HelpUrl().isValid());
+  set("AcOptionMovieExt", true);
 }
 
 // --- Keys ---

@@ -93,6 +93,7 @@ class TMainActions : public QObject {
   void CopyImage();
   void ChangeShootingDate();
   void CacheSettings();
+  void MovieTypes();
   void JumpToFolder();
   void JumpToCalendar();
   void JumpToTag();

@@ -30,6 +30,7 @@
 #include "engine/views/sorted_item_list.h"
 #include "host/date_time.h"
 #include "host/plumora_config_item.h"
+#include "host/product_values.h"
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
 #include "service/api/plumora_api_params.h"
@@ -615,6 +616,18 @@ TEST_F(MainActions, ThumbnailCacheSettingsAreStoredAndTheUserIsToldWhetherAnythi
   EXPECT_EQ(infos_.back(), QStringLiteral("サムネイルキャッシュの設定は変更されていません。"));
   EXPECT_EQ(config.CacheMaxSizeMB(), 32);
   window_.reset();
+}
+
+TEST_F(MainActions, MovieTypesAreKeptCleanAndBadOnesRefused) {
+  typed_ = QStringLiteral(".MP4, mts;mp4");
+  Act("AcOptionMovieExt")->trigger();
+  EXPECT_EQ(ReadSupportMovieTypeUser(), "mp4,mts");
+  EXPECT_EQ(infos_.size(), 1);
+  typed_ = QStringLiteral("mkv ../x");
+  Act("AcOptionMovieExt")->trigger();
+  EXPECT_EQ(ReadSupportMovieTypeUser(), "mp4,mts");
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_.front().contains(QStringLiteral("../x")));
 }
 
 TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
