@@ -68,6 +68,11 @@ bool IsArrow(int key) {
   return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
 }
 
+// Unmodified keys that are the viewer's commands (arrows, zoom): elsewhere they move and search.
+bool IsViewerKey(int key) {
+  return IsArrow(key) || key == Qt::Key_0 || key == Qt::Key_1 || key == Qt::Key_Plus || key == Qt::Key_Minus;
+}
+
 // A widget where the user types or reads text: the window's shortcuts leave its keys alone.
 bool IsEditor(const QWidget* widget) {
   if (!widget) return false;
@@ -494,6 +499,8 @@ void TMainActions::ConnectContextMenus() {
   TCatalogGridView* grid = Library().Catalog()->Grid();
   grid->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(grid, &QWidget::customContextMenuRequested, this, [this, grid](const QPoint& pos) {
+    // The photos are the subject, wherever the focus was.
+    gridContext_ = true;
     Refresh();
     QMenu menu;
     menu.setObjectName("GridContextMenu");
@@ -507,6 +514,8 @@ void TMainActions::ConnectContextMenus() {
       }
     }
     menu.exec(grid->viewport()->mapToGlobal(pos));
+    gridContext_ = false;
+    RefreshSoon();
   });
   for (TFolderTreePanel* panel : {Library().FolderTree(), Library().CalendarTree(), Library().TagTree()}) {
     panel->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -587,6 +596,7 @@ void TMainActions::WatchState() {
 
 TFolderTreePanel* TMainActions::FolderSubject() const {
   if (contextPanel_) return contextPanel_;
+  if (gridContext_) return nullptr;
   for (TFolderTreePanel* panel : {Library().FolderTree(), Library().CalendarTree(), Library().TagTree()})
     if (panel->hasFocus()) return panel;
   return nullptr;
@@ -952,9 +962,10 @@ bool TMainActions::ShortcutPasses(int key, Qt::KeyboardModifiers modifiers) cons
   if (IsEditor(focus)) return false;
   // The service page keeps its keys but for Home and F5.
   if (window_.CurrentPage() == 0) return key == Qt::Key_Home || key == Qt::Key_F5;
-  const bool plainArrow = IsArrow(key) && !(modifiers & (Qt::AltModifier | Qt::ControlModifier));
-  // The arrows move through the grid and the trees; the viewer alone takes them as commands.
-  if (plainArrow) return focus == Library().Viewer();
+  const bool plain = !(modifiers & (Qt::AltModifier | Qt::ControlModifier));
+  // The arrows move through the grid and the trees, digits search in them; the viewer alone takes
+  // them as commands.
+  if (plain && IsViewerKey(key)) return focus == Library().Viewer();
   if (toolMode_ == tmPrint || toolMode_ == tmCollage) return key == Qt::Key_Escape || IsArrow(key) || key == Qt::Key_F6;
   return true;
 }

@@ -112,6 +112,7 @@ class TMainActions : public QObject {
   TFrameInfoPages* infoPages_ = nullptr;
   TPlumoraConfigItem* config_ = nullptr;
   TFolderTreePanel* contextPanel_ = nullptr;
+  bool gridContext_ = false;
   int toolMode_ = tmNone;
   bool refreshPending_ = false;
 };

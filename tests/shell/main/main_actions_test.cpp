@@ -437,6 +437,17 @@ TEST_F(MainActions, KeysGoToTheGridTheViewerAndTheEditorsBeforeTheWindowsShortcu
   EXPECT_EQ(viewer->Item(), items_[2]);
   Key(viewer, Qt::Key_Left);
   EXPECT_EQ(viewer->Item(), items_[1]);
+  // The viewer's digit keys are its own only while it has the focus: in the folder panel they
+  // search, and the viewer keeps its size.
+  ASSERT_TRUE(viewer->Fitted());
+  window_->Library()->FolderTree()->setFocus();
+  Key(window_->Library()->FolderTree(), Qt::Key_1);
+  EXPECT_TRUE(viewer->Fitted());
+  viewer->setFocus();
+  Key(viewer, Qt::Key_1);
+  EXPECT_FALSE(viewer->Fitted());
+  Key(viewer, Qt::Key_0);
+  EXPECT_TRUE(viewer->Fitted());
   Key(viewer, Qt::Key_F6);
   EXPECT_FALSE(window_->Library()->ViewerShown());
   // Typing a comment: F11 is the editor's, not the favourite mark.
