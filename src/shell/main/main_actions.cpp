@@ -31,6 +31,8 @@
 #include "host/log_file.h"
 #include "host/plumora_config_item.h"
 #include "host/product_values.h"
+#include "host/uploader_options.h"
+#include "platform/error.h"
 #include "host/version_info.h"
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
@@ -38,6 +40,7 @@
 #include "service/appinfo/error_command.h"
 #include "shell/dialogs/cache_settings_form.h"
 #include "shell/dialogs/exif_date_form.h"
+#include "shell/dialogs/uploader_options_form.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/folder_tree_panel.h"
 #include "shell/library/info_pages.h"
@@ -414,6 +417,8 @@ void TMainActions::CreateToolActions() {
     const QUrl url = HelpUrl();
     if (url.isValid()) QDesktopServices::openUrl(url);
   });
+  connect(Add("AcUploaderOption", QStringLiteral("アップロードの設定...")), &QAction::triggered, this,
+          &TMainActions::UploaderSettings);
   connect(Add("AcOptionMovieExt", QStringLiteral("動画として扱うファイルの種類...")), &QAction::triggered, this,
           &TMainActions::MovieTypes);
 }
@@ -473,7 +478,8 @@ void TMainActions::CreateMenus() {
   options->menuAction()->setObjectName("AcToolOption");
   byName_["AcToolOption"] = options->menuAction();
   put(options, {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality", "",
-                "AcNeedHiddenDirectory", "AcToolUseFileCache", "AcOptionMovieExt", "", "AcDebugShowAddrBar"});
+                "AcNeedHiddenDirectory", "AcToolUseFileCache", "AcOptionMovieExt", "", "AcUploaderOption", "",
+                "AcDebugShowAddrBar"});
   QMenu* help = menu("MenuHelp", QStringLiteral("ヘルプ"));
   put(help, {"AcHelpShow", "", "AcHelpShowVersion"});
 }
@@ -770,6 +776,21 @@ void TMainActions::MovieTypes() {
   boxes_.information(QStringLiteral("動画として扱うファイルの種類を変更しました。\r\n次回の起動から有効になります。"));
 }
 
+void TMainActions::UploaderSettings() {
+  TUploaderOptionsForm form(UploaderOptions(), &window_);
+  if (boxes_.run(form) != QDialog::Accepted) return;
+  const TUploaderOptions options = form.Options();
+  if (options == UploaderOptions()) return;
+  try {
+    SaveUploaderOptions(options);
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.AcUploaderOption", e);
+    QApplication::beep();
+    boxes_.error(QStringLiteral("アップロードの設定を保存できませんでした。\r\n\r\n") +
+                 QString::fromStdString(MessageOf(e)));
+  }
+}
+
 void TMainActions::CacheSettings() {
   if (!config_) return;
   TCacheSettingsForm form(*config_, &window_);
@@ -952,6 +973,8 @@ void TMainActions::Refresh() {
   set("AcHelpShowVersion", true);
   set("AcHelpShow", HelpUrl().isValid());
   set("AcOptionMovieExt", true);
+  // Not while an upload runs with the options in force.
+  set("AcUploaderOption", !uploading);
 }
 
 // --- Keys ---

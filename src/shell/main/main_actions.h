@@ -94,6 +94,7 @@ class TMainActions : public QObject {
   void ChangeShootingDate();
   void CacheSettings();
   void MovieTypes();
+  void UploaderSettings();
   void JumpToFolder();
   void JumpToCalendar();
   void JumpToTag();

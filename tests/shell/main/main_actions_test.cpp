@@ -31,6 +31,7 @@
 #include "host/date_time.h"
 #include "host/plumora_config_item.h"
 #include "host/product_values.h"
+#include "host/uploader_options.h"
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
 #include "service/api/plumora_api_params.h"
@@ -39,6 +40,7 @@
 #include "shell/library/folder_tree_panel.h"
 #include "shell/dialogs/cache_settings_form.h"
 #include "shell/dialogs/exif_date_form.h"
+#include "shell/dialogs/uploader_options_form.h"
 #include "shell/library/effect_page.h"
 #include "shell/library/info_pages.h"
 #include "shell/library/trimming_page.h"
@@ -639,6 +641,39 @@ TEST_F(MainActions, MovieTypesAreKeptCleanAndBadOnesRefused) {
   EXPECT_EQ(ReadSupportMovieTypeUser(), "mp4,mts");
   ASSERT_EQ(errors_.size(), 1);
   EXPECT_TRUE(errors_.front().contains(QStringLiteral("../x")));
+}
+
+TEST_F(MainActions, UploaderOptionsAreKeptAndUsedFromTheDialog) {
+  const TUploaderOptions before = UploaderOptions();
+  bool countFollowedParallel = false;
+  Actions().Boxes().run = [&](QDialog& dialog) {
+    auto& form = dynamic_cast<TUploaderOptionsForm&>(dialog);
+    form.UseOption()->setChecked(true);
+    form.AllowParallel()->setChecked(false);
+    countFollowedParallel = !form.UploaderCount()->isEnabled();
+    form.ConnectTimeout()->setValue(3000);
+    form.ReadTimeout()->setValue(9000);
+    Keep(form, "uploader-options");
+    return static_cast<int>(QDialog::Accepted);
+  };
+  Act("AcUploaderOption")->trigger();
+  EXPECT_TRUE(countFollowedParallel);
+  const TUploaderOptions now = UploaderOptions();
+  EXPECT_TRUE(now.use_option);
+  EXPECT_FALSE(now.allow_parallel);
+  EXPECT_EQ(now.connect_timeout, 3000);
+  EXPECT_EQ(now.read_timeout, 9000);
+  // Stored: a new read of the settings gives them again.
+  LoadUploaderOptions(test::TestRoot() + "/no-debug.ini");
+  EXPECT_EQ(UploaderOptions(), now);
+  // Cancelled: nothing changes.
+  Actions().Boxes().run = [](QDialog& dialog) {
+    dynamic_cast<TUploaderOptionsForm&>(dialog).UseOption()->setChecked(false);
+    return static_cast<int>(QDialog::Rejected);
+  };
+  Act("AcUploaderOption")->trigger();
+  EXPECT_EQ(UploaderOptions(), now);
+  SaveUploaderOptions(before);
 }
 
 TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
