@@ -402,6 +402,11 @@ void TMainActions::CreateToolActions() {
   QAction* background = Add("AcOptionUseBackgroundUpload", QStringLiteral("バックグラウンドでアップロードする"));
   QAction* hidden = Add("AcNeedHiddenDirectory", QStringLiteral("隠しフォルダの写真もカレンダーに表示する"));
   QAction* addressBar = Add("AcDebugShowAddrBar", QStringLiteral("アドレスバーを表示"));
+  QAction* mainMenu = Add("AcDebugShowMainMenu", QStringLiteral("メニューバーを表示"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F10));
+  mainMenu->setCheckable(true);
+  mainMenu->setChecked(true);
+  // Hidden, the menu bar's commands keep their keys; this one brings it back.
+  connect(mainMenu, &QAction::triggered, this, [this](bool on) { window_.menuBar()->setVisible(on); });
   for (QAction* a : {network, background, hidden, addressBar}) {
     a->setCheckable(true);
     const QByteArray name = a->objectName().toLatin1();
@@ -479,7 +484,7 @@ void TMainActions::CreateMenus() {
   byName_["AcToolOption"] = options->menuAction();
   put(options, {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality", "",
                 "AcNeedHiddenDirectory", "AcToolUseFileCache", "AcOptionMovieExt", "", "AcUploaderOption", "",
-                "AcDebugShowAddrBar"});
+                "AcDebugShowAddrBar", "AcDebugShowMainMenu"});
   QMenu* help = menu("MenuHelp", QStringLiteral("ヘルプ"));
   put(help, {"AcHelpShow", "", "AcHelpShowVersion"});
 }
@@ -556,8 +561,10 @@ void TMainActions::ConnectContextMenus() {
 
 void TMainActions::WatchState() {
   TFrameCatalogDG* catalog = Library().Catalog();
-  connect(catalog, &TFrameCatalogDG::currentItemChanged, this, [this] {
+  connect(catalog, &TFrameCatalogDG::currentItemChanged, this, [this](TCatalogItem* item) {
     if (!Library().ViewerShown()) infoPages_->ShowItem(Library().CurrentItem());
+    // The day the user was looking at, for the calendar at the next start.
+    if (config_ && item && item->DateKnown()) config_->SetLastViewDate(item->ShootingDate());
     RefreshSoon();
   });
   connect(Library().Viewer(), &TPhotoViewer::currentItemChanged, this, [this](TCatalogItem* item) {
@@ -967,6 +974,7 @@ void TMainActions::Refresh() {
   check("AcOptionUseBackgroundUpload", config_ && config_->UseBackgroundUpload());
   check("AcNeedHiddenDirectory", config_ && config_->NeedHiddenDirectory());
   check("AcDebugShowAddrBar", config_ && config_->ShowAddrBar());
+  check("AcDebugShowMainMenu", window_.menuBar()->isVisibleTo(&window_));
   for (const char* name : {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality",
                            "AcNeedHiddenDirectory", "AcDebugShowAddrBar", "AcToolUseFileCache"})
     set(name, config_ != nullptr);

@@ -696,6 +696,12 @@ TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
     number_ = 75;
     Act("AcOptionCompressionQuality")->trigger();
     EXPECT_FALSE(PlumoraErrorCommand().NetworkCheck());
+    // The day of the photo looked at last is kept for the calendar.
+    Item("a.jpg")->SetShootingDate(EncodeDate(2019, 1, 2) + EncodeTime(3, 4, 5, 0));
+    Item("a.jpg")->SetDateKnown(true);
+    Select("b.jpg");
+    Select("a.jpg");
+    EXPECT_DOUBLE_EQ(config.LastViewDate(), Item("a.jpg")->ShootingDate());
     ASSERT_TRUE(window_->close());
     window_.reset();
     config.SaveToRegistry();
