@@ -59,6 +59,8 @@ enum TRotation { kRotateLeft, kRotateRight, kRotateNone };
 enum TMarking { kMarkOn, kMarkOff, kMarkToggle };
 
 constexpr int kThumbnailSizes[] = {80, 160, 240, 360, 480};
+constexpr int kMinToolPanelWidth = 200;
+constexpr int kDefaultToolPanelWidth = 300;
 constexpr const char* kSizeActions[] = {"AcCsSmall2", "AcCsSmall", "AcCsMiddle", "AcCsLarge", "AcCsLarge2"};
 constexpr const char* kMouseActions[] = {"AcImageMouseDrag", "AcImageMouseZoom", "AcImageMouseNext",
                                          "AcImageMousePoint"};
@@ -835,6 +837,19 @@ void TMainActions::SetMouseMode(int mode) {
 void TMainActions::SetToolMode(int mode) {
   toolMode_ = mode;
   const bool panel = mode == tmInfo || mode == tmEffect || mode == tmTrimming;
+  if (panel && infoPages_->isHidden()) {
+    // The panel comes back as wide as the user left it.
+    const int stored = config_ ? config_->ToolPanelW() : 0;
+    const int width = stored >= kMinToolPanelWidth ? stored : kDefaultToolPanelWidth;
+    QList<int> sizes = Library().sizes();
+    if (sizes.size() >= 3) {
+      const int room = sizes[1] + sizes[2];
+      sizes[2] = std::min(width, std::max(kMinToolPanelWidth, room - kMinToolPanelWidth));
+      sizes[1] = std::max(0, room - sizes[2]);
+      infoPages_->show();
+      Library().setSizes(sizes);
+    }
+  }
   if (panel) {
     infoPages_->setCurrentIndex(mode == tmEffect     ? TFrameInfoPages::kEffectPage
                                 : mode == tmTrimming ? TFrameInfoPages::kTrimmingPage

@@ -130,6 +130,8 @@ void SaveWindowSettings(const TPlumoraMain2& window, TPlumoraConfigItem& config)
   if (!placement.normal.isEmpty()) config.SetWindowPlacement(EncodeWindowPlacement(placement));
   const QList<int> sizes = window.Library()->sizes();
   if (!sizes.isEmpty() && sizes[0] >= kMinFolderPanelWidth) config.SetTargetPanelW(sizes[0]);
+  // The tool panel's width, when it is open.
+  if (sizes.size() >= 3 && sizes[2] >= kMinFolderPanelWidth) config.SetToolPanelW(sizes[2]);
   const TFrameCatalogDG* catalog = window.Library()->Catalog();
   config.SetSortType(catalog->SortKey() == skFileName ? skFileName : skShootingDate);
   config.SetSortUp(catalog->Ascending());

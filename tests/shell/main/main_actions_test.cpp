@@ -161,12 +161,12 @@ class MainActions : public testing::Test {
 };
 
 TEST_F(MainActions, EveryCommandIsInTheMenusWithItsCaptionAndTheStatesFollowTheSituation) {
-  // The spec'd captions and keys of the telling commands.
+  // The captions and keys users know the commands by.
   const struct {
     const char* name;
     const char* caption;
     QKeySequence key;
-  } telling[] = {
+  } known[] = {
       {"AcShowUpdate", "更新", QKeySequence(Qt::Key_F5)},
       {"AcShowFolder", "フォルダを表示", QKeySequence(Qt::Key_F3)},
       {"AcShowCalendar", "カレンダーを表示", QKeySequence(Qt::Key_F4)},
@@ -191,7 +191,7 @@ TEST_F(MainActions, EveryCommandIsInTheMenusWithItsCaptionAndTheStatesFollowTheS
       {"AcShowMarkOnly", "お気に入り", QKeySequence()},
       {"AcShowMovieOnly", "動画ファイル", QKeySequence()},
   };
-  for (const auto& t : telling) {
+  for (const auto& t : known) {
     QAction* action = Act(t.name);
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QString::fromUtf8(t.caption)) << t.name;
@@ -693,6 +693,13 @@ TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
     Act("AcShowMain")->trigger();
     Act("AcOptionDontCheckNetwork")->trigger();
     Act("AcOptionUseBackgroundUpload")->trigger();  // on by design: off now
+    // The tool panel, widened by the user.
+    Act("AcToolExifInfo")->trigger();
+    QList<int> sizes = window_->Library()->sizes();
+    ASSERT_EQ(sizes.size(), 3);
+    sizes[1] -= 333 - sizes[2];
+    sizes[2] = 333;
+    window_->Library()->setSizes(sizes);
     number_ = 75;
     Act("AcOptionCompressionQuality")->trigger();
     EXPECT_FALSE(PlumoraErrorCommand().NetworkCheck());
@@ -723,6 +730,8 @@ TEST_F(MainActions, TheUsersChoicesAndOptionsComeBackInTheNextWindow) {
   EXPECT_FALSE(PlumoraErrorCommand().NetworkCheck());
   EXPECT_FALSE(Act("AcOptionUseBackgroundUpload")->isChecked());
   EXPECT_EQ(config.JpegQuality(), 75);
+  Act("AcToolExifInfo")->trigger();
+  EXPECT_EQ(window_->Library()->sizes().value(2), 333);
   PlumoraErrorCommand().SetNetworkCheck(true);
   window_.reset();
 }
