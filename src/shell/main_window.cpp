@@ -1,11 +1,7 @@
 #include "shell/main_window.h"
 
-#include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMenu>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -24,10 +20,10 @@
 #include "service/appinfo/check_app_info.h"
 #include "service/upload/plumora_uploader.h"
 #include "shell/main/command_dispatcher.h"
+#include "shell/main/main_actions.h"
 #include "shell/main/window_settings.h"
 #include "shell/music/bgm_dialog_form.h"
 #include "shell/music/frame_bgm_library.h"
-#include "shell/output/output_actions.h"
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/service_dialog_form.h"
 
@@ -64,107 +60,8 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
 }
 
 void TPlumoraMain2::CreateActions() {
-  auto add = [this](QMenu* menu, const char* name, const QString& caption, const QKeySequence& key, auto slot) {
-    auto* action = new QAction(caption, this);
-    action->setObjectName(name);
-    if (!key.isEmpty()) action->setShortcut(key);
-    connect(action, &QAction::triggered, this, slot);
-    menu->addAction(action);
-    addAction(action);
-    return action;
-  };
-  QMenu* file = menuBar()->addMenu(QStringLiteral("ファイル"));
-  AddOutputActions(this, file, library_);
-  file->addSeparator();
-  add(file, "AcFileClose", QStringLiteral("閉じる"), QKeySequence(), [this] { close(); });
-  QMenu* view = menuBar()->addMenu(QStringLiteral("表示"));
-  add(view, "AcShowFolder", QStringLiteral("フォルダを表示"), QKeySequence(Qt::Key_F3),
-      [this] { library_->ShowPanel(0); });
-  add(view, "AcShowCalendar", QStringLiteral("カレンダーを表示"), QKeySequence(Qt::Key_F4),
-      [this] { library_->ShowPanel(1); });
-  add(view, "AcShowAlbum", QStringLiteral("タグを表示"), QKeySequence(), [this] { library_->ShowPanel(2); });
-  view->addSeparator();
-  // F6 moves to whichever of the two is not shown.
-  add(view, "AcShowViewer", QStringLiteral("写真の拡大表示"), QKeySequence(Qt::Key_F6), [this] {
-    if (library_->ViewerShown()) {
-      library_->CloseViewer();
-    } else {
-      library_->OpenViewer(library_->Catalog()->CurrentItem());
-    }
-  });
-  add(view, "AcShowMain", QStringLiteral("写真一覧に戻る"), QKeySequence(), [this] { library_->CloseViewer(); });
-  view->addSeparator();
-  const struct {
-    const char* name;
-    int size;
-  } sizes[] = {{"AcCsSmall2", 80}, {"AcCsSmall", 160}, {"AcCsMiddle", 240}, {"AcCsLarge", 360}, {"AcCsLarge2", 480}};
-  for (const auto& s : sizes) {
-    const int size = s.size;
-    add(view, s.name, QStringLiteral("%1 x %1").arg(size), QKeySequence(),
-        [this, size] { library_->Catalog()->SetThumbnailSize(size); });
-  }
-  view->addSeparator();
-  QAction* grouping = add(view, "AcShowGroupByDate", QStringLiteral("撮影日ごとに表示"), QKeySequence(),
-                          [this](bool on) { library_->Catalog()->SetGroupByDay(on); });
-  grouping->setCheckable(true);
-  connect(library_->Catalog(), &TFrameCatalogDG::groupingChanged, grouping, &QAction::setChecked);
-  QActionGroup* sort = new QActionGroup(this);
-  QAction* byName = add(view, "AcSortName", QStringLiteral("ファイル名"), QKeySequence(),
-                        [this] { library_->Catalog()->SetSortOrder(skFileName, library_->Catalog()->Ascending()); });
-  QAction* byDate = add(view, "AcSortExifDate", QStringLiteral("撮影日時"), QKeySequence(), [this] {
-    library_->Catalog()->SetSortOrder(skShootingDate, library_->Catalog()->Ascending());
-  });
-  view->addSeparator();
-  QAction* up = add(view, "AcSortUp", QStringLiteral("昇順で整列"), QKeySequence(),
-                    [this] { library_->Catalog()->SetSortOrder(library_->Catalog()->SortKey(), true); });
-  QAction* down = add(view, "AcSortDown", QStringLiteral("降順で整列"), QKeySequence(),
-                      [this] { library_->Catalog()->SetSortOrder(library_->Catalog()->SortKey(), false); });
-  QActionGroup* direction = new QActionGroup(this);
-  for (QAction* a : {byName, byDate}) {
-    a->setCheckable(true);
-    sort->addAction(a);
-  }
-  for (QAction* a : {up, down}) {
-    a->setCheckable(true);
-    direction->addAction(a);
-  }
-  connect(library_->Catalog(), &TFrameCatalogDG::sortOrderChanged, this,
-          [byName, byDate, up, down](int key, bool ascending) {
-            (key == skFileName ? byName : byDate)->setChecked(true);
-            (ascending ? up : down)->setChecked(true);
-          });
-  view->addSeparator();
-  // Back and forward walk the page's history on the service page, the folders shown on the library's.
-  add(view, "AcJumpHistoryPrev", QStringLiteral("戻る"), QKeySequence(Qt::ALT | Qt::Key_Left), [this] {
-    if (CurrentPage() == 0) {
-      web_home_->Back();
-    } else {
-      emit historyRequested(-1);
-    }
-  });
-  add(view, "AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right), [this] {
-    if (CurrentPage() == 0) {
-      web_home_->Forward();
-    } else {
-      emit historyRequested(1);
-    }
-  });
-  view->addSeparator();
-  add(view, "AcShowUpdate", QStringLiteral("更新"), QKeySequence(Qt::Key_F5), [this] {
-    if (CurrentPage() == 0) {
-      web_home_->Refresh();
-    } else {
-      emit updateRequested();
-    }
-  });
-  view->addSeparator();
-  // The user's switch between the service's page and the library (page-change source 0).
-  QAction* service = add(view, "AcShowWWW", QStringLiteral("プルモラのページを表示"), QKeySequence(),
-                         [this](bool on) { ShowPage(on ? 0 : 1, 0); });
-  service->setCheckable(true);
-  // A refused change (during an upload) or one made by a command: the check follows the page.
-  connect(service, &QAction::triggered, this, [this, service] { service->setChecked(CurrentPage() == 0); });
-  connect(this, &TPlumoraMain2::pageChanged, service, [service](int page) { service->setChecked(page == 0); });
+  // The menus, the tool bar, the tool panel and the states of the commands.
+  actions_ = new TMainActions(*this);
 }
 
 void TPlumoraMain2::ApplyMinimumSize() {
@@ -209,6 +106,7 @@ TFramePlumoraHome* TPlumoraMain2::WebHome() {
 void TPlumoraMain2::UseSettings(TPlumoraConfigItem* config) {
   config_ = config;
   if (config_) RestoreWindowSettings(*this, *config_);
+  actions_->UseSettings(config_);
 }
 
 void TPlumoraMain2::UploadStarted(TPlumoraUploader* session) {
@@ -384,6 +282,7 @@ void TPlumoraMain2::CommandProcessed(const std::string& text, TCommandSource sou
                           : source == TCommandSource::kTray  ? "TFramePlumoraTray"
                                                              : "TPlumoraMain2");
   if (log_panel_ && log_panel_->isVisible()) log_panel_->appendPlainText(QString::fromStdString(text));
+  actions_->RefreshSoon();
 }
 
 void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {

@@ -23,6 +23,7 @@ namespace plb::shell {
 
 class TCommandDispatcher;
 class TLibraryPage;
+class TMainActions;
 class TFramePlumoraHome;
 class TFrameBgmLibrary;
 class TServiceDialogForm;
@@ -41,6 +42,8 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
 
   // The photo browser: folder, calendar and tag trees, the catalog grid and the viewer.
   TLibraryPage* Library() const { return library_; }
+  // The menus' and tool bar's commands and their states.
+  TMainActions* Actions() const { return actions_; }
 
   // The service page: the web home, made on first use. Its page's commands and session ids are
   // queued here (source: the web home); calls into the page (upload progress, the tab) go
@@ -127,6 +130,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   QPlainTextEdit* log_panel_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;
+  TMainActions* actions_ = nullptr;
   TFramePlumoraHome* web_home_ = nullptr;
   TFrameBgmLibrary* music_ = nullptr;
   TServiceDialogForm* web_dialog_ = nullptr;

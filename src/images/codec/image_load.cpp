@@ -1,12 +1,17 @@
 #include "images/codec/image_load.h"
 
+#include "images/exif/exif_display.h"
+#include "images/exif/exif_text.h"
+
 #include <algorithm>
 #include <atomic>
 #include <vector>
 
 #include "engine/model/catalog_item.h"
 #include "images/codec/bmp_file.h"
+#include "images/exif/exif_display.h"
 #include "images/exif/exif_scanner.h"
+#include "images/exif/exif_text.h"
 #include "images/codec/movie_frame.h"
 #include "images/codec/raw_reader.h"
 
@@ -172,6 +177,16 @@ void InstallCatalogImageReader() {
     out.hasExif = info.has_exif;
     out.orientation = static_cast<uint16_t>(info.orientation >= 1 && info.orientation <= 8 ? info.orientation : 1);
     out.exifDate = info.shooting_date;
+    return true;
+  });
+  // The information panel's listing: the present properties, label and text.
+  SetExifTextsReader([](const TCatalogItem& item, std::vector<std::string>& lines) {
+    const std::string path = item.FullPath();
+    if (!IsExifExtension(path)) return false;
+    TExifItem exif;
+    const uint8_t kind = item.Kind();
+    if (!exif.LoadFromFile(path, kind == 1 || kind == 4)) return false;
+    lines = exif.PropertyLines(false, "%-17s:%s", "---");
     return true;
   });
 }

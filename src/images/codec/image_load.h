@@ -57,7 +57,8 @@ int DecodeJpegToSize(TMemoryStream& stream, Bitmap& bitmap, int32_t maxWidth, bo
                      int32_t imageWidth, int32_t maxHeight);
 
 // Installs GetImageInfo as the catalog's reader of image headers (pixel size, pixel format,
-// orientation, shooting date of an item's file).
+// orientation, shooting date of an item's file), and the item's EXIF listing ("%-17s:%s" lines of
+// the properties the file holds).
 void InstallCatalogImageReader();
 
 // The DCT scale for an image of a width shown at a target width: the largest reduction that stays

@@ -55,14 +55,17 @@ void TCatalogGridView::keyPressEvent(QKeyEvent* event) {
 }
 
 void TCatalogGridView::wheelEvent(QWheelEvent* event) {
-  // The wheel scrolls by rows.
-  const int steps = event->angleDelta().y() / 120;
+  // The wheel scrolls by rows; the parts of a notch that fine-resolution wheels and touchpads
+  // send add up to whole rows.
+  event->accept();
+  wheelRest_ += event->angleDelta().y();
+  const int steps = wheelRest_ / 120;
   if (steps == 0) return;
+  wheelRest_ -= steps * 120;
   QScrollBar* bar = verticalScrollBar();
   const TGridLayout& layout = frame_.Layout();
   const int row = std::clamp(layout.RowAt(bar->value()) - steps, 0, layout.Rows() - 1);
   bar->setValue(static_cast<int>(layout.RowTop(row)));
-  event->accept();
 }
 
 void TCatalogGridView::showEvent(QShowEvent* event) {

@@ -54,6 +54,7 @@ class TCatalogGridView : public QAbstractScrollArea {
 
  private:
   TFrameCatalogDG& frame_;
+  int wheelRest_ = 0;
 };
 
 class TFrameCatalogDG : public QWidget {
@@ -89,6 +90,8 @@ class TFrameCatalogDG : public QWidget {
   bool Ascending() const { return ascending_; }
   bool GroupByDay() const { return groupByDay_; }
   void SetQuery(const TQueryInfoRecord& query, bool on);
+  const TQueryInfoRecord& Query() const { return query_; }
+  bool QueryOn() const { return queryOn_; }
 
   void SetThumbnailSize(int size);
   int ThumbnailSize() const { return thumbnailSize_; }

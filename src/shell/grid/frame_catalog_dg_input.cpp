@@ -214,6 +214,8 @@ void TFrameCatalogDG::GridDoubleClick(const QPoint& pos) {
 
 bool TFrameCatalogDG::GridKey(int key, Qt::KeyboardModifiers modifiers) {
   const bool shift = modifiers & Qt::ShiftModifier;
+  // Nothing to move through: the keys keep their default meaning.
+  if (shownItems_.empty() || layout_.CellCount() == 0) return false;
   const std::vector<TCatalogItem*>& cells = layout_.Cells();
   TCatalogItem* target = nullptr;
   const int columns = layout_.Columns();

@@ -14,6 +14,12 @@ void TThumbnailPixmaps::SetCache(TCatalogImageCacheMaster* cache) {
   Clear();
 }
 
+qsizetype TThumbnailPixmaps::CostOf(const QPixmap& pixmap) {
+  // At least 1, so that empty entries (no thumbnail yet) are bounded too.
+  const qsizetype bytes = static_cast<qsizetype>(pixmap.width()) * pixmap.height() * 4;
+  return bytes / 1024 + 1;
+}
+
 bool TThumbnailPixmaps::Has(TCatalogItem* item, int sizeClass, const QSize& box) const {
   const Kept* kept = entries_.object(item);
   return kept && kept->sizeClass == sizeClass && kept->box == box;
@@ -40,8 +46,15 @@ const TThumbnailPixmaps::Entry& TThumbnailPixmaps::Lookup(TCatalogItem* item, in
     LogFailure("TFrameCatalogDG.DrawCatalogImage", e);
   }
   // Valid until the next lookup, which may evict it: callers draw it at once.
+  const qsizetype cost = CostOf(kept->pixmap);
+  if (cost > entries_.maxCost()) {
+    // Larger than the whole budget: kept only until the next lookup.
+    entries_.remove(item);
+    oversized_ = std::move(kept);
+    return *oversized_;
+  }
   Kept* stored = kept.get();
-  entries_.insert(item, kept.release());
+  entries_.insert(item, kept.release(), cost);
   return *stored;
 }
 

@@ -5,6 +5,7 @@
 #include <QCache>
 #include <QPixmap>
 #include <QRect>
+#include <memory>
 
 namespace plb {
 class TCatalogItem;
@@ -21,7 +22,15 @@ class TThumbnailPixmaps {
     bool stretch = false;
   };
 
-  explicit TThumbnailPixmaps(int capacity = 4000) : entries_(capacity) {}
+  // The pixmaps kept are bounded by their memory, not their number: 480-pixel thumbnails are
+  // 36 times the size of 80-pixel ones.
+  static constexpr qsizetype kDefaultBudgetKiB = 192 * 1024;
+  explicit TThumbnailPixmaps(qsizetype budgetKiB = kDefaultBudgetKiB) : entries_(budgetKiB) {}
+  // The memory the kept pixmaps take, in KiB (as counted against the budget).
+  qsizetype KeptKiB() const { return entries_.totalCost(); }
+  qsizetype BudgetKiB() const { return entries_.maxCost(); }
+  // What one kept entry counts against the budget.
+  static qsizetype CostOf(const QPixmap& pixmap);
   void SetCache(TCatalogImageCacheMaster* cache);
   // The item's thumbnail placed in a box of the given size; read from the cache once and kept.
   const Entry& Lookup(TCatalogItem* item, int sizeClass, const QSize& box);
@@ -37,6 +46,7 @@ class TThumbnailPixmaps {
   };
   TCatalogImageCacheMaster* cache_ = nullptr;
   QCache<TCatalogItem*, Kept> entries_;
+  std::unique_ptr<Kept> oversized_;
   Entry none_;
 };
 

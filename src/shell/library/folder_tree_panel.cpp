@@ -1,5 +1,6 @@
 #include "shell/library/folder_tree_panel.h"
 
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 
 #include "engine/model/custom_folder.h"
@@ -28,7 +29,43 @@ TFolderTreePanel::TFolderTreePanel(const QString& objectName, TRootSource roots,
   connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
     if (TCustomFolder* node = NodeOf(item)) emit folderChosen(node);
   });
+  connect(this, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int) {
+    if (item != renaming_) return;
+    renaming_ = nullptr;
+    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    if (TCustomFolder* node = NodeOf(item)) emit labelEdited(node, item, item->text(0));
+  });
+  // An edit left without a change: later refreshes of the label are not edits.
+  connect(itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+    if (!renaming_) return;
+    QTreeWidgetItem* item = renaming_;
+    renaming_ = nullptr;
+    item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+    RestoreLabel(item);
+  });
   Reload();
+}
+
+bool TFolderTreePanel::StartRename(TCustomFolder* node) {
+  QTreeWidgetItem* item = ItemOf(node);
+  if (!item) return false;
+  renaming_ = nullptr;
+  renamingLabel_ = item->text(0);
+  item->setFlags(item->flags() | Qt::ItemIsEditable);
+  const std::string name = node->GetName();
+  item->setText(0, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  setCurrentItem(item);
+  renaming_ = item;
+  editItem(item);
+  return true;
+}
+
+void TFolderTreePanel::RestoreLabel(QTreeWidgetItem* item) {
+  if (TCustomFolder* node = NodeOf(item)) {
+    item->setText(0, NodeText(node));
+  } else {
+    item->setText(0, renamingLabel_);
+  }
 }
 
 TCustomFolder* TFolderTreePanel::NodeOf(const QTreeWidgetItem* item) {

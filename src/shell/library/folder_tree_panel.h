@@ -34,9 +34,15 @@ class TFolderTreePanel : public QTreeWidget {
   // Lists the way down to a node and makes it current; false when it is not below the roots.
   bool SelectNode(TCustomFolder* node);
   static TCustomFolder* NodeOf(const QTreeWidgetItem* item);
+  // Opens the node's label for editing with its bare name; the edited text comes back in
+  // labelEdited. False when the node is not listed.
+  bool StartRename(TCustomFolder* node);
+  // Puts back the label the node had before the edit.
+  void RestoreLabel(QTreeWidgetItem* item);
 
  signals:
   void folderChosen(plb::TCustomFolder* node);
+  void labelEdited(plb::TCustomFolder* node, QTreeWidgetItem* item, const QString& name);
 
  private:
   QTreeWidgetItem* AddNode(QTreeWidgetItem* parent, TCustomFolder* node);
@@ -50,6 +56,8 @@ class TFolderTreePanel : public QTreeWidget {
   std::unordered_map<TCustomFolder*, QTreeWidgetItem*> items_;
   std::unordered_set<TCustomFolder*> dirty_;
   bool reloadPending_ = false;
+  QTreeWidgetItem* renaming_ = nullptr;
+  QString renamingLabel_;
   QTimer eventTimer_;
 };
 

@@ -134,6 +134,7 @@ void TLibraryPage::OpenViewer(TCatalogItem* item) {
   viewer_->ShowItem(item, catalog_->ShownItems());
   views_->setCurrentWidget(viewer_);
   viewer_->setFocus();
+  emit viewChanged(true);
 }
 
 void TLibraryPage::CloseViewer() {
@@ -141,10 +142,24 @@ void TLibraryPage::CloseViewer() {
   if (TCatalogItem* item = viewer_->Item()) catalog_->SelectItem(item);
   views_->setCurrentWidget(catalog_);
   catalog_->Grid()->setFocus();
+  emit viewChanged(false);
 }
 
 void TLibraryPage::ShowPanel(int index) {
   if (index >= 0 && index < panels_->count()) panels_->setCurrentIndex(index);
+}
+
+TFolderTreePanel* TLibraryPage::CurrentPanel() const {
+  return static_cast<TFolderTreePanel*>(panels_->currentWidget());
+}
+
+TCatalogItem* TLibraryPage::CurrentItem() const {
+  return ViewerShown() ? viewer_->Item() : catalog_->CurrentItem();
+}
+
+std::vector<TCatalogItem*> TLibraryPage::WorkItems() const {
+  if (ViewerShown()) return viewer_->Item() ? std::vector<TCatalogItem*>{viewer_->Item()} : std::vector<TCatalogItem*>{};
+  return catalog_->SelectedItems();
 }
 
 bool TLibraryPage::ViewerShown() const {

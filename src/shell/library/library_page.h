@@ -16,6 +16,7 @@ class TCatalogItem;
 class TCustomFolder;
 class TFolderTreeList;
 class TFolderUpdateMaster;
+class THistoryList;
 }  // namespace plb
 
 namespace plb::shell {
@@ -34,6 +35,7 @@ struct TLibrarySources {
   TFolderUpdateMaster* calendarUpdates = nullptr;
   TCacheImageMaker* maker = nullptr;
   TCatalogImageCacheMaster* cache = nullptr;
+  THistoryList* history = nullptr;
 };
 
 class TLibraryPage : public QSplitter {
@@ -61,6 +63,17 @@ class TLibraryPage : public QSplitter {
   bool ViewerShown() const;
   // 0 the folder tree, 1 the calendar, 2 the tags.
   void ShowPanel(int index);
+  // The tree panel on top, whose node the folder commands work on.
+  TFolderTreePanel* CurrentPanel() const;
+  // The photo the page works on: the viewer's when it is open, else the grid's current one.
+  TCatalogItem* CurrentItem() const;
+  // The photos the edit commands work on: the viewer's photo, else the grid's selection.
+  std::vector<TCatalogItem*> WorkItems() const;
+
+ signals:
+  // The viewer was opened or closed.
+  void viewChanged(bool viewerShown);
+
 
  private:
   void Listen(TFolderUpdateMaster* master, TFolderTreePanel* panel, const char* code);

@@ -48,6 +48,7 @@ TLibrarySession::TLibrarySession(TOstraEngine& engine, TPlumoraMain2& window)
   sources.albumUpdates = engine.AlbumUpdates();
   sources.calendarUpdates = engine.CalendarUpdates();
   sources.cache = CatalogCacheOf(engine.ImageCache());
+  sources.history = engine.History();
   const int size = engine.Config().ThumbnailSize();
   if (sources.cache) {
     maker_ = std::make_unique<TCacheImageMaker>(sources.cache, size, true);

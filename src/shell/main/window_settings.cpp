@@ -11,6 +11,7 @@
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
 #include "shell/main_window.h"
+#include "shell/viewer/photo_viewer.h"
 
 namespace plb::shell {
 namespace {
@@ -18,6 +19,9 @@ namespace {
 constexpr int32_t kShowNormal = 1;
 constexpr int32_t kShowMaximized = 3;
 constexpr const char* kGroupingField = "AlwaysShowTitleRow2";
+// The viewer's size: fitted to the window or the original size.
+constexpr uint8_t kViewFitted = 0;
+constexpr uint8_t kViewOriginalSize = 1;
 
 void PutInt(std::string& out, int32_t value) {
   const auto u = static_cast<uint32_t>(value);
@@ -110,6 +114,13 @@ void RestoreWindowSettings(TPlumoraMain2& window, const TPlumoraConfigItem& conf
   catalog->SetSortOrder(key, config.SortUp());
   catalog->SetThumbnailSize(config.ThumbnailSize());
   if (GroupingStored(config)) catalog->SetGroupByDay(config.AlwaysShowTitleRow2());
+  TPhotoViewer* viewer = page->Viewer();
+  viewer->SetMouseMode(config.CursorMode());
+  if (config.ViewImageSize() == kViewOriginalSize) {
+    viewer->SetZoom(1.0);
+  } else {
+    viewer->FitToWindow();
+  }
 }
 
 void SaveWindowSettings(const TPlumoraMain2& window, TPlumoraConfigItem& config) {
@@ -119,11 +130,16 @@ void SaveWindowSettings(const TPlumoraMain2& window, TPlumoraConfigItem& config)
   if (!placement.normal.isEmpty()) config.SetWindowPlacement(EncodeWindowPlacement(placement));
   const QList<int> sizes = window.Library()->sizes();
   if (!sizes.isEmpty() && sizes[0] >= kMinFolderPanelWidth) config.SetTargetPanelW(sizes[0]);
+  // The tool panel's width, when it is open.
+  if (sizes.size() >= 3 && sizes[2] >= kMinFolderPanelWidth) config.SetToolPanelW(sizes[2]);
   const TFrameCatalogDG* catalog = window.Library()->Catalog();
   config.SetSortType(catalog->SortKey() == skFileName ? skFileName : skShootingDate);
   config.SetSortUp(catalog->Ascending());
   config.SetThumbnailSize2(static_cast<uint16_t>(catalog->ThumbnailSize()));
   config.SetAlwaysShowTitleRow2(catalog->GroupByDay());
+  const TPhotoViewer* viewer = window.Library()->Viewer();
+  config.SetCursorMode(viewer->MouseMode());
+  config.SetViewImageSize(viewer->Fitted() ? kViewFitted : kViewOriginalSize);
 }
 
 }  // namespace plb::shell

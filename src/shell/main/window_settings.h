@@ -1,8 +1,8 @@
 #pragma once
 // The window's share of the configuration: placement, the folder panel's width, the catalog's
-// sort, grouping and thumbnail size. Restored when the window takes the configuration, written
-// back into it when the window closes; the engine writes the configuration out at its stop, so
-// there is one writer of the settings file.
+// sort, grouping and thumbnail size, the viewer's mouse mode and size. Restored when the window
+// takes the configuration, written back into it when the window closes; the engine writes the
+// configuration out at its stop, so there is one writer of the settings file.
 #include <QRect>
 #include <optional>
 #include <string>

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QMainWindow>
-#include <QMenu>
 
 #include "engine/model/calendar.h"
 #include "engine/model/catalog_item.h"
@@ -22,7 +21,7 @@ namespace plb::shell {
 
 namespace {
 
-constexpr int kQuality = 90;
+constexpr int kDefaultQuality = 90;
 
 // The selection without unavailable items and movies.
 std::vector<TCatalogItem*> SavableSelection(TLibraryPage* library) {
@@ -32,17 +31,17 @@ std::vector<TCatalogItem*> SavableSelection(TLibraryPage* library) {
   return items;
 }
 
-void AcFileSave(QMainWindow* window, TLibraryPage* library) {
+void AcFileSave(QMainWindow* window, TLibraryPage* library, int quality) {
   const std::vector<TCatalogItem*> items = SavableSelection(library);
   if (items.size() > 1) {
-    TSaveImagesForm form(items, kQuality, window);
+    TSaveImagesForm form(items, quality, window);
     if (form.exec() == QDialog::Accepted && form.ProcessedCount() > 0 && library->Sources().folders) {
       TFolder* folder = library->Sources().folders->FolderOf(form.Destination().toStdString());
       if (folder && form.ShowInLibrary()) library->ShowFolder(folder);
     }
   } else if (items.size() == 1) {
     QApplication::beep();
-    TSaveImageForm form(items.front(), kQuality, 480, window);
+    TSaveImageForm form(items.front(), quality, 480, window);
     form.exec();
   }
 }
@@ -60,22 +59,22 @@ void AcFileExportFolder(QMainWindow* window, TLibraryPage* library) {
 
 }  // namespace
 
-void AddOutputActions(QMainWindow* window, QMenu* menu, TLibraryPage* library) {
+void AddOutputActions(QMainWindow* window, TLibraryPage* library, std::function<int()> quality) {
+  auto jpegQuality = [quality] { return quality ? quality() : kDefaultQuality; };
   auto add = [&](const char* name, const QString& caption, auto slot) {
     auto* action = new QAction(caption, window);
     action->setObjectName(name);
     QObject::connect(action, &QAction::triggered, window, slot);
-    menu->addAction(action);
     window->addAction(action);
   };
-  add("AcFileSave", QStringLiteral("別名で保存"), [window, library] { AcFileSave(window, library); });
-  add("AcPrint", QStringLiteral("写真の印刷"), [window, library] {
+  add("AcFileSave", QStringLiteral("別名で保存"), [window, library, jpegQuality] { AcFileSave(window, library, jpegQuality()); });
+  add("AcToolPrint", QStringLiteral("写真の印刷"), [window, library] {
     TFramePrint form(library->Catalog()->SelectedItems(), window);
     form.exec();
   });
   add("AcFileExportFolder", QStringLiteral("カレンダーの出力"), [window, library] { AcFileExportFolder(window, library); });
-  add("AcCollage", QStringLiteral("コラージュ"), [window, library] {
-    TFrameCollage form(library->Catalog()->SelectedItems(), kQuality, window);
+  add("AcToolCollage", QStringLiteral("コラージュ"), [window, library, jpegQuality] {
+    TFrameCollage form(library->Catalog()->SelectedItems(), jpegQuality(), window);
     form.exec();
   });
 }

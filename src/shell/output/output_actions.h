@@ -1,14 +1,17 @@
 #pragma once
 // The output commands of the main window: saving photos, printing, exporting the calendar,
 // making a collage. Each works on the library page's selection (or its calendar).
+#include <functional>
+
 class QMainWindow;
-class QMenu;
 
 namespace plb::shell {
 
 class TLibraryPage;
 
-// Adds "別名で保存", "印刷", "カレンダーの出力" and "コラージュ" to menu.
-void AddOutputActions(QMainWindow* window, QMenu* menu, TLibraryPage* library);
+// Makes the window's actions AcFileSave "別名で保存", AcToolPrint "写真の印刷", AcFileExportFolder
+// "カレンダーの出力" and AcToolCollage "コラージュ"; the window places them in its menus.
+// quality answers the JPEG quality the user chose (null: 90).
+void AddOutputActions(QMainWindow* window, TLibraryPage* library, std::function<int()> quality = nullptr);
 
 }  // namespace plb::shell

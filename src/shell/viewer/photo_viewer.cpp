@@ -1,6 +1,8 @@
 #include "shell/viewer/photo_viewer.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <algorithm>
 #include <exception>
@@ -155,13 +157,62 @@ void TPhotoViewer::keyPressEvent(QKeyEvent* event) {
   }
 }
 
+void TPhotoViewer::SetMouseMode(uint8_t mode) {
+  mouseMode_ = mode <= mmQuickZoom ? mode : static_cast<uint8_t>(mmDrag);
+}
+
+void TPhotoViewer::ZoomAt(double zoom, const QPoint& pos) {
+  const QRect before = PictureRect();
+  if (before.isEmpty()) {
+    SetZoom(zoom);
+    return;
+  }
+  // The picture point under the pointer, as a fraction of the picture.
+  const double fx = static_cast<double>(pos.x() - before.left()) / before.width();
+  const double fy = static_cast<double>(pos.y() - before.top()) / before.height();
+  SetZoom(zoom);
+  const QRect after = PictureRect();
+  offset_ += QPoint(pos.x() - (after.left() + static_cast<int>(fx * after.width())),
+                    pos.y() - (after.top() + static_cast<int>(fy * after.height())));
+  update();
+}
+
 void TPhotoViewer::mousePressEvent(QMouseEvent* event) {
   setFocus();
   dragFrom_ = event->pos();
+  const bool right = event->button() == Qt::RightButton;
+  switch (mouseMode_) {
+    case mmZoom:
+      ZoomAt(right ? Zoom() / 1.25 : Zoom() * 1.25, event->pos());
+      break;
+    case mmNext:
+      right ? Previous() : Next();
+      break;
+    case mmQuickZoom:
+      if (event->button() != Qt::LeftButton || picture_.isNull()) break;
+      quickZoom_ = true;
+      quickFit_ = fit_;
+      quickZoomFactor_ = zoom_;
+      quickOffset_ = offset_;
+      ZoomAt(1.0, event->pos());
+      break;
+    default:
+      break;
+  }
+}
+
+void TPhotoViewer::mouseReleaseEvent(QMouseEvent* event) {
+  if (!quickZoom_ || event->button() != Qt::LeftButton) return;
+  quickZoom_ = false;
+  fit_ = quickFit_;
+  zoom_ = quickZoomFactor_;
+  offset_ = quickOffset_;
+  update();
 }
 
 void TPhotoViewer::mouseMoveEvent(QMouseEvent* event) {
-  if (!(event->buttons() & Qt::LeftButton) || fit_) return;
+  const bool drags = mouseMode_ == mmDrag || quickZoom_;
+  if (!(event->buttons() & Qt::LeftButton) || fit_ || !drags) return;
   offset_ += event->pos() - dragFrom_;
   dragFrom_ = event->pos();
   update();
@@ -172,13 +223,17 @@ void TPhotoViewer::mouseDoubleClickEvent(QMouseEvent*) {
 }
 
 void TPhotoViewer::wheelEvent(QWheelEvent* event) {
-  const int steps = event->angleDelta().y() / 120;
+  event->accept();
+  wheelRest_ += event->angleDelta().y();
+  const int steps = wheelRest_ / 120;
+  if (steps == 0) return;
+  wheelRest_ -= steps * 120;
   if (event->modifiers() & Qt::ControlModifier) {
-    steps > 0 ? ZoomIn() : ZoomOut();
-  } else if (steps != 0) {
+    const QPoint pos = event->position().toPoint();
+    ZoomAt(steps > 0 ? Zoom() * 1.25 : Zoom() / 1.25, pos);
+  } else {
     Step(steps > 0 ? -1 : 1);
   }
-  event->accept();
 }
 
 }  // namespace plb::shell

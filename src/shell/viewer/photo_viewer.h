@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPoint>
 #include <QWidget>
+#include <cstdint>
 #include <vector>
 
 namespace plb {
@@ -15,6 +16,10 @@ namespace plb::shell {
 class TPhotoViewer : public QWidget {
   Q_OBJECT
  public:
+  // What a click does: drag the picture, zoom in (right button out) at the pointer, go to the next
+  // (right button previous) photo, or show the original size around the pointer while held.
+  enum TMouseMode : uint8_t { mmDrag = 0, mmZoom = 1, mmNext = 2, mmQuickZoom = 3 };
+
   explicit TPhotoViewer(QWidget* parent = nullptr);
 
   // Shows the item of list (the grid's shown items); an item outside the list is shown alone.
@@ -28,6 +33,10 @@ class TPhotoViewer : public QWidget {
   void ZoomIn() { SetZoom(Zoom() * 1.25); }
   void ZoomOut() { SetZoom(Zoom() / 1.25); }
   bool Fitted() const { return fit_; }
+  // Reads the shown photo's file again (after it was rotated or changed).
+  void Reload() { Load(); }
+  void SetMouseMode(uint8_t mode);
+  uint8_t MouseMode() const { return mouseMode_; }
   double Zoom() const;
   // The picture as decoded (for tests): empty when the file gave none.
   const QImage& Picture() const { return picture_; }
@@ -44,6 +53,7 @@ class TPhotoViewer : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
 
@@ -51,6 +61,8 @@ class TPhotoViewer : public QWidget {
   void Load();
   void Step(int step);
   QRect PictureRect() const;
+  // Zooms so that the picture point under pos stays under it.
+  void ZoomAt(double zoom, const QPoint& pos);
 
   TCatalogItem* item_ = nullptr;
   std::vector<TCatalogItem*> list_;
@@ -60,6 +72,14 @@ class TPhotoViewer : public QWidget {
   double zoom_ = 1.0;
   QPoint offset_;
   QPoint dragFrom_;
+  uint8_t mouseMode_ = mmDrag;
+  // A quick zoom in progress: the view to go back to on release.
+  bool quickZoom_ = false;
+  bool quickFit_ = true;
+  double quickZoomFactor_ = 1.0;
+  QPoint quickOffset_;
+  // Fine-resolution wheels and touchpads send parts of a notch; they add up to whole steps.
+  int wheelRest_ = 0;
 };
 
 }  // namespace plb::shell

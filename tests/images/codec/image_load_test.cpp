@@ -8,6 +8,7 @@ extern "C" {
 }
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -451,6 +452,40 @@ TEST(ImageInfo, TheCatalogReadsItemHeadersThroughTheInstalledReader) {
   EXPECT_EQ(item->Height(), info.height);
   EXPECT_EQ(item->Orientation(), 6);
   SetImageHeaderReader(nullptr);
+  SetExifTextsReader(nullptr);
+}
+
+TEST(ImageInfo, TheCatalogListsAnItemsExifTextsThroughTheInstalledReader) {
+  const std::string vol = test::TestRoot() + "/vol";
+  std::filesystem::create_directories(vol + "/photos");
+  std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", vol + "/photos/a.jpg");
+  // A JPEG name over bytes that are no JPEG: nothing to list, no failure.
+  { std::ofstream(vol + "/photos/broken.jpg") << "not a picture"; }
+  platform::FakeVolumeSource volumes;
+  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", vol});
+  platform::ScopedVolumeSource scoped(volumes);
+  TFolderTreeList trees;
+  TFolder* folder = trees.FolderOf(vol + "/photos");
+  ASSERT_NE(folder, nullptr);
+  folder->SearchFilesEx(nullptr);
+  TCatalogItem* item = folder->FindItem("a.jpg");
+  TCatalogItem* broken = folder->FindItem("broken.jpg");
+  ASSERT_NE(item, nullptr);
+  ASSERT_NE(broken, nullptr);
+  std::vector<std::string> lines;
+  SetExifTextsReader(nullptr);
+  EXPECT_FALSE(item->GetExifTexts(lines)) << "nothing installed";
+  InstallCatalogImageReader();
+  ASSERT_TRUE(item->GetExifTexts(lines));
+  ASSERT_FALSE(lines.empty());
+  bool maker = false;
+  for (const std::string& line : lines) maker = maker || line.find("Canon") != std::string::npos;
+  EXPECT_TRUE(maker);
+  std::vector<std::string> none;
+  EXPECT_FALSE(broken->GetExifTexts(none));
+  EXPECT_TRUE(none.empty());
+  SetImageHeaderReader(nullptr);
+  SetExifTextsReader(nullptr);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "images/thumbnails/catalog_thumbnail_store.h"
 #include "images/dates/exif_date_loader.h"
 #include "platform/ui_dispatcher.h"
+#include "shell/grid/thumbnail_pixmaps.h"
 #include "shell/qt_test_app.h"
 #include "shell/start/qt_ui_dispatcher.h"
 #include "support/test_env.h"
@@ -229,6 +230,40 @@ TEST_F(FrameCatalogTest, ThumbnailsArriveAndAreDrawn) {
     const QRect box(cell.left() + g.box.left, cell.top() + g.box.top, g.box.width, g.box.height);
     EXPECT_GT(test::DistinctColours(shot, box.adjusted(10, 10, -10, -10)), 40) << item->FileName();
   }
+}
+
+// Kept pixmaps are bounded by their memory: large thumbnails cannot pile up to gigabytes.
+TEST_F(FrameCatalogTest, KeptThumbnailPixmapsStayWithinTheirMemoryBudget) {
+  StartMaker();
+  frame_->show();
+  frame_->ShowFolder(folder_);
+  ASSERT_TRUE(test::PumpUntil([this] {
+    for (TCatalogItem* item : frame_->ShownItems()) {
+      Bitmap b;
+      if (!cache_.ReadCatalogImage(item, &b, nullptr)) return false;
+    }
+    return true;
+  }));
+  const TGridGeometry& g = frame_->Geometry();
+  const QSize box(g.box.width, g.box.height);
+  const int sizeClass = g.thumbnail;
+  // Room for about two of them.
+  TThumbnailPixmaps pixmaps(2 * (box.width() * box.height() * 4 / 1024 + 1));
+  pixmaps.SetCache(&cache_);
+  for (TCatalogItem* item : frame_->ShownItems()) {
+    const TThumbnailPixmaps::Entry& entry = pixmaps.Lookup(item, sizeClass, box);
+    EXPECT_FALSE(entry.pixmap.isNull()) << item->FileName();
+    EXPECT_LE(pixmaps.KeptKiB(), pixmaps.BudgetKiB());
+  }
+  EXPECT_GT(pixmaps.KeptKiB(), 0);
+  EXPECT_FALSE(pixmaps.Has(frame_->ShownItems().front(), sizeClass, box)) << "the oldest was let go";
+  // One larger than the whole budget is still drawn, just not kept.
+  TThumbnailPixmaps tiny(1);
+  tiny.SetCache(&cache_);
+  TCatalogItem* first = frame_->ShownItems().front();
+  EXPECT_FALSE(tiny.Lookup(first, sizeClass, box).pixmap.isNull());
+  EXPECT_FALSE(tiny.Has(first, sizeClass, box));
+  EXPECT_EQ(tiny.KeptKiB(), 0);
 }
 
 TEST_F(FrameCatalogTest, APhotoAddedOnDiskAppearsAfterAnUpdate) {

@@ -99,7 +99,7 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     // The pictures folder from the folder tree: every photo in name order, densely.
     TFolder* pictures = engine.Folders()->FindFolderOf(fs::canonical(home + "/Pictures").string());
     ASSERT_NE(pictures, nullptr);
-    QAction* grouping = window.findChild<QAction*>("AcShowGroupByDate");
+    QAction* grouping = window.findChild<QAction*>("AcShowAlwaysTitleRow");
     ASSERT_NE(grouping, nullptr);
     EXPECT_TRUE(grouping->isChecked());
     grouping->trigger();  // off: one run of cells in name order
@@ -161,7 +161,8 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     window.Library()->CloseViewer();
     EXPECT_FALSE(window.Library()->ViewerShown());
 
-    // The window's actions: F6 goes to the viewer and back, the size actions set the grid's size.
+    // The window's actions: F6 goes to the viewer and, on the other action, back; the size
+    // actions set the grid's size.
     auto action = [&window](const char* name) {
       QAction* a = window.findChild<QAction*>(name);
       EXPECT_NE(a, nullptr) << name;
@@ -169,8 +170,9 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     };
     action("AcShowViewer")->trigger();
     EXPECT_TRUE(window.Library()->ViewerShown());
-    EXPECT_EQ(action("AcShowViewer")->shortcut(), QKeySequence(Qt::Key_F6));
-    action("AcShowViewer")->trigger();
+    EXPECT_EQ(action("AcShowMain")->shortcut(), QKeySequence(Qt::Key_F6));
+    EXPECT_TRUE(action("AcShowViewer")->shortcut().isEmpty());
+    action("AcShowMain")->trigger();
     EXPECT_FALSE(window.Library()->ViewerShown());
     action("AcCsMiddle")->trigger();
     EXPECT_EQ(grid->ThumbnailSize(), 240);

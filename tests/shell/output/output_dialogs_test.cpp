@@ -196,7 +196,7 @@ TEST_F(OutputDialogs, SaveOneImageLinksSizesAndTakesEditsOffItsOwnFile) {
 TEST(OutputMenu, MainWindowOffersTheOutputCommands) {
   test::QtApp();
   TPlumoraMain2 window(QStringLiteral("Plumora Browser"));
-  for (const char* name : {"AcFileSave", "AcPrint", "AcFileExportFolder", "AcCollage"})
+  for (const char* name : {"AcFileSave", "AcToolPrint", "AcFileExportFolder", "AcToolCollage"})
     EXPECT_NE(window.findChild<QAction*>(name), nullptr) << name;
 }
 
