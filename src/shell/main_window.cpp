@@ -28,6 +28,8 @@
 #include "shell/output/output_actions.h"
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/service_dialog_form.h"
+#include "shell/tray/frame_plumora_tray.h"
+#include "shell/tray/tray_actions.h"
 
 namespace plb::shell {
 namespace {
@@ -51,12 +53,14 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
   body_ = new QSplitter(Qt::Vertical, this);
   body_->setHandleWidth(kLogSplitterHeight);
   pages_ = new QStackedWidget(body_);
-  library_ = new TLibraryPage(pages_);
-  pages_->addWidget(library_);
+  library_side_ = new QSplitter(Qt::Vertical, pages_);
+  library_ = new TLibraryPage(library_side_);
+  pages_->addWidget(library_side_);
   body_->addWidget(pages_);
   body_->setStretchFactor(0, 1);
   setCentralWidget(body_);
   CreateActions();
+  CreateTray();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
 }
@@ -271,6 +275,8 @@ void TPlumoraMain2::CallJsFunc(const std::string& container, const std::string& 
     WebHome()->PostScript(name, {arg});
   } else if (container == "dialog") {
     if (web_dialog_ && web_dialog_->isVisible()) web_dialog_->Home()->PostScript(name, {arg});
+  } else if (container == "plumorapreview") {
+    tray_->CallPreviewScript(name, arg);
   } else {
     TCommandTargets::CallJsFunc(container, name, arg);
   }
@@ -279,6 +285,10 @@ void TPlumoraMain2::CallJsFunc(const std::string& container, const std::string& 
 void TPlumoraMain2::WakeupIE(const std::string& text) { WebHome()->WakeupIECommand(text); }
 
 void TPlumoraMain2::CancelUpload() {
+  if (tray_->Tray() && tray_->Tray()->IsUploading()) {
+    tray_->Tray()->CancelUpload();
+    return;
+  }
   if (!upload_) {
     WriteLog("cancelupload: no upload is running");
     return;
@@ -318,9 +328,10 @@ void TPlumoraMain2::ShowPage(int page, int kind) {
   if (page == 0) {
     pages_->setCurrentWidget(WebHome());
   } else {
-    pages_->setCurrentWidget(library_);
+    pages_->setCurrentWidget(library_side_);
   }
   setUpdatesEnabled(true);
+  if (tray_) tray_->SetTabName(page);
   if (web_home_) web_home_->SetPageMode(page, kind);
   PLBLogItem().PageShown(page);  // the usage report counts time per page
   WriteLog("Page shown: " + std::to_string(page));
@@ -395,6 +406,7 @@ void TPlumoraMain2::showEvent(QShowEvent* event) {
   shown_once_ = true;
   if (library_->ViewerShown()) library_->CloseViewer();
   dispatcher_->SetActive(true);
+  StartTray();
   ShowFirstPage();
 }
 
@@ -441,7 +453,71 @@ void TPlumoraMain2::closeEvent(QCloseEvent* event) {
   dispatcher_->SetActive(false);
   if (web_dialog_) web_dialog_->close();
   if (config_) SaveWindowSettings(*this, *config_);
+  if (tray_) tray_->Stop();
   QMainWindow::closeEvent(event);
 }
+
+// --- The tray ---
+
+void TPlumoraMain2::CreateTray() {
+  tray_ = new TFramePlumoraTray(library_side_);
+  library_side_->addWidget(library_);
+  library_side_->addWidget(tray_);
+  library_side_->setStretchFactor(0, 1);
+  library_side_->setStretchFactor(1, 0);
+  library_side_->setCollapsible(0, false);
+  // The splitter above the tray is there only while the tray is.
+  connect(tray_, &TFramePlumoraTray::shownChanged, this,
+          [this](bool shown) { library_side_->setHandleWidth(shown ? kLogSplitterHeight : 0); });
+  tray_actions_ = new TTrayActions(*this, *tray_);
+}
+
+void TPlumoraMain2::StartTray() {
+  const TLibrarySources& sources = library_->Sources();
+  if (!sources.albums) return;
+  try {
+    tray_->Start(*sources.albums, sources.cache, config_);
+    tray_actions_->TrayStarted();
+    dispatcher_->SetTrayShown(true);
+    const QList<int> sizes = library_side_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    const int trayHeight = tray_->height();
+    library_side_->setSizes({std::max(0, total - trayHeight), trayHeight});
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.StartTray", e);
+  }
+}
+
+int TPlumoraMain2::TrayMode() const { return tray_->Tray() ? tray_->Tray()->TrayMode() : 0; }
+
+void TPlumoraMain2::ConfigureTray(const TPlumoraApiParamValues& values, int tray_mode) {
+  TTrayConfiguration c;
+  c.book_id = values.plumora_id;
+  c.preview_url = PlumoraApiParams().PreviewUrl();
+  c.body_icon_width = values.body_icon_width;
+  c.body_icon_height = values.body_icon_height;
+  c.photo_count = values.photo_count;
+  c.rest_count = values.rest_photo_count;
+  c.tray_mode = tray_mode;
+  c.bgm_res_id = values.bgm_res_uuid;
+  tray_->Configure(c);
+  tray_actions_->Refresh();
+}
+
+void TPlumoraMain2::StartTrayUpload() {
+  if (!tray_->Tray()) {
+    WriteLog("hiddencreateplumora: the tray has not started");
+    return;
+  }
+  try {
+    tray_->Tray()->StartHiddenUpload();
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.StartHiddenUpload", e);
+  }
+}
+
+void TPlumoraMain2::SetCatalogUploadMode(bool on) { tray_actions_->SetCatalogUploadMode(on); }
+
+void TPlumoraMain2::RefreshActions() { tray_actions_->Refresh(); }
 
 }  // namespace plb::shell
