@@ -35,11 +35,13 @@ constexpr const char* kLibraryTabName = "PhotoLibrary";
 // One border of the system's frames (the panel's height counts eight of them).
 constexpr int kBorder = 1;
 
-// Fits the page to the panel: no margins, no scroll bars; answers the content's size.
+// Fits the page to the panel: no margins, no scroll bars, the body as wide and high as what it
+// holds (so that it can be centred); answers the content's size.
 constexpr const char* kFitScript =
     "(function(){var b=document.body;if(!b)return null;"
     "b.setAttribute('leftmargin','0');b.setAttribute('topmargin','0');"
-    "b.style.margin='0';b.style.overflow='hidden';"
+    "document.documentElement.style.overflow='hidden';"
+    "b.style.margin='0';b.style.overflow='hidden';b.style.display='inline-block';"
     "return [b.scrollWidth,b.scrollHeight];})()";
 
 }  // namespace
