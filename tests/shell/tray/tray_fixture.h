@@ -96,10 +96,10 @@ class TrayFixture : public testing::Test {
   std::vector<TCatalogItem*> First(size_t n) const {
     return std::vector<TCatalogItem*>(items_.begin(), items_.begin() + static_cast<long>(n));
   }
-  // The tray's items by their numbers in items_.
-  std::vector<int> Shown() const {
+  // A tray's items (by default the fixture's tray) by their numbers in items_.
+  std::vector<int> Shown(const TFrameTray* tray = nullptr) const {
     std::vector<int> out;
-    for (TCatalogItem* item : tray_->Items())
+    for (TCatalogItem* item : (tray ? tray : tray_.get())->Items())
       out.push_back(static_cast<int>(std::find(items_.begin(), items_.end(), item) - items_.begin()));
     return out;
   }
