@@ -24,6 +24,7 @@
 #include "images/thumbnails/catalog_thumbnail_store.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "platform/ui_dispatcher.h"
+#include "service/api/plumora_api_params.h"
 #include "shell/qt_test_app.h"
 #include "shell/start/qt_ui_dispatcher.h"
 #include "shell/tray/frame_tray.h"
@@ -43,6 +44,8 @@ class TrayFixture : public testing::Test {
   // photos: how many photos the folder holds (the samples, repeated under new names).
   void MakeCatalog(int photos) {
     test::QtApp();
+    // The process-wide parameter store: a start without a page to show.
+    PlumoraApiParams().Update([](TPlumoraApiParamValues& v) { v = TPlumoraApiParamValues(); });
     dispatcher_ = std::make_unique<QtUiDispatcher>();
     installed_ = std::make_unique<platform::ScopedUiDispatcher>(*dispatcher_);
     InitializeCatalogUpdater();
@@ -84,6 +87,7 @@ class TrayFixture : public testing::Test {
   void TearDown() override {
     tray_.reset();
     FinalizeCatalogUpdater();
+    PlumoraApiParams().Update([](TPlumoraApiParamValues& v) { v = TPlumoraApiParamValues(); });
   }
 
   void Scan() { ASSERT_TRUE(ScanFolderTree(folder_, table_).empty()); }
