@@ -79,6 +79,9 @@ class TFrameTray : public QWidget {
   TPlumoraUploader* Uploader() const { return uploader_; }
   void SetLocalParams(const std::string& bgm_file) { bgm_file_ = bgm_file; }
   void LoadLocalParamData(const std::string& path);
+  // What the next hidden creation takes along; every start empties both.
+  const std::string& BgmFile() const { return bgm_file_; }
+  const std::string& LocalParamData() const { return local_param_; }
 
   // --- Configuration ---
   // Empty: no book album, the upload makes a new book.

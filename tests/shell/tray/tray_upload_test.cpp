@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <fstream>
+#include <iterator>
 #include <QPushButton>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -15,6 +17,7 @@
 #include "service/http/http_client.h"
 #include "service/local_service_process.h"
 #include "service/upload/plumora_uploader.h"
+#include "shell/tray/tray_hand_over.h"
 #include "shell/tray/tray_rules.h"
 #include "tray_fixture.h"
 
@@ -185,6 +188,47 @@ TEST_F(TrayUploadTest, TheSecondUploadApiIsRefusedAndTheTrayStaysIdle) {
   EXPECT_FALSE(tray_->IsUploading());
   EXPECT_TRUE(events_.empty());
   EXPECT_EQ(tray_->Items().size(), 5u);
+}
+
+TEST_F(TrayUploadTest, AHandedOverDocumentFillsTheTrayAndGoesWithTheHiddenCreation) {
+  const std::string document = test::TestRoot() + "/handover.xml";
+  {
+    std::ofstream out(document);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plumoraBrowserWakeup>"
+        << "<photoView><directory pathName=\"" << folderPath_ << "\"/></photoView><plumoraTray><photos>";
+    // Listed out of order: the photo index decides.
+    for (int i : {3, 0, 4, 1, 2})
+      out << "<photo fileName=\"" << folderPath_ << "/p0" << i << ".jpg\" photoIndex=\"" << i << "\"/>";
+    out << "<photo fileName=\"" << folderPath_ << "/gone.jpg\" photoIndex=\"5\"/>";
+    out << "</photos></plumoraTray></plumoraBrowserWakeup>";
+  }
+  std::string bytes;
+  {
+    std::ifstream in(document, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const TTrayHandOver handed = TakeLocalParamFile(document, trees_, *tray_);
+  EXPECT_EQ(handed.photos, 5);
+  EXPECT_EQ(handed.target_directory, folderPath_);
+  EXPECT_EQ(Shown(), (std::vector<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(tray_->LocalParamData(), bytes);
+  // Read once: the document is gone.
+  EXPECT_FALSE(fs::exists(document));
+
+  tray_->StartHiddenUpload();
+  ASSERT_TRUE(tray_->IsUploading());
+  // Handed to this session only.
+  EXPECT_TRUE(tray_->LocalParamData().empty());
+  ASSERT_TRUE(WaitForEnd());
+  EXPECT_EQ(events_, (std::vector<std::string>{"started", "ended:ok"}));
+  EXPECT_EQ(Book(book_)["photos"].size(), 5u);
+  std::string sent_size;
+  for (const auto& request : service_->Requests()) {
+    if (request["path"] != "/api/finishedUpload.php") continue;
+    for (const auto& part : request["parts"])
+      if (part["name"] == "infile") sent_size = std::to_string(part["size"].get<size_t>());
+  }
+  EXPECT_EQ(sent_size, std::to_string(bytes.size()));
 }
 
 }  // namespace
