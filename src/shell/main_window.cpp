@@ -388,11 +388,11 @@ void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {
     body_->setSizes({std::max(0, body_->height() - kLogPanelHeight), kLogPanelHeight});
   }
   if (log_panel_) log_panel_->setVisible(values.log_window_shown);
-  // The title area's tabs, the tray's display bits and the side-by-side service page belong to
-  // parts this window does not have yet.
-  if (values.tab_flags != 7 || values.tray_request != 0 || values.main_page_shown) {
-    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) + ", dispplumoratray " +
-                                     std::to_string(values.tray_request) +
+  ApplyTrayDisplay(values);
+  // The title area's tabs and the side-by-side service page belong to parts this window does
+  // not have yet.
+  if (values.tab_flags != 7 || values.main_page_shown) {
+    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) +
                                      (values.main_page_shown ? ", dispmainpage" : ""));
   }
 }
@@ -521,6 +521,15 @@ void TPlumoraMain2::StartTrayUpload() {
   } catch (const std::exception& e) {
     LogFailure("TPlumoraMain2.StartHiddenUpload", e);
   }
+}
+
+void TPlumoraMain2::ApplyTrayDisplay(const TPlumoraApiParamValues& values) {
+  if (values.tray_request == 0) return;
+  const bool enabled = ApplyTrayRequest(*tray_, values.tray_request, dispatcher_->TrayShown());
+  if (enabled == dispatcher_->TrayShown()) return;
+  dispatcher_->SetTrayShown(enabled);
+  SetCatalogUploadMode(enabled && !dispatcher_->Uploading() && !values.session_id.empty() &&
+                       (values.mode == pamCreatePlumora || values.mode == pamStartCreatePlumora));
 }
 
 void TPlumoraMain2::SetCatalogUploadMode(bool on) { tray_actions_->SetCatalogUploadMode(on); }

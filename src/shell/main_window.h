@@ -141,6 +141,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   TTrayActions* tray_actions_ = nullptr;
   void CreateTray();
   void StartTray();
+  void ApplyTrayDisplay(const TPlumoraApiParamValues& values);
   TFramePlumoraHome* web_home_ = nullptr;
   TServiceDialogForm* web_dialog_ = nullptr;
   std::unique_ptr<TCommandDispatcher> dispatcher_;

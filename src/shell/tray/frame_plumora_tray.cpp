@@ -232,6 +232,8 @@ void TFramePlumoraTray::SetFolded(bool folded) {
   if (folded == folded_) return;
   folded_ = folded;
   body_->setVisible(!folded);
+  // Folded, the panel keeps only its title bar; the library above takes the rest.
+  setMaximumHeight(folded ? kTitleHeight : QWIDGETSIZE_MAX);
   fold_->setText(folded ? QStringLiteral("▲") : QStringLiteral("▼"));
   emit foldedChanged(folded);
 }
@@ -332,6 +334,15 @@ void TFramePlumoraTray::showEvent(QShowEvent* event) {
 void TFramePlumoraTray::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   emit shownChanged(false);
+}
+
+bool ApplyTrayRequest(TFramePlumoraTray& panel, int bits, bool enabled) {
+  if (bits & 1) enabled = true;
+  if (bits & 2) enabled = false;
+  panel.setVisible(enabled);
+  if (bits & 4) panel.SetFolded(false);
+  if (bits & 8) panel.SetFolded(true);
+  return enabled;
 }
 
 }  // namespace plb::shell

@@ -119,4 +119,8 @@ class TFramePlumoraTray : public QWidget {
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
+// A command's tray display bits: 1 enable (the panel is there), 2 disable (it is not), 4 unfold,
+// 8 fold. Answers the enabled state after them (enabled: the state before).
+bool ApplyTrayRequest(TFramePlumoraTray& panel, int bits, bool enabled);
+
 }  // namespace plb::shell

@@ -150,5 +150,29 @@ TEST_F(TrayWindowTest, TheWindowConfiguresTheTrayAndARefusedSessionEndsOnTheServ
   EXPECT_TRUE(inWindow_->Items().empty());
 }
 
+TEST_F(TrayWindowTest, TheDisplayBitsOfACommandShowFoldAndHideTheTray) {
+  TPlumoraApiParamValues values = PlumoraApiParams().Snapshot();
+  TFramePlumoraTray* panel = window_->Tray();
+  ASSERT_TRUE(window_->Dispatcher().TrayShown());
+  EXPECT_TRUE(panel->isVisible());
+  values.tray_request = 9;  // "fold"
+  window_->ApplyDisplay(values);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_TRUE(panel->Folded());
+  EXPECT_TRUE(window_->Dispatcher().TrayShown());
+  values.tray_request = 10;  // "disable"
+  window_->ApplyDisplay(values);
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_FALSE(window_->Dispatcher().TrayShown());
+  // The splitter above the tray goes with it.
+  EXPECT_EQ(qobject_cast<QSplitter*>(panel->parentWidget())->handleWidth(), 0);
+  values.tray_request = 5;  // "enable"
+  window_->ApplyDisplay(values);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_FALSE(panel->Folded());
+  EXPECT_TRUE(window_->Dispatcher().TrayShown());
+  EXPECT_EQ(qobject_cast<QSplitter*>(panel->parentWidget())->handleWidth(), 4);
+}
+
 }  // namespace
 }  // namespace plb::shell::test_tray
