@@ -51,6 +51,21 @@ class FramePlumoraTrayTest : public TrayFixture {
     return c;
   }
   void KeepPicture(const QString& name) {
+    // The photos' thumbnails first, as the user would see them.
+    TFrameCatalogDG* grid = panel_->Tray()->Grid();
+    test::PumpUntil(
+        [&] {
+          const QImage shot = grid->Grid()->viewport()->grab().toImage();
+          for (TCatalogItem* item : grid->ShownItems()) {
+            const QRect cell = grid->ItemRect(item);
+            const TGridGeometry& g = grid->Geometry();
+            if (!test::ShowsPicture(shot, QRect(cell.left() + g.box.left, cell.top() + g.box.top, g.box.width,
+                                                g.box.height)))
+              return false;
+          }
+          return true;
+        },
+        10000);
     test::PumpFor(100);
     const QString artifacts = QString::fromStdString(test::BinaryDir()) + "/test-artifacts";
     QDir().mkpath(artifacts);

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QMouseEvent>
+#include <QToolButton>
 #include <QPushButton>
 #include <filesystem>
 #include <mutex>
@@ -160,6 +162,27 @@ TEST_F(FrameTrayTest, StartChecksRefuseWithTheirTextsAndLeaveMissingFilesOut) {
   EXPECT_FALSE(tray_->IsUploading());
   // The tray keeps what it held.
   EXPECT_EQ(tray_->Items().size(), 5u);
+}
+
+TEST_F(FrameTrayTest, TheHoverButtonTakesThePhotoUnderThePointerOut) {
+  tray_->AddToTray(Items({0, 1, 2}), nullptr);
+  test::PumpFor(50);
+  QWidget* viewport = tray_->Grid()->Grid()->viewport();
+  const QRect box = tray_->Grid()->ItemRect(items_[1]);
+  QMouseEvent move(QEvent::MouseMove, QPointF(box.center()), viewport->mapToGlobal(QPointF(box.center())),
+                   Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &move);
+  ASSERT_TRUE(tray_->HoverButton()->isVisible());
+  EXPECT_TRUE(box.contains(tray_->HoverButton()->geometry()));
+  EXPECT_EQ(tray_->HoverButton()->toolTip(), QStringLiteral("トレイから出す"));
+  tray_->HoverButton()->click();
+  EXPECT_EQ(Shown(), (std::vector<int>{0, 2}));
+  EXPECT_FALSE(tray_->HoverButton()->isVisible());
+  // With a selection the selected photos go together.
+  tray_->Grid()->SelectItem(items_[0]);
+  tray_->Grid()->SelectItem(items_[2], true);
+  tray_->HoverClicked(items_[2]);
+  EXPECT_TRUE(tray_->Items().empty());
 }
 
 TEST_F(FrameTrayTest, AGroupUploadWithNoRoomOnlyEmptiesTheTray) {
