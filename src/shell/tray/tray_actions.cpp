@@ -12,6 +12,7 @@
 #include "service/api/plumora_api_params.h"
 #include "service/logs/operation_log.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "shell/grid/grid_drag_drop.h"
 #include "shell/library/library_page.h"
 #include "shell/main_window.h"
 #include "shell/tray/frame_plumora_tray.h"
@@ -78,6 +79,9 @@ TTrayActions::TTrayActions(TPlumoraMain2& window, TFramePlumoraTray& panel)
   grid->setContextMenuPolicy(Qt::ActionsContextMenu);
   grid->addAction(in_);
   grid->addAction(out_);
+  // The catalog's selection can be dragged onto the tray.
+  auto* drags = new TGridDragDrop(*library->Catalog());
+  drags->SetDragEnabled(true);
   connect(library->Catalog(), &TFrameCatalogDG::selectionChanged, this, &TTrayActions::Refresh);
   connect(library->Catalog(), &TFrameCatalogDG::bandButtonPressed, this, &TTrayActions::GroupUpload);
   Refresh();

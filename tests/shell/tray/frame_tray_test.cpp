@@ -10,8 +10,11 @@
 #include <QToolButton>
 #include <QPushButton>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 
+#include "service/logs/operation_log.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/grid/grid_drag_drop.h"
 #include "shell/tray/tray_rules.h"
@@ -183,6 +186,37 @@ TEST_F(FrameTrayTest, TheHoverButtonTakesThePhotoUnderThePointerOut) {
   tray_->Grid()->SelectItem(items_[2], true);
   tray_->HoverClicked(items_[2]);
   EXPECT_TRUE(tray_->Items().empty());
+}
+
+TEST_F(FrameTrayTest, TheTrayWritesItsActionsAndRefusalsToTheOperationLog) {
+  TPlumoraOperationLog::Options options;
+  options.log_folder = test::TestRoot() + "/pol";
+  fs::create_directories(options.log_folder);
+  options.version = "1.0.0.0";
+  options.machine_user_ids = [] { return std::string("PLB:M-1:MU-1"); };
+  DAL_InitializeWith(options);
+  tray_->DragDrop()->Drop(Items({0, 1}), QPoint(-10, -10));
+  tray_->Grid()->SelectItem(items_[0]);
+  tray_->RemoveButton()->click();
+  tray_->ClearButton()->click();
+  tray_->SetUploadEnabled(true);
+  tray_->UploadButton()->click();  // an empty tray: refused
+  ASSERT_EQ(told_.size(), 1u);
+  DAL_AddShutdownLog();
+  DAL_Finalize();
+  std::string log;
+  for (const auto& entry : fs::directory_iterator(options.log_folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    log.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  for (const std::string& expected :
+       {std::string(R"x(name="FrameTray.DropFiles" caption="(2)")x"),
+        std::string(R"x(name="FrameTray.BtnRemoveItem" caption="トレイから出す")x"),
+        std::string(R"x(name="FrameTray.BtnClearItems" caption="トレイをクリア")x"),
+        std::string(R"x(name="FrameTray.StartUpload" caption="プルモラの作成")x"),
+        "systemactioncode=\"" + POLSystemActionText(3) + "\""}) {
+    EXPECT_NE(log.find(expected), std::string::npos) << expected << "\n" << log;
+  }
 }
 
 TEST_F(FrameTrayTest, AGroupUploadWithNoRoomOnlyEmptiesTheTray) {
