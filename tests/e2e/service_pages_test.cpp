@@ -12,6 +12,7 @@
 #include <QWebEngineView>
 #include <algorithm>
 #include <cstdlib>
+#include <set>
 
 #include "service/local_service_process.h"
 #include "shell/grid/frame_catalog_dg.h"
@@ -177,6 +178,49 @@ TEST_F(ServicePagesTest, ABookIsMadeFromTheServicesPageWithPhotosFromTheMenuAndB
     EXPECT_GE(thumbs.size(), 4u) << photo;
     EXPECT_EQ(photo["sizes"].size(), thumbs.size() + 1) << photo;
   }
+}
+
+// Closing the window while the tray uploads: the user is asked, the upload is cancelled, and the
+// window closes only when the upload has ended. No photo is lost: each is in the book or still in
+// the tray, and the tray is kept for the next start.
+TEST_F(ServicePagesTest, ClosingDuringAnUploadAsksCancelsAndClosesWhenItHasEnded) {
+  // The service answers each photo slowly, so the close comes while the upload runs.
+  service_->Fault("/api/upload.php", {{"kind", "delay"}, {"delay", "400"}, {"count", "1000"}});
+  window_->EnqueueCommand("mode=startcreateplumora,sessionid=e2e-user,plumorarestphotonum=100");
+  ASSERT_TRUE(test::PumpUntil([&] { return PlumoraApiParams().Snapshot().rest_photo_count == 100; }));
+  ASSERT_TRUE(tray_in_window_->AddToTray(First(6), nullptr));
+  std::vector<QString> asked;
+  window_->SetQuestionBox([&](const QString& text) {
+    asked.push_back(text);
+    return true;
+  });
+  tray_in_window_->UploadButton()->click();
+  ASSERT_TRUE(tray_in_window_->IsUploading());
+  test::PumpFor(300);
+
+  EXPECT_FALSE(window_->close()) << "closed while uploading";
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("アップロード中"))) << asked[0].toStdString();
+  EXPECT_TRUE(window_->isVisible());
+  ASSERT_TRUE(test::PumpUntil([&] { return !window_->isVisible(); }, 60000)) << "never closed after the upload";
+  EXPECT_FALSE(tray_in_window_->IsUploading());
+  EXPECT_EQ(asked.size(), 1u);
+
+  // Every photo is either whole in the book or kept in the tray for the next start.
+  std::set<std::string> whole;
+  const nlohmann::json resources = service_->State()["resources"];
+  for (const auto& resource : resources)
+    if (resource["full"].get<bool>()) whole.insert(resource["orgfilename"].get<std::string>());
+  EXPECT_LT(whole.size(), 6u) << "the upload was not cancelled";
+  TFramePlumoraTray next_start;
+  next_start.Start(albums_, &cache_, nullptr);
+  ASSERT_NE(next_start.Tray(), nullptr);
+  const std::vector<TCatalogItem*>& kept = next_start.Tray()->Items();
+  for (TCatalogItem* photo : First(6)) {
+    const bool in_tray = std::find(kept.begin(), kept.end(), photo) != kept.end();
+    EXPECT_TRUE(in_tray || whole.count(photo->FullPath()) == 1) << photo->FullPath() << " is lost";
+  }
+  next_start.Stop();
 }
 
 }  // namespace
