@@ -416,7 +416,7 @@ Answer ServiceState::StartUpload(const Form& form) {
     book = Numbered("B", next_book_++);
     Book created;
     created.host_name = Config("hostname", "127.0.0.1");
-    created.title = "Photo book " + book;
+    created.title = "プルモラ " + book;
     created.preview_url = base_url_ + "book.html?plumoraid=" + book;
     books_[book] = created;
   } else if (books_.count(book) == 0) {

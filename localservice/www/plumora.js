@@ -1,6 +1,6 @@
 // The service pages' bridge to the application. Commands go to the application through the
-// hidden frame "plb_command"; the application calls back changedUploadProgress and
-// changedPlumoraBrowserTab on the page it shows.
+// hidden frame "plb_command"; the application calls back the page's changedUploadProgress and
+// changedPlumoraBrowserTab.
 var Plumora = (function () {
   var MAX_PHOTOS = 100;  // photos one book may hold
   var SESSION_KEY = "plumora.sessionid";
@@ -109,7 +109,9 @@ var Plumora = (function () {
   };
 })();
 
-function changedUploadProgress(percent) {
+// The upload's progress in the page's bar. The functions the application calls are defined in
+// each page's own script: the application calls only functions a page's inline script names.
+function showUploadProgress(percent) {
   var bar = document.getElementById("upload");
   if (!bar) return;
   var value = Math.max(0, Math.min(100, Number(percent) || 0));
@@ -118,7 +120,3 @@ function changedUploadProgress(percent) {
   bar.querySelector(".percent").textContent = value + "%";
   bar.querySelector(".state").textContent = value >= 100 ? "アップロードが完了しました" : "アップロード中…";
 }
-function changedPlumoraBrowserTab(page, source) {
-  document.body.setAttribute("data-tab", page + "/" + source);
-}
-function closingPlumoraBrowser() {}

@@ -26,6 +26,9 @@
 #include "shell/music/frame_bgm_library.h"
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/service_dialog_form.h"
+#include "shell/tray/frame_plumora_tray.h"
+#include "shell/tray/tray_actions.h"
+#include "shell/tray/tray_hand_over.h"
 
 namespace plb::shell {
 namespace {
@@ -49,12 +52,14 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
   body_ = new QSplitter(Qt::Vertical, this);
   body_->setHandleWidth(kLogSplitterHeight);
   pages_ = new QStackedWidget(body_);
-  library_ = new TLibraryPage(pages_);
-  pages_->addWidget(library_);
+  library_side_ = new QSplitter(Qt::Vertical, pages_);
+  library_ = new TLibraryPage(library_side_);
+  pages_->addWidget(library_side_);
   body_->addWidget(pages_);
   body_->setStretchFactor(0, 1);
   setCentralWidget(body_);
   CreateActions();
+  CreateTray();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
 }
@@ -171,6 +176,8 @@ void TPlumoraMain2::CallJsFunc(const std::string& container, const std::string& 
     WebHome()->PostScript(name, {arg});
   } else if (container == "dialog") {
     if (web_dialog_ && web_dialog_->isVisible()) web_dialog_->Home()->PostScript(name, {arg});
+  } else if (container == "plumorapreview") {
+    tray_->CallPreviewScript(name, arg);
   } else {
     TCommandTargets::CallJsFunc(container, name, arg);
   }
@@ -179,6 +186,10 @@ void TPlumoraMain2::CallJsFunc(const std::string& container, const std::string& 
 void TPlumoraMain2::WakeupIE(const std::string& text) { WebHome()->WakeupIECommand(text); }
 
 void TPlumoraMain2::CancelUpload() {
+  if (tray_->Tray() && tray_->Tray()->IsUploading()) {
+    tray_->Tray()->CancelUpload();
+    return;
+  }
   if (!upload_) {
     WriteLog("cancelupload: no upload is running");
     return;
@@ -238,9 +249,10 @@ void TPlumoraMain2::ShowPage(int page, int kind) {
     MusicPage()->ShowFor(PlumoraApiParams().Snapshot().plumora_id);
     pages_->setCurrentWidget(music_);
   } else {
-    pages_->setCurrentWidget(library_);
+    pages_->setCurrentWidget(library_side_);
   }
   setUpdatesEnabled(true);
+  if (tray_) tray_->SetTabName(page);
   if (web_home_) web_home_->SetPageMode(page, kind);
   PLBLogItem().PageShown(page);  // the usage report counts time per page
   WriteLog("Page shown: " + std::to_string(page));
@@ -297,11 +309,11 @@ void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {
     body_->setSizes({std::max(0, body_->height() - kLogPanelHeight), kLogPanelHeight});
   }
   if (log_panel_) log_panel_->setVisible(values.log_window_shown);
-  // The title area's tabs, the tray's display bits and the side-by-side service page belong to
-  // parts this window does not have yet.
-  if (values.tab_flags != 7 || values.tray_request != 0 || values.main_page_shown) {
-    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) + ", dispplumoratray " +
-                                     std::to_string(values.tray_request) +
+  ApplyTrayDisplay(values);
+  // The title area's tabs and the side-by-side service page belong to parts this window does
+  // not have yet.
+  if (values.tab_flags != 7 || values.main_page_shown) {
+    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) +
                                      (values.main_page_shown ? ", dispmainpage" : ""));
   }
 }
@@ -316,6 +328,7 @@ void TPlumoraMain2::showEvent(QShowEvent* event) {
   shown_once_ = true;
   if (library_->ViewerShown()) library_->CloseViewer();
   dispatcher_->SetActive(true);
+  StartTray();
   ShowFirstPage();
 }
 
@@ -362,7 +375,89 @@ void TPlumoraMain2::closeEvent(QCloseEvent* event) {
   dispatcher_->SetActive(false);
   if (web_dialog_) web_dialog_->close();
   if (config_) SaveWindowSettings(*this, *config_);
+  if (tray_) tray_->Stop();
   QMainWindow::closeEvent(event);
+}
+
+// --- The tray ---
+
+void TPlumoraMain2::CreateTray() {
+  tray_ = new TFramePlumoraTray(library_side_);
+  library_side_->addWidget(library_);
+  library_side_->addWidget(tray_);
+  library_side_->setStretchFactor(0, 1);
+  library_side_->setStretchFactor(1, 0);
+  library_side_->setCollapsible(0, false);
+  // The splitter above the tray is there only while the tray is.
+  connect(tray_, &TFramePlumoraTray::shownChanged, this,
+          [this](bool shown) { library_side_->setHandleWidth(shown ? kLogSplitterHeight : 0); });
+  tray_actions_ = new TTrayActions(*this, *tray_);
+}
+
+void TPlumoraMain2::StartTray() {
+  const TLibrarySources& sources = library_->Sources();
+  if (!sources.albums) return;
+  try {
+    tray_->Start(*sources.albums, sources.cache, config_);
+    tray_actions_->TrayStarted();
+    dispatcher_->SetTrayShown(true);
+    // Photos another program handed over on the command line wait in the tray.
+    const std::string handed = PlumoraApiParams().LocalParamFile();
+    if (!handed.empty() && sources.folders) {
+      TakeLocalParamFile(handed, *sources.folders, *tray_->Tray());
+      PlumoraApiParams().SetLocalParamFile("");
+    }
+    const QList<int> sizes = library_side_->sizes();
+    const int total = sizes.value(0) + sizes.value(1);
+    const int trayHeight = tray_->height();
+    library_side_->setSizes({std::max(0, total - trayHeight), trayHeight});
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.StartTray", e);
+  }
+}
+
+int TPlumoraMain2::TrayMode() const { return tray_->Tray() ? tray_->Tray()->TrayMode() : 0; }
+
+void TPlumoraMain2::ConfigureTray(const TPlumoraApiParamValues& values, int tray_mode) {
+  TTrayConfiguration c;
+  c.book_id = values.plumora_id;
+  c.preview_url = PlumoraApiParams().PreviewUrl();
+  c.body_icon_width = values.body_icon_width;
+  c.body_icon_height = values.body_icon_height;
+  c.photo_count = values.photo_count;
+  c.rest_count = values.rest_photo_count;
+  c.tray_mode = tray_mode;
+  c.bgm_res_id = values.bgm_res_uuid;
+  tray_->Configure(c);
+  tray_actions_->Refresh();
+}
+
+void TPlumoraMain2::StartTrayUpload() {
+  if (!tray_->Tray()) {
+    WriteLog("hiddencreateplumora: the tray has not started");
+    return;
+  }
+  try {
+    tray_->Tray()->StartHiddenUpload();
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.StartHiddenUpload", e);
+  }
+}
+
+void TPlumoraMain2::ApplyTrayDisplay(const TPlumoraApiParamValues& values) {
+  if (values.tray_request == 0) return;
+  const bool enabled = ApplyTrayRequest(*tray_, values.tray_request, dispatcher_->TrayShown());
+  if (enabled == dispatcher_->TrayShown()) return;
+  dispatcher_->SetTrayShown(enabled);
+  SetCatalogUploadMode(enabled && !dispatcher_->Uploading() && !values.session_id.empty() &&
+                       (values.mode == pamCreatePlumora || values.mode == pamStartCreatePlumora));
+}
+
+void TPlumoraMain2::SetCatalogUploadMode(bool on) { tray_actions_->SetCatalogUploadMode(on); }
+
+void TPlumoraMain2::RefreshActions() {
+  actions_->RefreshSoon();
+  tray_actions_->Refresh();
 }
 
 }  // namespace plb::shell

@@ -27,6 +27,8 @@ class TMainActions;
 class TFramePlumoraHome;
 class TFrameBgmLibrary;
 class TServiceDialogForm;
+class TFramePlumoraTray;
+class TTrayActions;
 
 class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   Q_OBJECT
@@ -98,6 +100,16 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   // The log panel at the bottom ("displogwindow"), or null while it was never shown.
   QWidget* LogPanel() const;
 
+  // --- The tray ---
+  // The tray panel below the library (its grid exists once the window has been shown).
+  TFramePlumoraTray* Tray() const { return tray_; }
+  TTrayActions* TrayActions() const { return tray_actions_; }
+  int TrayMode() const override;
+  void ConfigureTray(const TPlumoraApiParamValues& values, int tray_mode) override;
+  void StartTrayUpload() override;
+  void SetCatalogUploadMode(bool on) override;
+  void RefreshActions() override;
+
   // The text asked when closing during an upload and the parameter store has none.
   static const QString kUploadingCloseQuestion;
 
@@ -131,6 +143,13 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;
   TMainActions* actions_ = nullptr;
+  // The library page with the tray panel below it.
+  QSplitter* library_side_ = nullptr;
+  TFramePlumoraTray* tray_ = nullptr;
+  TTrayActions* tray_actions_ = nullptr;
+  void CreateTray();
+  void StartTray();
+  void ApplyTrayDisplay(const TPlumoraApiParamValues& values);
   TFramePlumoraHome* web_home_ = nullptr;
   TFrameBgmLibrary* music_ = nullptr;
   TServiceDialogForm* web_dialog_ = nullptr;

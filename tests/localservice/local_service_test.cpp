@@ -182,7 +182,7 @@ TEST_F(LocalServiceTest, KeepsOnlyWholeImagesOfTheSizesItAskedAndRemembersThemAc
   EXPECT_NE(upload("", "", jpeg, "jacket", "1").find("resuuid=\"R0002\""), std::string::npos);
   const nlohmann::json expected = {
       {"id", "B0001"},
-      {"title", "Photo book B0001"},
+      {"title", "プルモラ B0001"},
       {"photos",
        {{{"index", 0}, {"resuuid", "R0001"}, {"full", true}, {"sizes", {{100, 78}, {100, 78}}}, {"slots", {0, 2}}}}},
       {"covers", {{"jacket", "R0002"}}},

@@ -526,6 +526,15 @@ void TMainActions::ConnectContextMenus() {
         menu.addAction(Action(name));
       }
     }
+    // The tray's own actions on the selection, when the window has a tray.
+    bool trayShown = false;
+    for (const char* name : {"AcTrayIn", "AcTrayOut"}) {
+      if (QAction* tray = window_.findChild<QAction*>(name)) {
+        if (!trayShown) menu.addSeparator();
+        trayShown = true;
+        menu.addAction(tray);
+      }
+    }
     menu.exec(grid->viewport()->mapToGlobal(pos));
     gridContext_ = false;
     RefreshSoon();

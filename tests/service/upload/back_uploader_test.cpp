@@ -136,7 +136,7 @@ TEST(BackUploader, BookAlbumsFollowTheServiceOncePerSession) {
   };
   EXPECT_EQ(asked(), 1);
   ASSERT_NE(group->FindChild(held), nullptr);
-  EXPECT_EQ(group->FindChild(held)->Caption(), "Photo book " + held);
+  EXPECT_EQ(group->FindChild(held)->Caption(), "プルモラ " + held);
   EXPECT_NE(group->FindChild(held)->SourceText().find("book.html?plumoraid=" + held), std::string::npos);
   EXPECT_EQ(group->FindChild("B-lost-cached"), cached);
   EXPECT_FALSE(fs::exists(cached_file));

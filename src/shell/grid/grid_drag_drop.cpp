@@ -1,0 +1,91 @@
+#include "shell/grid/grid_drag_drop.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QMouseEvent>
+
+#include "shell/grid/frame_catalog_dg.h"
+#include "shell/grid/item_drag.h"
+
+namespace plb::shell {
+
+TGridDragDrop::TGridDragDrop(TFrameCatalogDG& grid) : QObject(&grid), grid_(grid) {
+  grid_.Grid()->viewport()->installEventFilter(this);
+}
+
+void TGridDragDrop::SetDropHandler(TDropHandler handler) {
+  handler_ = std::move(handler);
+  grid_.Grid()->viewport()->setAcceptDrops(DropsEnabled());
+}
+
+void TGridDragDrop::SetDropsEnabled(bool on) {
+  drops_ = on;
+  grid_.Grid()->viewport()->setAcceptDrops(DropsEnabled());
+}
+
+TCatalogItem* TGridDragDrop::ItemAt(const TFrameCatalogDG& grid, const QPoint& pos) {
+  for (TCatalogItem* item : grid.ShownItems()) {
+    if (grid.ItemRect(item).contains(pos)) return item;
+  }
+  return nullptr;
+}
+
+void TGridDragDrop::Drop(const std::vector<TCatalogItem*>& items, const QPoint& pos) {
+  if (!DropsEnabled() || items.empty()) return;
+  handler_(items, ItemAt(grid_, pos));
+}
+
+bool TGridDragDrop::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != grid_.Grid()->viewport()) return false;
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      auto* e = static_cast<QMouseEvent*>(event);
+      pressed_ = e->button() == Qt::LeftButton && ItemAt(grid_, e->position().toPoint()) != nullptr;
+      pressPos_ = e->position().toPoint();
+      return false;
+    }
+    case QEvent::MouseButtonRelease:
+      pressed_ = false;
+      return false;
+    case QEvent::MouseMove: {
+      auto* e = static_cast<QMouseEvent*>(event);
+      if (!drag_ || !pressed_ || !(e->buttons() & Qt::LeftButton)) return false;
+      if ((e->position().toPoint() - pressPos_).manhattanLength() < QApplication::startDragDistance()) return false;
+      pressed_ = false;
+      std::vector<TCatalogItem*> items = grid_.SelectedItems();
+      if (items.empty()) return false;
+      StartItemDrag(grid_.Grid()->viewport(), grid_.CurrentFolder(), 0, std::move(items));
+      return true;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* e = static_cast<QDragMoveEvent*>(event);
+      if (DropsEnabled() && e->mimeData()->hasFormat(ItemsMimeType())) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+      } else {
+        e->ignore();
+      }
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* e = static_cast<QDropEvent*>(event);
+      std::vector<TCatalogItem*> items;
+      TCustomFolder* source = nullptr;
+      if (!DropsEnabled() || DataObjectToItems(e->mimeData(), &source, &items) == 0) {
+        e->ignore();
+        return true;
+      }
+      e->setDropAction(Qt::CopyAction);
+      e->accept();
+      Drop(items, e->position().toPoint());
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+}  // namespace plb::shell
