@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTextEdit>
@@ -39,6 +40,7 @@
 #include "service/api/plumora_api_params.h"
 #include "service/appinfo/error_command.h"
 #include "shell/dialogs/cache_settings_form.h"
+#include "shell/tray/frame_plumora_tray.h"
 #include "shell/dialogs/exif_date_form.h"
 #include "shell/dialogs/uploader_options_form.h"
 #include "shell/grid/frame_catalog_dg.h"
@@ -120,6 +122,7 @@ TMainActions::TMainActions(TPlumoraMain2& window)
   CreateViewActions();
   CreateImageActions();
   CreateToolActions();
+  CreateDebugActions();
   CreateMenus();
   CreateToolBar();
   ConnectContextMenus();
@@ -430,6 +433,28 @@ void TMainActions::CreateToolActions() {
           &TMainActions::MovieTypes);
 }
 
+// The support staff's commands, under the tool menu's "デバッグ".
+void TMainActions::CreateDebugActions() {
+  connect(Add("AcDebugShowParams", QStringLiteral("パラメータを表示")), &QAction::triggered, this, [this] {
+    PlumoraApiParams().LogParams("AcDebugShowParams");
+    const TPlumoraApiParamValues v = PlumoraApiParams().Snapshot();
+    const std::string text = "Mode=" + std::string(PlumoraApiModeWord(v.mode)) + "\nSessionID=" + v.session_id +
+                             "\nAppInfoUrl=" + v.app_info_url + "\nBaseUrl=" + v.base_url +
+                             "\nPlumoraID=" + v.plumora_id + "\nPreviewUrl=" + v.preview_url +
+                             "\nPhotoNum=" + std::to_string(v.photo_count) +
+                             "\nRestPhotoNum=" + std::to_string(v.rest_photo_count);
+    QMessageBox::information(&window_, window_.windowTitle(), QString::fromStdString(text));
+  });
+  connect(Add("AcDebugBgmLibrary", QStringLiteral("音楽ライブラリを表示")), &QAction::triggered, this,
+          [this] { window_.ShowPage(2, 0); });
+  connect(Add("AcDebugRefreshTray", QStringLiteral("トレイを更新")), &QAction::triggered, this,
+          [this] {
+            if (window_.Tray()) window_.Tray()->RefreshTray();
+          });
+  connect(Add("AcDebugGetMailAddress", QStringLiteral("メールアドレスを取得")), &QAction::triggered, this,
+          [this] { window_.GetMailAddress(""); });
+}
+
 void TMainActions::CreateMenus() {
   QMenuBar* bar = window_.menuBar();
   auto menu = [bar](const char* name, const QString& caption) {
@@ -487,6 +512,9 @@ void TMainActions::CreateMenus() {
   put(options, {"AcOptionDontCheckNetwork", "AcOptionUseBackgroundUpload", "AcOptionCompressionQuality", "",
                 "AcNeedHiddenDirectory", "AcToolUseFileCache", "AcOptionMovieExt", "", "AcUploaderOption", "",
                 "AcDebugShowAddrBar", "AcDebugShowMainMenu"});
+  QMenu* debug = tool->addMenu(QStringLiteral("デバッグ"));
+  debug->setObjectName("MenuToolDebug");
+  put(debug, {"AcDebugShowParams", "AcDebugBgmLibrary", "AcDebugRefreshTray", "AcDebugGetMailAddress"});
   QMenu* help = menu("MenuHelp", QStringLiteral("ヘルプ"));
   put(help, {"AcHelpShow", "", "AcHelpShowVersion"});
 }

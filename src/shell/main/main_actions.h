@@ -71,6 +71,7 @@ class TMainActions : public QObject {
  private:
   QAction* Add(const char* name, const QString& caption, const QKeySequence& key = {});
   void CreateFileActions();
+  void CreateDebugActions();
   void CreateEditActions();
   void CreateViewActions();
   void CreateImageActions();
