@@ -248,8 +248,10 @@ const TCalendarItem* TCalendar::FindEntry(TCatalogItem* item) const {
 void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
   // Items are placed a run of one day at a time: the day is locked once for the run and makes
   // room for all of it at once. Neighbouring items mostly share a day, so its node is looked up
-  // once for the run.
+  // once for the run. A run is bounded, so that its items are still cached when they are placed.
+  constexpr size_t kMaxRun = 1024;
   std::vector<TDatedItem> run;
+  run.reserve(std::min(items.size(), kMaxRun));
   TCalendar* leaf = nullptr;
   double leafDay = -1;
   for (TCatalogItem* item : items) {
@@ -266,6 +268,10 @@ void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
         run.clear();
       }
       leaf = next;
+    }
+    if (run.size() == kMaxRun) {
+      leaf->AddRun(run);
+      run.clear();
     }
     run.push_back({item, date});
   }
