@@ -1,23 +1,30 @@
 #!/bin/bash
 # Thumbnail making beside its peers, in one run over the same files:
-#   cold   plb thumbs at 160 pixels (both stages, every core) over 140 or more real photographs of
-#          4 to 15 megapixels, beside vipsthumbnail -s 160 and the floor djpeg -scale 1/8, both
-#          run over both cores (two processes); best of three interleaved rounds, wall-clock
-#   stages the first stage (EXIF thumbnails) beside the full pass, on camera-like copies
-#   warm   10000 cached thumbnails read after a restart, and the first screen of 60
-#   bench/thumbs_bench.sh [BUILD_DIR]
+#   cold     plb thumbs at 160 pixels (both stages, every core) over 140 or more real photographs
+#            of 4 to 15 megapixels, beside vipsthumbnail -s 160 and the floor djpeg -scale 1/8,
+#            both run over both cores (two processes); command_pair_bench alternates plb with
+#            each peer and takes medians, plb from an empty cache every time
+#   decoded  the same over the photographs that carry no embedded preview, so that plb decodes
+#            every one of them as the peers do
+#   stages   the first stage (EXIF thumbnails) beside the full pass, on camera-like copies
+#   warm     10000 cached thumbnails read after a restart, and the first screen of 60
+#   bench/thumbs_bench.sh [BUILD_DIR] [ROUNDS]
 set -eu
 here=$(dirname "$0")
 build=${1:-build}
+rounds=${2:-5}
 plb="$build/bin/plb"
 bench="$build/bin/thumbs_bench"
-for p in "$plb" "$bench"; do [ -x "$p" ] || { echo "build $p first" >&2; exit 1; }; done
+pair="$build/bin/command_pair_bench"
+for p in "$plb" "$bench" "$pair"; do [ -x "$p" ] || { echo "build $p first" >&2; exit 1; }; done
 "$here/decode_setup.sh"
-command -v vipsthumbnail >/dev/null || { echo "vipsthumbnail missing (package libvips-tools)" >&2; exit 1; }
+for tool in vipsthumbnail exiv2; do
+  command -v $tool >/dev/null || { echo "$tool is not installed (scripts/setup installs it)" >&2; exit 1; }
+done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/thumbs_bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/photos" "$work/vips" "$work/home"
+mkdir -p "$work/photos" "$work/decoded" "$work/vips" "$work/home"
 
 # The wallpapers of 4 to 15 megapixels, copied under distinct names until there are 140 or more.
 find /usr/share/wallpapers /usr/share/backgrounds -type f \( -iname '*.jpg' -o -iname '*.jpeg' \) 2>/dev/null |
@@ -30,51 +37,54 @@ find /usr/share/wallpapers /usr/share/backgrounds -type f \( -iname '*.jpg' -o -
     fi
   done >"$work/sources"
 [ -s "$work/sources" ] || { echo "no photographs of 4 to 15 megapixels" >&2; exit 1; }
-n=0
-while [ "$n" -lt 140 ]; do
-  while read -r f; do
-    cp "$f" "$work/photos/photo$(printf %04d $n).jpg"
-    n=$((n + 1))
-  done <"$work/sources"
-done
-count=$(ls "$work/photos" | wc -l)
-mp=$(for f in "$work/photos"/*; do djpeg -scale 1/8 "$f" | head -c 64 | sed -n 2p; done |
-  awk '{ s += $1 * $2 * 64 } END { printf "%.1f", s / NR / 1e6 }')
-cat "$work/photos"/* >/dev/null
+# Copies under distinct names, round after round, until there are at least count of them.
+copy_until() {
+  local sources=$1 dest=$2 count=$3 n=0
+  while [ "$n" -lt "$count" ]; do
+    while read -r f; do
+      cp "$f" "$dest/photo$(printf %04d $n).jpg"
+      n=$((n + 1))
+    done <"$sources"
+  done
+}
+copy_until "$work/sources" "$work/photos" 140
+# The photographs without any embedded preview: plb has to decode each, as the peers do.
+while read -r f; do [ -z "$(exiv2 -pp "$f" 2>/dev/null)" ] && echo "$f"; done <"$work/sources" >"$work/plain"
+copy_until "$work/plain" "$work/decoded" 70
 
-ms() { echo $(( ($(date +%s%N) - $1) / 1000000 )); }
-# One timed run in milliseconds.
-timed() {
-  local t0; t0=$(date +%s%N)
-  "$@" >/dev/null 2>&1
-  ms "$t0"
-}
-plb_cold() {
-  rm -rf "$work/home"/* "$work/home"/.[!.]* 2>/dev/null || true
-  HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
-    "$plb" thumbs "$work/photos" --size 160 --json >"$work/plb.json"
-}
-vips_both_cores() { ls "$work/photos"/*.jpg | xargs -P 2 -n 8 vipsthumbnail -s 160 -o "$work/vips/%s.jpg"; }
-djpeg_both_cores() {
-  ls "$work/photos"/*.jpg | xargs -P 2 -I{} sh -c 'djpeg -scale 1/8 -outfile /dev/null "$1"' _ {}
+megapixels() {
+  for f in "$1"/*; do djpeg -scale 1/8 "$f" | head -c 64 | sed -n 2p; done |
+    awk '{ s += $1 * $2 * 64 } END { printf "%.1f", s / NR / 1e6 }'
 }
 
-# Rounds interleave the three tools, so a load that comes and goes on a shared machine falls on
-# all of them; the best round of each counts.
-plb_ms="" vips_ms="" djpeg_ms=""
-low() { if [ -z "$1" ] || [ "$2" -lt "$1" ]; then echo "$2"; else echo "$1"; fi; }
-for _ in 1 2 3; do
-  plb_ms=$(low "$plb_ms" "$(timed plb_cold)")
-  vips_ms=$(low "$vips_ms" "$(timed vips_both_cores)")
-  djpeg_ms=$(low "$djpeg_ms" "$(timed djpeg_both_cores)")
-done
-plb_cold
-echo "cold: $count photographs, $mp megapixels on average"
-echo "  plb thumbs: $(cat "$work/plb.json")"
-echo "  plb_ms $plb_ms vipsthumbnail_ms $vips_ms djpeg_1/8_ms $djpeg_ms (best of three, both cores each)"
-awk -v p="$plb_ms" -v v="$vips_ms" -v d="$djpeg_ms" -v n="$count" 'BEGIN {
-  printf "  throughput: plb %.1f photos/s, vipsthumbnail %.1f, djpeg floor %.1f\n", n * 1000 / p, n * 1000 / v, n * 1000 / d
-  printf "  plb / vipsthumbnail throughput: %.2fx (goal 2x or more)\n", v / p
-  printf "  plb time / djpeg -scale 1/8 floor: %.2fx (goal 1.2x or less)\n", p / d }'
+# plb from an empty cache, vipsthumbnail and djpeg on both cores, each a whole command line.
+plb_cold='rm -rf "$1"/home; mkdir "$1"/home; HOME="$1"/home XDG_CONFIG_HOME="$1"/home/.config XDG_DATA_HOME="$1"/home/.local/share "$2" thumbs "$3" --size 160 --json'
+vips_both_cores='ls "$2"/*.jpg | xargs -P 2 -n 8 vipsthumbnail -s 160 -o "$1/vips/%s.jpg"'
+djpeg_both_cores='ls "$2"/*.jpg | xargs -P 2 -I{} djpeg -scale 1/8 -outfile /dev/null {}'
+
+compare() {
+  local label=$1 dir=$2 count
+  count=$(ls "$dir" | wc -l)
+  cat "$dir"/* >/dev/null
+  sh -c "$plb_cold" _ "$work" "$plb" "$dir" >"$work/plb.json"
+  echo "== $label: $count photographs, $(megapixels "$dir") megapixels on average"
+  echo "  plb thumbs: $(cat "$work/plb.json")"
+  "$pair" "$rounds" "plb thumbs" "vipsthumbnail" -- sh -c "$plb_cold" _ "$work" "$plb" "$dir" -- \
+    sh -c "$vips_both_cores" _ "$work" "$dir" | tee "$work/vips.out"
+  "$pair" "$rounds" "plb thumbs" "djpeg -scale 1/8" -- sh -c "$plb_cold" _ "$work" "$plb" "$dir" -- \
+    sh -c "$djpeg_both_cores" _ "$work" "$dir" | tee "$work/djpeg.out"
+  awk -v n="$count" '
+    function median(line, s) { match(line, /median +[0-9.]+/); s = substr(line, RSTART, RLENGTH); sub(/median +/, "", s); return s }
+    FNR == 1 { plb[FILENAME] = median($0) }
+    FNR == 2 { peer[FILENAME] = median($0) }
+    END {
+      for (f in peer) if (f ~ /vips\.out$/) { pv = plb[f]; v = peer[f] } else { pd = plb[f]; d = peer[f] }
+      printf "  throughput: plb %.1f photos/s, vipsthumbnail %.1f, djpeg floor %.1f\n", n * 1000 / pv, n * 1000 / v, n * 1000 / d
+      printf "  plb / vipsthumbnail throughput: %.2fx (goal 2x or more); plb time / djpeg -scale 1/8: %.2fx\n", v / pv, pd / d }
+  ' "$work/vips.out" "$work/djpeg.out"
+}
+
+compare "cold" "$work/photos"
+compare "cold, every photo decoded" "$work/decoded"
 head -20 "$work/sources" | xargs "$bench" stages
 "$bench" warm 10000

@@ -1,10 +1,18 @@
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 
+#include "host/product_values.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -76,6 +84,74 @@ TEST(RenderCommand, RefusesBadArgumentsAndReportsBadFiles) {
     EXPECT_NE(run.out.find(c.says), std::string::npos) << c.args << "\n" << run.out;
   }
   EXPECT_EQ(Head(out, 1), "");  // nothing written by a failed render
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A Motion-JPEG clip in an AVI container whose every frame is the given JPEG file.
+void WriteClipOf(const std::string& jpegPath, int width, int height, const std::string& path) {
+  const std::string jpeg = ReadAll(jpegPath);
+  ASSERT_FALSE(jpeg.empty());
+  AVFormatContext* out = nullptr;
+  ASSERT_GE(avformat_alloc_output_context2(&out, nullptr, "avi", path.c_str()), 0);
+  AVStream* stream = avformat_new_stream(out, nullptr);
+  stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  stream->codecpar->codec_id = AV_CODEC_ID_MJPEG;
+  stream->codecpar->width = width;
+  stream->codecpar->height = height;
+  stream->time_base = {1, 10};
+  ASSERT_GE(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
+  ASSERT_GE(avformat_write_header(out, nullptr), 0);
+  for (int i = 0; i < 5; ++i) {
+    AVPacket* packet = av_packet_alloc();
+    ASSERT_GE(av_new_packet(packet, static_cast<int>(jpeg.size())), 0);
+    std::copy(jpeg.begin(), jpeg.end(), packet->data);
+    packet->pts = packet->dts = i;
+    packet->flags |= AV_PKT_FLAG_KEY;
+    packet->stream_index = stream->index;
+    av_packet_rescale_ts(packet, {1, 10}, stream->time_base);
+    ASSERT_GE(av_interleaved_write_frame(out, packet), 0);
+    av_packet_free(&packet);
+  }
+  av_write_trailer(out);
+  avio_closep(&out->pb);
+  avformat_free_context(out);
+}
+
+// The pixel bytes of a BMP file (after its header).
+std::string BmpPixels(const std::string& path) {
+  const std::string bytes = ReadAll(path);
+  if (bytes.size() < 14 || bytes.compare(0, 2, "BM") != 0) return {};
+  const uint32_t offset = static_cast<uint8_t>(bytes[10]) | static_cast<uint8_t>(bytes[11]) << 8 |
+                          static_cast<uint8_t>(bytes[12]) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(bytes[13])) << 24;
+  return offset < bytes.size() ? bytes.substr(offset) : std::string();
+}
+
+// plb loads the movie libraries only for a movie frame, into a program that carries its own C++
+// runtime: the frame of a clip must come out as the photo it was made of does.
+TEST(RenderCommand, AMovieFrameComesOutAsThePhotoItWasMadeOf) {
+  WriteSupportMovieTypeUser("avi");
+  const std::string photo = test::TestDataDir() + "/exif-samples/jpg/orientation/portrait_1.jpg";
+  const std::string clip = test::TestRoot() + "/clip.avi";
+  WriteClipOf(photo, 450, 600, clip);
+  const std::string fromClip = test::TestRoot() + "/clip.bmp", fromPhoto = test::TestRoot() + "/photo.bmp";
+
+  test::CommandRun run = Plb(Quoted(clip) + " --size 120x120 --out " + Quoted(fromClip));
+  ASSERT_EQ(run.status, 0) << run.out;
+  EXPECT_EQ(run.out, fromClip + ": 90x120\n");
+  run = Plb(Quoted(photo) + " --size 120x120 --out " + Quoted(fromPhoto));
+  ASSERT_EQ(run.status, 0) << run.out;
+
+  const std::string a = BmpPixels(fromClip), b = BmpPixels(fromPhoto);
+  ASSERT_FALSE(a.empty());
+  ASSERT_EQ(a.size(), b.size());
+  // Two decoders and their scaling differ by a few levels, a wrong or empty frame by far more.
+  double difference = 0;
+  for (size_t i = 0; i < a.size(); ++i) difference += std::abs(static_cast<uint8_t>(a[i]) - static_cast<uint8_t>(b[i]));
+  EXPECT_LT(difference / static_cast<double>(a.size()), 8.0);
 }
 
 }  // namespace

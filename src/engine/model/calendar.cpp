@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <unordered_map>
 
 #include "engine/model/catalog_item.h"
 #include "host/date_time.h"
@@ -161,6 +160,9 @@ TCalendar* TCalendar::LeafFor(bool create, double date) {
 }
 
 long TCalendar::SearchLocked(const TCatalogItem* item) const {
+  // Items placed in bulk come in the order they were made, which is mostly address order: such
+  // an item goes at the end without a search through the entries.
+  if (entries_.empty() || Before(entries_.back()->Item, item)) return -(static_cast<long>(entries_.size()) + 1);
   long low = 0, high = static_cast<long>(entries_.size()) - 1;
   while (low <= high) {
     const long middle = (low + high) / 2;
@@ -181,16 +183,36 @@ const TCalendarItem* TCalendar::AddItem(TCatalogItem* item, double date) {
   bool first;
   {
     std::lock_guard guard(lock_);
-    const long found = SearchLocked(item);
-    if (found >= 0) return entries_[static_cast<size_t>(found)];
-    TCalendarItem* created = store_.Make(item, date);
-    entry = created;
-    entries_.insert(entries_.begin() + (-found - 1), created);
-    item->SetCalendarDay(this);
-    first = entries_.size() == 1;
+    first = entries_.empty();
+    entry = AddItemLocked(item, date);
   }
   if (first) SetActive(true);
   return entry;
+}
+
+const TCalendarItem* TCalendar::AddItemLocked(TCatalogItem* item, double date) {
+  const long found = SearchLocked(item);
+  if (found >= 0) return entries_[static_cast<size_t>(found)];
+  TCalendarItem* created = store_.Make(item, date);
+  entries_.insert(entries_.begin() + (-found - 1), created);
+  item->SetCalendarDay(this);
+  return created;
+}
+
+void TCalendar::AddRun(std::span<const TDatedItem> run) {
+  if (!IsLeaf() || run.empty()) return;
+  bool first;
+  {
+    std::lock_guard guard(lock_);
+    const bool wasEmpty = entries_.empty();
+    // The list grows as it would item by item (by half at least), the store by exactly the run.
+    const size_t needed = entries_.size() + run.size();
+    if (entries_.capacity() < needed) entries_.reserve(std::max(needed, entries_.capacity() + entries_.capacity() / 2));
+    store_.Reserve(run.size());
+    for (const TDatedItem& d : run) AddItemLocked(d.item, d.date);
+    first = wasEmpty && !entries_.empty();
+  }
+  if (first) SetActive(true);
 }
 
 const TCalendarItem* TCalendar::RemoveItem(TCatalogItem* item) {
@@ -224,55 +246,36 @@ const TCalendarItem* TCalendar::FindEntry(TCatalogItem* item) const {
 }
 
 void TCalendar::AddItems(const std::vector<TCatalogItem*>& items) {
-  // Items are placed a slice at a time: first the day of each, so that each day makes room for
-  // its items of the slice at once, then the entries, while the slice's items are still cached.
-  constexpr size_t kSlice = 1024;
-  struct Placement {
-    TCalendar* leaf;
-    TCatalogItem* item;
-    double date;
-  };
-  std::vector<Placement> placements;
-  placements.reserve(std::min(items.size(), kSlice));
-  std::unordered_map<TCalendar*, size_t> counts;
-  // Neighbouring items mostly share a day: its node is looked up once for the run.
+  // Items are placed a run of one day at a time: the day is locked once for the run and makes
+  // room for all of it at once. Neighbouring items mostly share a day, so its node is looked up
+  // once for the run. A run is bounded, so that its items are still cached when they are placed.
+  constexpr size_t kMaxRun = 1024;
+  std::vector<TDatedItem> run;
+  run.reserve(std::min(items.size(), kMaxRun));
   TCalendar* leaf = nullptr;
   double leafDay = -1;
-  for (size_t start = 0; start < items.size(); start += kSlice) {
-    placements.clear();
-    counts.clear();
-    const size_t end = std::min(items.size(), start + kSlice);
-    for (size_t i = start; i < end; ++i) {
-      TCatalogItem* item = items[i];
-      if (!item) continue;
-      const TCatalogItemBlock block = item->Block();
-      if (block.kind == kSoundKind || !block.dateKnown) continue;
-      const double date = block.shootingDate;
-      if (!(date > 0)) continue;
-      if (!leaf || std::floor(date) != leafDay) {
-        leaf = LeafFor(true, date);
-        leafDay = std::floor(date);
+  for (TCatalogItem* item : items) {
+    if (!item) continue;
+    const TCatalogItemBlock block = item->Block();
+    if (block.kind == kSoundKind || !block.dateKnown) continue;
+    const double date = block.shootingDate;
+    if (!(date > 0)) continue;
+    if (!leaf || std::floor(date) != leafDay) {
+      TCalendar* next = LeafFor(true, date);
+      leafDay = std::floor(date);
+      if (next != leaf && leaf) {
+        leaf->AddRun(run);
+        run.clear();
       }
-      placements.push_back({leaf, item, date});
+      leaf = next;
     }
-    for (size_t run = 0; run < placements.size();) {
-      size_t runEnd = run + 1;
-      while (runEnd < placements.size() && placements[runEnd].leaf == placements[run].leaf) ++runEnd;
-      counts[placements[run].leaf] += runEnd - run;
-      run = runEnd;
+    if (run.size() == kMaxRun) {
+      leaf->AddRun(run);
+      run.clear();
     }
-    for (const auto& [day, count] : counts) day->ReserveItems(count);
-    for (const Placement& p : placements) p.leaf->AddItem(p.item, p.date);
+    run.push_back({item, date});
   }
-}
-
-void TCalendar::ReserveItems(size_t n) {
-  if (!IsLeaf()) return;
-  std::lock_guard guard(lock_);
-  // The list grows as it would item by item (by half at least), the store by exactly n.
-  const size_t needed = entries_.size() + n;
-  if (entries_.capacity() < needed) entries_.reserve(std::max(needed, entries_.capacity() + entries_.capacity() / 2));
-  store_.Reserve(n);
+  if (leaf) leaf->AddRun(run);
 }
 
 TCalendarItem* TCalendarEntryStore::Make(TCatalogItem* item, double date) {

@@ -5,6 +5,7 @@
 // load, all placement changes are made by the calendar watcher (events/calendar_date_queue.h).
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,12 @@ class TCalendarEntryStore {
   size_t used_ = 0;      // entries taken from the last block
   size_t capacity_ = 0;  // entries of the last block
   size_t total_ = 0;     // entries of all blocks
+};
+
+// An item with the date it is placed under.
+struct TDatedItem {
+  TCatalogItem* item;
+  double date;
 };
 
 // Years the calendar can hold.
@@ -81,8 +88,8 @@ class TCalendar : public TCustomFolder {
 
   // Bulk placement of loaded items: those with a known date > 0 that are not sound files.
   void AddItems(const std::vector<TCatalogItem*>& items);
-  // Room for n more items on a day, so that a bulk placement wastes no growth.
-  void ReserveItems(size_t n);
+  // Places items of this day under one lock (AddItem for each; nothing on other nodes).
+  void AddRun(std::span<const TDatedItem> run);
 
   bool IsActive() const;
   void SetActive(bool active);
@@ -111,6 +118,7 @@ class TCalendar : public TCustomFolder {
   void CountActiveChild(int delta);
   // Index of item in entries_, or the insertion place as -(place + 1); the lock is held.
   long SearchLocked(const TCatalogItem* item) const;
+  const TCalendarItem* AddItemLocked(TCatalogItem* item, double date);
 
   TCalendar* const parent_;
   const double date_;

@@ -131,10 +131,13 @@ void ReadVersionBelow25(RecordReader& in, uint32_t version, LoadedRecord& r) {
   SetExternalPlayer(b, true);
 }
 
-void ReadCurrent(RecordReader& in, uint32_t version, LoadedRecord& r) {
+void ReadCurrent(RecordReader& in, uint32_t version, const TCatalogItem& item, LoadedRecord& r) {
   const uint16_t size = in.U16();
-  if (size <= kItemBlockSize) {
-    in.Read(&r.block, size);  // the rest of the block keeps what it held
+  if (size < kItemBlockSize) {
+    r.block = item.Block();  // the rest of the block keeps what it held
+    in.Read(&r.block, size);
+  } else if (size == kItemBlockSize) {
+    in.Read(&r.block, size);
   } else {
     in.Read(&r.block, kItemBlockSize);
     in.Skip(size - kItemBlockSize);
@@ -153,13 +156,11 @@ void ReadCurrent(RecordReader& in, uint32_t version, LoadedRecord& r) {
 
 void TCatalogItem::LoadFromStream(RecordReader& in) {
   LoadedRecord r;
-  r.block = Block();
   const uint32_t version = in.U32();
   if (version >= 50) {
-    ReadCurrent(in, version, r);
+    ReadCurrent(in, version, *this, r);
   } else {
     // The earlier layouts stored the fields one by one over the values of a new item.
-    r.block = TCatalogItemBlock();
     if (version >= 43) {
       ReadVersion43To49(in, version, r);
     } else if (version >= 25) {

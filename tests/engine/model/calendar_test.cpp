@@ -148,6 +148,56 @@ TEST_F(CalendarFixture, BulkPlacementTakesOnlyDatedPicturesAndMovies) {
   EXPECT_EQ(root->AddItem(photo, 1), nullptr) << "only days hold items";
 }
 
+// A day keeps its entries in item order and places a bulk run at its end when the run comes in
+// that order: items arriving in any other order, in bulk or one by one, must still each be found
+// once, and a second placement must find the entry already there.
+TEST_F(CalendarFixture, ItemsPlacedInAnyOrderAreEachFoundOnce) {
+  struct Case {
+    const char* order;
+    bool bulk;
+  };
+  const Case cases[] = {{"ascending", true},   {"descending", true},   {"interleaved", true},
+                        {"descending", false}, {"interleaved", false}};
+  for (int n = 0; n < 5; ++n) {
+    const Case& c = cases[n];
+    SCOPED_TRACE(std::string(c.order) + (c.bulk ? " in bulk" : " one by one"));
+    const double date = Day(2014, 6, 1 + n, 9);
+    std::vector<TCatalogItem*> made;
+    for (int i = 0; i < 64; ++i) made.push_back(Add(date));
+    std::sort(made.begin(), made.end());
+    std::vector<TCatalogItem*> order = made;
+    if (std::string(c.order) == "descending") std::reverse(order.begin(), order.end());
+    if (std::string(c.order) == "interleaved") {
+      order.clear();
+      for (size_t i = 0; i < made.size() / 2; ++i) {
+        order.push_back(made[made.size() / 2 + i]);
+        order.push_back(made[i]);
+      }
+    }
+    if (c.bulk) {
+      root->AddItems(order);
+      root->AddItems(order);  // the same items again: nothing new
+    } else {
+      TCalendar* day = root->LeafFor(true, date);
+      for (TCatalogItem* item : order) day->AddItem(item, date);
+    }
+    TCalendar* day = root->LeafFor(false, date);
+    ASSERT_TRUE(day && day->IsLeaf());
+    std::vector<TCatalogItem*> listed;
+    day->GetItems(listed);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, made);
+    for (TCatalogItem* item : made) {
+      const TCalendarItem* entry = day->FindEntry(item);
+      ASSERT_NE(entry, nullptr);
+      EXPECT_EQ(entry->Item, item);
+      EXPECT_EQ(day->AddItem(item, date), entry);
+    }
+    for (TCatalogItem* item : made) EXPECT_NE(day->RemoveItem(item), nullptr);
+    EXPECT_EQ(day->ItemCount(), 0);
+  }
+}
+
 // Entries are handed out by pointer: they must stay put while their day grows by bulk placement
 // (runs of one day broken by another) and one by one, and stay readable after they left it.
 TEST_F(CalendarFixture, EntriesStayPutWhileTheirDayGrowsAndAfterTheyLeaveIt) {
