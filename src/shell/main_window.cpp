@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 
@@ -21,6 +22,7 @@
 #include "service/upload/plumora_uploader.h"
 #include "shell/main/command_dispatcher.h"
 #include "shell/main/main_actions.h"
+#include "shell/main/page_tabs.h"
 #include "shell/main/window_settings.h"
 #include "shell/music/bgm_dialog_form.h"
 #include "shell/music/frame_bgm_library.h"
@@ -57,7 +59,21 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
   pages_->addWidget(library_side_);
   body_->addWidget(pages_);
   body_->setStretchFactor(0, 1);
-  setCentralWidget(body_);
+  // The title area's tabs above the pages.
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  tabs_ = new TPageTabs(central);
+  column->addWidget(tabs_);
+  column->addWidget(body_, 1);
+  body_->setParent(central);
+  setCentralWidget(central);
+  connect(tabs_, &TPageTabs::pageRequested, this, [this](int page) {
+    ShowPage(page, 0);
+    tabs_->FollowPage(CurrentPage());  // a refused change leaves the tab where it was
+  });
+  connect(this, &TPlumoraMain2::pageChanged, tabs_, &TPageTabs::FollowPage);
   CreateActions();
   CreateTray();
   resize(kDesignWidth, kDesignHeight);
@@ -310,12 +326,10 @@ void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {
   }
   if (log_panel_) log_panel_->setVisible(values.log_window_shown);
   ApplyTrayDisplay(values);
-  // The title area's tabs and the side-by-side service page belong to parts this window does
-  // not have yet.
-  if (values.tab_flags != 7 || values.main_page_shown) {
-    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) +
-                                     (values.main_page_shown ? ", dispmainpage" : ""));
-  }
+  tabs_->ApplyFlags(values.tab_flags);
+  // The side-by-side service page on the library page belongs to a part this window does not
+  // have yet.
+  if (values.main_page_shown) NotAvailable("ApplyDisplay", "dispmainpage");
 }
 
 QWidget* TPlumoraMain2::LogPanel() const { return log_panel_; }

@@ -23,6 +23,7 @@ namespace plb::shell {
 
 class TCommandDispatcher;
 class TLibraryPage;
+class TPageTabs;
 class TMainActions;
 class TFramePlumoraHome;
 class TFrameBgmLibrary;
@@ -44,6 +45,8 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
 
   // The photo browser: folder, calendar and tag trees, the catalog grid and the viewer.
   TLibraryPage* Library() const { return library_; }
+  // The title area's page tabs.
+  TPageTabs* Tabs() const { return tabs_; }
   // The menus' and tool bar's commands and their states.
   TMainActions* Actions() const { return actions_; }
 
@@ -139,6 +142,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void NavigationFailed();
 
   QSplitter* body_ = nullptr;
+  TPageTabs* tabs_ = nullptr;
   QPlainTextEdit* log_panel_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;

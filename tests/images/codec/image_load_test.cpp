@@ -2,11 +2,6 @@
 // frames, and clean failures on damaged input.
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -21,6 +16,7 @@ extern "C" {
 #include "images/codec/jpeg_codec.h"
 #include "images/codec/movie_frame.h"
 #include "platform/volumes.h"
+#include "support/mjpeg_clip.h"
 #include "support/test_env.h"
 
 namespace plb {
@@ -309,31 +305,7 @@ TEST(Metafile, PlaceableSizesAndRefusals) {
 
 // Writes a short Motion-JPEG clip of solid frames into an AVI container.
 void WriteClip(const std::string& path, int width, int height, int frames) {
-  AVFormatContext* out = nullptr;
-  ASSERT_GE(avformat_alloc_output_context2(&out, nullptr, "avi", path.c_str()), 0);
-  AVStream* stream = avformat_new_stream(out, nullptr);
-  stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-  stream->codecpar->codec_id = AV_CODEC_ID_MJPEG;
-  stream->codecpar->width = width;
-  stream->codecpar->height = height;
-  stream->time_base = {1, 10};
-  ASSERT_GE(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
-  ASSERT_GE(avformat_write_header(out, nullptr), 0);
-  for (int i = 0; i < frames; ++i) {
-    std::string jpeg = EncodeJpeg(test::Solid(width, height, 40, 160, 200), 90);
-    AVPacket* packet = av_packet_alloc();
-    ASSERT_GE(av_new_packet(packet, static_cast<int>(jpeg.size())), 0);
-    std::copy(jpeg.begin(), jpeg.end(), packet->data);
-    packet->pts = packet->dts = i;
-    packet->flags |= AV_PKT_FLAG_KEY;
-    packet->stream_index = stream->index;
-    av_packet_rescale_ts(packet, {1, 10}, stream->time_base);
-    ASSERT_GE(av_interleaved_write_frame(out, packet), 0);
-    av_packet_free(&packet);
-  }
-  av_write_trailer(out);
-  avio_closep(&out->pb);
-  avformat_free_context(out);
+  test::WriteMjpegClip(path, EncodeJpeg(test::Solid(width, height, 40, 160, 200), 90), width, height, frames);
 }
 
 TEST(MovieFrame, AClipGivesAFrameAndAnythingElseGivesNothing) {
