@@ -180,6 +180,24 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     QObject::connect(&window, &TPlumoraMain2::updateRequested, [&updateAsked] { updateAsked = true; });
     action("AcShowUpdate")->trigger();
     EXPECT_TRUE(updateAsked);
+
+    // The folder panel's "カレンダーから外す" takes the folder's photos out of the calendar with the
+    // next pass, keeping them in the folder; "カレンダーへ登録" brings them back.
+    ASSERT_TRUE(window.Library()->FolderTree()->SelectNode(pictures));
+    const int32_t inCalendar = engine.Calendar()->TotalItemCount();
+    ASSERT_GT(inCalendar, 0);
+    QAction* out = action("AcFolderCalendarOut");
+    EXPECT_EQ(out->text(), QStringLiteral("カレンダーから外す"));
+    ASSERT_TRUE(out->isEnabled());
+    out->trigger();
+    EXPECT_EQ(pictures->GetCalendarMode(), 2);
+    EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == 0; }, 30000))
+        << engine.Calendar()->TotalItemCount();
+    EXPECT_EQ(pictures->ItemCount(), photos + 1) << "the folder keeps its photos";
+    action("AcFolderCalendarIn")->trigger();
+    EXPECT_EQ(pictures->GetCalendarMode(), 1);
+    EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == inCalendar; }, 30000))
+        << engine.Calendar()->TotalItemCount();
     session.Stop();
     window.close();
   }
