@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -14,6 +16,8 @@
 
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "engine/model/folder.h"
+#include "shell/library/folder_tree_panel.h"
 #include "shell/library/library_page.h"
 #include "service/logs/operation_log.h"
 #include "service/logs/plb_log_item.h"
@@ -21,6 +25,7 @@
 #include "service/appinfo/check_app_info.h"
 #include "service/upload/plumora_uploader.h"
 #include "shell/main/command_dispatcher.h"
+#include "shell/main/folder_drop.h"
 #include "shell/main/main_actions.h"
 #include "shell/main/page_tabs.h"
 #include "shell/main/window_settings.h"
@@ -78,6 +83,23 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
   CreateTray();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
+  setAcceptDrops(true);
+}
+
+void TPlumoraMain2::dragEnterEvent(QDragEnterEvent* event) {
+  if (library_->Sources().folders && !DroppedFolders(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void TPlumoraMain2::dropEvent(QDropEvent* event) {
+  TFolderTreeList* trees = library_->Sources().folders;
+  const std::vector<std::string> folders = DroppedFolders(event->mimeData());
+  if (!trees || folders.empty()) return;
+  event->acceptProposedAction();
+  const std::vector<TFolder*> added = AddDroppedFolders(*trees, folders);
+  if (added.empty()) return;
+  ShowPage(1, 0);
+  library_->ShowPanel(0);
+  library_->FolderTree()->SelectNode(added.front());
 }
 
 void TPlumoraMain2::CreateActions() {

@@ -130,6 +130,9 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Folders from a file manager join the calendar.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void ApplyMinimumSize();

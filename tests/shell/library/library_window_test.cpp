@@ -6,6 +6,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <filesystem>
@@ -197,6 +201,25 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     action("AcFolderCalendarIn")->trigger();
     EXPECT_EQ(pictures->GetCalendarMode(), 1);
     EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == inCalendar; }, 30000))
+        << engine.Calendar()->TotalItemCount();
+
+    // A folder dropped on the window from a file manager joins the calendar with the next pass.
+    const std::string trip = home + "/Trip";
+    fs::create_directories(trip);
+    fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", trip + "/a.jpg");
+    fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Pentax_K10D.jpg", trip + "/b.jpg");
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(trip)),
+                     QUrl::fromLocalFile(QString::fromStdString(trip + "/a.jpg"))});  // the file is left out
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    TFolder* tripFolder = engine.Folders()->FindFolderOf(fs::canonical(trip).string());
+    ASSERT_NE(tripFolder, nullptr);
+    EXPECT_EQ(tripFolder->GetCalendarMode(), 1);
+    EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == inCalendar + 2; }, 30000))
         << engine.Calendar()->TotalItemCount();
     session.Stop();
     window.close();
