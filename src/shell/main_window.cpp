@@ -34,6 +34,7 @@
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/service_dialog_form.h"
 #include "shell/tray/frame_plumora_tray.h"
+#include "shell/tray/tray_hand_over.h"
 #include "shell/tray/tray_actions.h"
 
 namespace plb::shell {
@@ -436,6 +437,13 @@ void TPlumoraMain2::StartTray() {
     tray_->Start(*sources.albums, sources.cache, config_);
     tray_actions_->TrayStarted();
     dispatcher_->SetTrayShown(true);
+    // Photos another program handed over on the command line wait in the tray. The document is
+    // deleted once read; its content was kept at the start for a restart, which hands it on.
+    const std::string handed = PlumoraApiParams().LocalParamFile();
+    if (!handed.empty() && sources.folders) {
+      TakeLocalParamFile(handed, *sources.folders, *tray_->Tray());
+      PlumoraApiParams().SetLocalParamFile("");
+    }
     const QList<int> sizes = library_side_->sizes();
     const int total = sizes.value(0) + sizes.value(1);
     const int trayHeight = tray_->height();

@@ -5,10 +5,9 @@
 // tabs always show the page the window really shows.
 #include <QTabBar>
 
-namespace plb::shell {
+#include "shell/web/web_home_rules.h"
 
-// The service page's tab label; the service also gets it back as the page an upload started from.
-inline constexpr const char* kServiceTabLabel = "プルモラ.net";
+namespace plb::shell {
 
 class TPageTabs : public QTabBar {
   Q_OBJECT
