@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -403,23 +404,39 @@ TEST(ImageInfo, JpegOrientationAndDateFromExif) {
   }
 }
 
+// The folder "photos" on a fake fixed volume, and a catalog of its own to list it into.
+class VolumePhotos {
+ public:
+  VolumePhotos() {
+    std::filesystem::create_directories(Folder());
+    volumes_.Mount({platform::kDriveFixed, 0x1234, "Data", test::TestRoot() + "/vol"});
+    scoped_.emplace(volumes_);
+  }
+  static std::string Folder() { return test::TestRoot() + "/vol/photos"; }
+  // The catalog folder with the files put there so far listed as its items, or null.
+  TFolder* List() {
+    TFolder* folder = trees_.FolderOf(Folder());
+    if (folder) folder->SearchFilesEx(nullptr);
+    return folder;
+  }
+
+ private:
+  platform::FakeVolumeSource volumes_;
+  std::optional<platform::ScopedVolumeSource> scoped_;
+  TFolderTreeList trees_;
+};
+
 TEST(ImageInfo, TheCatalogReadsItemHeadersThroughTheInstalledReader) {
-  const std::string vol = test::TestRoot() + "/vol";
-  std::filesystem::create_directories(vol + "/photos");
+  VolumePhotos volume;
   std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/orientation/landscape_6.jpg",
-                             vol + "/photos/turned.jpg");
-  platform::FakeVolumeSource volumes;
-  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", vol});
-  platform::ScopedVolumeSource scoped(volumes);
-  TFolderTreeList trees;
-  TFolder* folder = trees.FolderOf(vol + "/photos");
+                             VolumePhotos::Folder() + "/turned.jpg");
+  TFolder* folder = volume.List();
   ASSERT_NE(folder, nullptr);
-  folder->SearchFilesEx(nullptr);
   TCatalogItem* item = folder->FindItem("turned.jpg");
   ASSERT_NE(item, nullptr);
   InstallCatalogImageReader();
   item->ReadDimensions();
-  const TImageInfoRec info = GetImageInfo(vol + "/photos/turned.jpg", 1);
+  const TImageInfoRec info = GetImageInfo(VolumePhotos::Folder() + "/turned.jpg", 1);
   EXPECT_EQ(item->Width(), info.width);
   EXPECT_EQ(item->Height(), info.height);
   EXPECT_EQ(item->Orientation(), 6);
@@ -428,18 +445,13 @@ TEST(ImageInfo, TheCatalogReadsItemHeadersThroughTheInstalledReader) {
 }
 
 TEST(ImageInfo, TheCatalogListsAnItemsExifTextsThroughTheInstalledReader) {
-  const std::string vol = test::TestRoot() + "/vol";
-  std::filesystem::create_directories(vol + "/photos");
-  std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", vol + "/photos/a.jpg");
+  VolumePhotos volume;
+  std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg",
+                             VolumePhotos::Folder() + "/a.jpg");
   // A JPEG name over bytes that are no JPEG: nothing to list, no failure.
-  { std::ofstream(vol + "/photos/broken.jpg") << "not a picture"; }
-  platform::FakeVolumeSource volumes;
-  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", vol});
-  platform::ScopedVolumeSource scoped(volumes);
-  TFolderTreeList trees;
-  TFolder* folder = trees.FolderOf(vol + "/photos");
+  { std::ofstream(VolumePhotos::Folder() + "/broken.jpg") << "not a picture"; }
+  TFolder* folder = volume.List();
   ASSERT_NE(folder, nullptr);
-  folder->SearchFilesEx(nullptr);
   TCatalogItem* item = folder->FindItem("a.jpg");
   TCatalogItem* broken = folder->FindItem("broken.jpg");
   ASSERT_NE(item, nullptr);
