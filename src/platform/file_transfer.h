@@ -36,6 +36,8 @@ using TransferProgress = std::function<bool(uint64_t done, uint64_t total)>;
 
 // True when both paths reach the same file or folder (hard links, symbolic links, bind mounts).
 bool SameFile(const std::string& a, const std::string& b);
+// True when both existing paths lie on one file system (a move between them is a rename).
+bool SameFileSystem(const std::string& a, const std::string& b);
 
 // True when the owner may not write the file (what a desktop calls read-only).
 bool IsReadOnlyFile(const std::string& path);

@@ -20,6 +20,12 @@ void TGridDragDrop::SetDropHandler(TDropHandler handler) {
   grid_.Grid()->viewport()->setAcceptDrops(DropsEnabled());
 }
 
+void TGridDragDrop::SetFileDropHandlers(TFileCheck check, TFileDrop drop) {
+  fileCheck_ = std::move(check);
+  fileDrop_ = std::move(drop);
+  grid_.Grid()->viewport()->setAcceptDrops(DropsEnabled());
+}
+
 void TGridDragDrop::SetDropsEnabled(bool on) {
   drops_ = on;
   grid_.Grid()->viewport()->setAcceptDrops(DropsEnabled());
@@ -33,8 +39,17 @@ TCatalogItem* TGridDragDrop::ItemAt(const TFrameCatalogDG& grid, const QPoint& p
 }
 
 void TGridDragDrop::Drop(const std::vector<TCatalogItem*>& items, const QPoint& pos) {
-  if (!DropsEnabled() || items.empty()) return;
+  if (!DropsEnabled() || !handler_ || items.empty()) return;
   handler_(items, ItemAt(grid_, pos));
+}
+
+bool TGridDragDrop::TakesItems(const QMimeData* data) const {
+  return drops_ && handler_ && data && data->hasFormat(ItemsMimeType());
+}
+
+bool TGridDragDrop::TakesFiles(const QMimeData* data) const {
+  // The program's own items go to the item handler or nowhere.
+  return drops_ && fileCheck_ && fileDrop_ && data && !data->hasFormat(ItemsMimeType()) && fileCheck_(data);
 }
 
 bool TGridDragDrop::eventFilter(QObject* watched, QEvent* event) {
@@ -62,25 +77,37 @@ bool TGridDragDrop::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
       auto* e = static_cast<QDragMoveEvent*>(event);
-      if (DropsEnabled() && e->mimeData()->hasFormat(ItemsMimeType())) {
+      if (TakesItems(e->mimeData()) || TakesFiles(e->mimeData())) {
         e->setDropAction(Qt::CopyAction);
         e->accept();
-      } else {
-        e->ignore();
+        return true;
       }
+      // Left to the widgets below (the window takes folders for the calendar).
+      e->ignore();
       return true;
     }
     case QEvent::Drop: {
       auto* e = static_cast<QDropEvent*>(event);
-      std::vector<TCatalogItem*> items;
-      TCustomFolder* source = nullptr;
-      if (!DropsEnabled() || DataObjectToItems(e->mimeData(), &source, &items) == 0) {
-        e->ignore();
+      if (TakesItems(e->mimeData())) {
+        std::vector<TCatalogItem*> items;
+        TCustomFolder* source = nullptr;
+        if (DataObjectToItems(e->mimeData(), &source, &items) == 0) {
+          e->ignore();
+          return true;
+        }
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        Drop(items, e->position().toPoint());
         return true;
       }
-      e->setDropAction(Qt::CopyAction);
-      e->accept();
-      Drop(items, e->position().toPoint());
+      if (TakesFiles(e->mimeData())) {
+        // The source keeps its files: what is moved, the drop moves itself.
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+        fileDrop_(e->mimeData(), e->modifiers(), e->position().toPoint());
+        return true;
+      }
+      e->ignore();
       return true;
     }
     default:

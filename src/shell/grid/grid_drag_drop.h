@@ -4,8 +4,11 @@
 // can be switched off (a grid that is busy neither gives nor takes items).
 #include <QObject>
 #include <QPoint>
+#include <Qt>
 #include <functional>
 #include <vector>
+
+class QMimeData;
 
 namespace plb {
 class TCatalogItem;
@@ -28,7 +31,13 @@ class TGridDragDrop : public QObject {
   // A handler turns drops on; SetDropsEnabled(false) refuses them for a while.
   void SetDropHandler(TDropHandler handler);
   void SetDropsEnabled(bool on);
-  bool DropsEnabled() const { return drops_ && handler_; }
+  bool DropsEnabled() const { return drops_ && (handler_ || fileDrop_); }
+
+  // Drops of anything but the program's own items (files of other programs): check answers
+  // whether the grid takes the data now; drop takes it.
+  using TFileCheck = std::function<bool(const QMimeData* data)>;
+  using TFileDrop = std::function<void(const QMimeData* data, Qt::KeyboardModifiers modifiers, const QPoint& pos)>;
+  void SetFileDropHandlers(TFileCheck check, TFileDrop drop);
 
   // The shown item whose cell holds a point of the grid's viewport, or null.
   static TCatalogItem* ItemAt(const TFrameCatalogDG& grid, const QPoint& pos);
@@ -36,6 +45,8 @@ class TGridDragDrop : public QObject {
   void Drop(const std::vector<TCatalogItem*>& items, const QPoint& pos);
 
  protected:
+  bool TakesItems(const QMimeData* data) const;
+  bool TakesFiles(const QMimeData* data) const;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -43,6 +54,8 @@ class TGridDragDrop : public QObject {
   bool drag_ = false;
   bool drops_ = true;
   TDropHandler handler_;
+  TFileCheck fileCheck_;
+  TFileDrop fileDrop_;
   QPoint pressPos_;
   bool pressed_ = false;
 };

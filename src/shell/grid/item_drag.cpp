@@ -44,7 +44,7 @@ Qt::DropAction StartItemDrag(QWidget* dragSource, TCustomFolder* source, int32_t
                              std::vector<TCatalogItem*> items) {
   auto* drag = new QDrag(dragSource);
   drag->setMimeData(new TItemMimeData(source, extraValue, std::move(items)));
-  return drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction);
+  return drag->exec(kItemDragActions, Qt::CopyAction);
 }
 
 int DataObjectToItems(const QMimeData* data, TCustomFolder** source, std::vector<TCatalogItem*>* items) {

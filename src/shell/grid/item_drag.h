@@ -34,7 +34,12 @@ class TItemMimeData : public QMimeData {
   std::unique_ptr<TItemDataObject> data_;
 };
 
-// Runs the drag loop with copy, move and link allowed; answers what the target did (Qt::IgnoreAction
+// What a drag of items offers its target. No move: a file manager given the files copies them,
+// so the catalog's data never stays behind with files moved away. The program's own targets move
+// when the user asks them to, and do it themselves.
+inline constexpr Qt::DropActions kItemDragActions = Qt::CopyAction | Qt::LinkAction;
+
+// Runs the drag loop with kItemDragActions; answers what the target did (Qt::IgnoreAction
 // when nothing was dropped).
 Qt::DropAction StartItemDrag(QWidget* dragSource, TCustomFolder* source, int32_t extraValue,
                              std::vector<TCatalogItem*> items);

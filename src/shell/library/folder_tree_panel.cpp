@@ -1,6 +1,10 @@
 #include "shell/library/folder_tree_panel.h"
 
 #include <QAbstractItemDelegate>
+#include <QDragEnterEvent>
+#include <QDragLeaveEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 
 #include "engine/model/custom_folder.h"
@@ -13,6 +17,7 @@ namespace {
 constexpr int kNodeRole = Qt::UserRole + 1;
 constexpr int kListedRole = Qt::UserRole + 2;
 constexpr int kEventDelay = 200;
+constexpr int kExpandDelay = 700;
 
 }  // namespace
 
@@ -43,7 +48,98 @@ TFolderTreePanel::TFolderTreePanel(const QString& objectName, TRootSource roots,
     item->setFlags(item->flags() & ~Qt::ItemIsEditable);
     RestoreLabel(item);
   });
+  expandTimer_.setSingleShot(true);
+  expandTimer_.setInterval(kExpandDelay);
+  connect(&expandTimer_, &QTimer::timeout, this, [this] {
+    if (QTreeWidgetItem* item = ItemOf(dropNode_)) {
+      ListChildren(item);
+      item->setExpanded(true);
+    }
+  });
   Reload();
+}
+
+void TFolderTreePanel::SetDropHandlers(TDropCheck check, TDropAction drop) {
+  dropCheck_ = std::move(check);
+  drop_ = std::move(drop);
+  const bool on = dropCheck_ && drop_;
+  setAcceptDrops(on);
+  viewport()->setAcceptDrops(on);
+  setDropIndicatorShown(false);
+}
+
+TCustomFolder* TFolderTreePanel::DropTarget() const {
+  return dropNode_;
+}
+
+void TFolderTreePanel::ClearDropTarget() {
+  SetDropTarget(nullptr);
+}
+
+void TFolderTreePanel::PaintDropTarget(bool on) {
+  QTreeWidgetItem* item = ItemOf(dropNode_);
+  if (!item) return;
+  item->setBackground(0, on ? palette().brush(QPalette::Highlight) : QBrush());
+  item->setForeground(0, on ? palette().brush(QPalette::HighlightedText) : QBrush());
+}
+
+void TFolderTreePanel::SetDropTarget(TCustomFolder* node) {
+  if (node == dropNode_) return;
+  PaintDropTarget(false);
+  dropNode_ = node;
+  PaintDropTarget(true);
+  if (node) {
+    expandTimer_.start();
+  } else {
+    expandTimer_.stop();
+  }
+}
+
+void TFolderTreePanel::dragEnterEvent(QDragEnterEvent* event) {
+  // Taken as long as some node may take it; each move decides for the node under the pointer.
+  if (!dropCheck_ || !drop_) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  dragMoveEvent(event);
+}
+
+void TFolderTreePanel::dragMoveEvent(QDragMoveEvent* event) {
+  TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
+  const Qt::DropAction action = node && dropCheck_ ? dropCheck_(node, event->mimeData(), event->modifiers())
+                                                   : Qt::IgnoreAction;
+  if (action == Qt::IgnoreAction) {
+    SetDropTarget(nullptr);
+    event->ignore();
+    return;
+  }
+  SetDropTarget(node);
+  // The drop does its own copy or move: the source is told of a copy unless it offers the move.
+  event->setDropAction(event->possibleActions() & action ? action : Qt::CopyAction);
+  event->accept();
+}
+
+void TFolderTreePanel::dragLeaveEvent(QDragLeaveEvent* event) {
+  SetDropTarget(nullptr);
+  event->accept();
+}
+
+void TFolderTreePanel::dropEvent(QDropEvent* event) {
+  expandTimer_.stop();
+  TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
+  const Qt::DropAction action = node && dropCheck_ ? dropCheck_(node, event->mimeData(), event->modifiers())
+                                                   : Qt::IgnoreAction;
+  if (action == Qt::IgnoreAction) {
+    SetDropTarget(nullptr);
+    event->ignore();
+    return;
+  }
+  SetDropTarget(node);
+  // Whatever the drop does, the source never removes its files: the work is done here.
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  drop_(node, event->mimeData(), event->modifiers());
 }
 
 bool TFolderTreePanel::StartRename(TCustomFolder* node) {
@@ -109,6 +205,7 @@ QTreeWidgetItem* TFolderTreePanel::AddNode(QTreeWidgetItem* parent, TCustomFolde
 
 void TFolderTreePanel::Forget(QTreeWidgetItem* item) {
   for (int i = 0; i < item->childCount(); ++i) Forget(item->child(i));
+  if (NodeOf(item) == dropNode_) dropNode_ = nullptr;
   items_.erase(NodeOf(item));
 }
 
@@ -123,6 +220,7 @@ void TFolderTreePanel::Reload() {
     }
   }
   if (current) SelectNode(current);
+  PaintDropTarget(true);
 }
 
 void TFolderTreePanel::ListChildren(QTreeWidgetItem* item) {

@@ -2,6 +2,7 @@
 // A tree panel over folder-like nodes: the file-system folders, the calendar or the tags. Nodes
 // are listed when their parent is opened, and folder-updated events refresh the nodes they name
 // (gathered for a moment, so a calendar that fills while photos are read costs a few refreshes).
+#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
@@ -40,6 +41,18 @@ class TFolderTreePanel : public QTreeWidget {
   // Puts back the label the node had before the edit.
   void RestoreLabel(QTreeWidgetItem* item);
 
+  // Drops on nodes. check answers what a drop of data on node would do (Qt::IgnoreAction where
+  // the node takes nothing); drop does it. The node under the pointer is highlighted while it
+  // would take the drop, and a closed node opens when the pointer rests on it.
+  using TDropCheck = std::function<Qt::DropAction(TCustomFolder* node, const QMimeData* data,
+                                                  Qt::KeyboardModifiers modifiers)>;
+  using TDropAction = std::function<void(TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers modifiers)>;
+  void SetDropHandlers(TDropCheck check, TDropAction drop);
+  // The highlighted node, or null. A drop's node stays highlighted until ClearDropTarget (the
+  // work it starts asks its questions with the node in view).
+  TCustomFolder* DropTarget() const;
+  void ClearDropTarget();
+
  signals:
   void folderChosen(plb::TCustomFolder* node);
   void labelEdited(plb::TCustomFolder* node, QTreeWidgetItem* item, const QString& name);
@@ -52,6 +65,13 @@ class TFolderTreePanel : public QTreeWidget {
   static QString NodeText(TCustomFolder* node);
   static std::vector<TCustomFolder*> ChildrenOf(TCustomFolder* node);
 
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dragLeaveEvent(QDragLeaveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void SetDropTarget(TCustomFolder* node);
+  void PaintDropTarget(bool on);
+
   TRootSource roots_;
   std::unordered_map<TCustomFolder*, QTreeWidgetItem*> items_;
   std::unordered_set<TCustomFolder*> dirty_;
@@ -59,6 +79,10 @@ class TFolderTreePanel : public QTreeWidget {
   QTreeWidgetItem* renaming_ = nullptr;
   QString renamingLabel_;
   QTimer eventTimer_;
+  TDropCheck dropCheck_;
+  TDropAction drop_;
+  TCustomFolder* dropNode_ = nullptr;
+  QTimer expandTimer_;
 };
 
 }  // namespace plb::shell

@@ -15,6 +15,7 @@
 #include "host/log_file.h"
 #include "shell/library/folder_tree_panel.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "shell/grid/grid_drag_drop.h"
 #include "shell/viewer/photo_viewer.h"
 
 namespace plb::shell {
@@ -51,6 +52,7 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
 
   views_ = new QStackedWidget(this);
   catalog_ = new TFrameCatalogDG(views_);
+  catalogDrags_ = new TGridDragDrop(*catalog_);
   viewer_ = new TPhotoViewer(views_);
   views_->addWidget(catalog_);
   views_->addWidget(viewer_);

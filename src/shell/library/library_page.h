@@ -23,6 +23,7 @@ namespace plb::shell {
 
 class TFolderTreePanel;
 class TFrameCatalogDG;
+class TGridDragDrop;
 class TPhotoViewer;
 
 // What the page shows and listens to; every part may be null. None is owned.
@@ -51,6 +52,8 @@ class TLibraryPage : public QSplitter {
   const TLibrarySources& Sources() const { return sources_; }
 
   TFrameCatalogDG* Catalog() const { return catalog_; }
+  // The drags out of the grid and the drops on it (both off until switched on).
+  TGridDragDrop* CatalogDrags() const { return catalogDrags_; }
   TPhotoViewer* Viewer() const { return viewer_; }
   TFolderTreePanel* FolderTree() const { return folderTree_; }
   TFolderTreePanel* CalendarTree() const { return calendarTree_; }
@@ -87,6 +90,7 @@ class TLibraryPage : public QSplitter {
   TFolderTreePanel* tagTree_ = nullptr;
   QStackedWidget* views_ = nullptr;
   TFrameCatalogDG* catalog_ = nullptr;
+  TGridDragDrop* catalogDrags_ = nullptr;
   TPhotoViewer* viewer_ = nullptr;
 };
 

@@ -202,19 +202,22 @@ int TFileCommands::CopyMoveItems(const std::vector<TCatalogItem*>& items, bool c
   std::vector<TCatalogItem*> files;
   for (TCatalogItem* item : items)
     if (item && !item->Unavailable() && (copy || Movable(item))) files.push_back(item);
-  TFolderTreeList* folders = page_.Sources().folders;
-  if (files.empty() || !folders) return 0;
+  if (files.empty() || !page_.Sources().folders) return 0;
   const QString start = Utf8(files.front()->FolderPath());
   const QString chosen = boxes_.chooseFolder(TargetFolderCaption(copy), start);
   if (chosen.isEmpty()) return 0;
-  const QString path = QDir::cleanPath(chosen);
+  return CopyMoveItemsTo(files, chosen, copy);
+}
+
+int TFileCommands::CopyMoveItemsTo(const std::vector<TCatalogItem*>& items, const QString& folder, bool copy) {
+  TFolderTreeList* folders = page_.Sources().folders;
+  if (!folders) return 0;
+  const QString path = QDir::cleanPath(folder);
   if (!QFileInfo(path).isDir()) {
     QApplication::beep();
     boxes_.error(QString::asprintf("セットされたFolderPath( %s )は存在しません。", path.toUtf8().constData()));
     return 0;
   }
-  QApplication::beep();
-  if (!boxes_.ask(FilesToFolderQuestion(static_cast<int>(files.size()), QFileInfo(path).fileName(), copy))) return 0;
   TFolder* target = nullptr;
   try {
     target = GetFolderByPath(*folders, path.toStdString());
@@ -222,6 +225,14 @@ int TFileCommands::CopyMoveItems(const std::vector<TCatalogItem*>& items, bool c
     // Outside the folder trees: the dialog copies into the directory all the same.
     LogFailure("TPlumoraMain2.CopyMoveItems", e);
   }
+  // Photos already in the folder stay where they are and are not counted.
+  std::vector<TCatalogItem*> files;
+  for (TCatalogItem* item : items)
+    if (item && !item->Unavailable() && (copy || Movable(item)) && (!target || item->Owner() != target))
+      files.push_back(item);
+  if (files.empty()) return 0;
+  QApplication::beep();
+  if (!boxes_.ask(FilesToFolderQuestion(static_cast<int>(files.size()), QFileInfo(path).fileName(), copy))) return 0;
   TCopyMoveFileFrm form(*folders, files, path.toStdString(), target, copy, parent_);
   boxes_.run(form);
   return form.Thread().DoneCount();

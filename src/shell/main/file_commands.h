@@ -49,6 +49,9 @@ class TFileCommands {
   TCustomFolder* CreateFolder(TFolderTreePanel* panel, TCustomFolder* parent);
   // Asks for the folder and copies or moves the photos there with the copy dialog; the number done.
   int CopyMoveItems(const std::vector<TCatalogItem*>& items, bool copy);
+  // After the question, copies or moves the photos into folder (a directory on disk) with the
+  // copy dialog; photos already there are left out. The number done.
+  int CopyMoveItemsTo(const std::vector<TCatalogItem*>& items, const QString& folder, bool copy);
   // Asks for the folder and copies or moves a folder of the trees into it.
   TCustomFolder* CopyMoveFolder(TCustomFolder* node, bool copy);
 

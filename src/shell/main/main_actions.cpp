@@ -50,6 +50,7 @@
 #include "shell/library/library_page.h"
 #include "shell/main/command_dispatcher.h"
 #include "shell/main/file_commands.h"
+#include "shell/main/item_drops.h"
 #include "shell/main_window.h"
 #include "shell/output/output_actions.h"
 #include "shell/viewer/photo_viewer.h"
@@ -105,6 +106,9 @@ TMainActions::TMainActions(TPlumoraMain2& window)
     : QObject(&window), window_(window), boxes_(TActionBoxes::Default(&window)) {
   setObjectName("TMainActions");
   files_ = std::make_unique<TFileCommands>(Library(), boxes_, &window);
+  drops_ = new TItemDrops(Library(), *files_, boxes_, &window,
+                          [this](const std::vector<TCatalogItem*>& items) { ItemsChanged(items); });
+  drops_->setParent(this);  // gone before the commands it uses
   infoPages_ = new TFrameInfoPages(&Library());
   infoPages_->hide();
   Library().addWidget(infoPages_);

@@ -28,6 +28,7 @@ namespace plb::shell {
 class TFileCommands;
 class TFolderTreePanel;
 class TFrameInfoPages;
+class TItemDrops;
 class TLibraryPage;
 class TPlumoraMain2;
 
@@ -47,6 +48,8 @@ class TMainActions : public QObject {
   QToolBar* ToolBar() const { return toolBar_; }
   TFrameInfoPages* InfoPages() const { return infoPages_; }
   TFileCommands& Files() const { return *files_; }
+  // The drops of photos and files on the panels, the grid and the tray.
+  TItemDrops& Drops() const { return *drops_; }
 
   // The boxes the commands ask and tell through (tests answer them).
   TActionBoxes& Boxes() { return boxes_; }
@@ -108,6 +111,7 @@ class TMainActions : public QObject {
   TPlumoraMain2& window_;
   TActionBoxes boxes_;
   std::unique_ptr<TFileCommands> files_;
+  TItemDrops* drops_ = nullptr;
   std::vector<QAction*> actions_;
   std::map<QString, QAction*> byName_;
   QToolBar* toolBar_ = nullptr;

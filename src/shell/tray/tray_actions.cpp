@@ -14,6 +14,8 @@
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/grid/grid_drag_drop.h"
 #include "shell/library/library_page.h"
+#include "shell/main/item_drops.h"
+#include "shell/main/main_actions.h"
 #include "shell/main_window.h"
 #include "shell/tray/frame_plumora_tray.h"
 #include "shell/tray/tray_rules.h"
@@ -84,8 +86,7 @@ TTrayActions::TTrayActions(TPlumoraMain2& window, TFramePlumoraTray& panel)
   grid->addAction(in_);
   grid->addAction(out_);
   // The catalog's selection can be dragged onto the tray.
-  auto* drags = new TGridDragDrop(*library->Catalog());
-  drags->SetDragEnabled(true);
+  library->CatalogDrags()->SetDragEnabled(true);
   connect(library->Catalog(), &TFrameCatalogDG::selectionChanged, this, &TTrayActions::Refresh);
   connect(library->Catalog(), &TFrameCatalogDG::bandButtonPressed, this, &TTrayActions::GroupUpload);
   Refresh();
@@ -108,6 +109,8 @@ void TTrayActions::TrayStarted() {
   callbacks.login_required = [this] { window_.RequestServicePage(); };
   callbacks.progress = [this](int percent) { window_.UploadProgress(percent); };
   tray->SetCallbacks(std::move(callbacks));
+  // Files of other programs dropped on the tray: the catalog's photos among them join it.
+  if (window_.Actions()) window_.Actions()->Drops().AttachTray(*tray);
   connect(tray, &TFrameTray::countChanged, this, &TTrayActions::Refresh, Qt::UniqueConnection);
   Refresh();
 }
