@@ -79,8 +79,14 @@ void TFolderTreePanel::ClearDropTarget() {
 void TFolderTreePanel::PaintDropTarget(bool on) {
   QTreeWidgetItem* item = ItemOf(dropNode_);
   if (!item) return;
-  item->setBackground(0, on ? palette().brush(QPalette::Highlight) : QBrush());
-  item->setForeground(0, on ? palette().brush(QPalette::HighlightedText) : QBrush());
+  // Unlike the current node's look: the source folder of a drag is usually the current one.
+  QColor tint = palette().color(QPalette::Highlight);
+  tint.setAlpha(90);
+  QFont font = item->font(0);
+  font.setBold(on);
+  font.setUnderline(on);
+  item->setFont(0, font);
+  item->setBackground(0, on ? QBrush(tint) : QBrush());
 }
 
 void TFolderTreePanel::SetDropTarget(TCustomFolder* node) {

@@ -204,6 +204,7 @@ TEST_F(ItemDrops, PhotosDroppedOnAFolderMoveThereWithTheirCatalogDataAfterTheQue
   TCatalogItem* a = Item("a.jpg");
   TCatalogItem* b = Item("b.jpg");
   a->SetMark(true);
+  // The photos' own folder is the current node, as when the drag starts in its grid.
   const QPoint target = RowOf(panel, takenFolder_);
   const QPoint own = RowOf(panel, folder_);
   auto data = OwnDrag({a, b});
@@ -366,19 +367,22 @@ TEST_F(ItemDrops, PhotosDroppedOnACalendarNodeTakeItsDateInTheFileAndTheCalendar
     SetFileDate(c, t.start);
     WaitForDay(c);
     const QPoint row = RowOf(panel, t.node);
+    // The drag comes from the grid of the whole calendar.
+    panel->setCurrentItem(panel->ItemOf(calendar_.get()));
     auto data = OwnDrag({c});
     EXPECT_NE(DragOver(panel->viewport(), row, *data), Qt::IgnoreAction);
     EXPECT_EQ(panel->DropTarget(), t.node);
     // Cancelled: the file keeps its date.
     answer_ = false;
+    if (t.node == day) {
+      onAsk_ = [&] { EXPECT_TRUE(test::KeepPicture(*window_, "drops", "calendar-drop-highlight")); };
+    }
     ASSERT_TRUE(DropAt(panel->viewport(), row, *data));
+    onAsk_ = nullptr;
     ASSERT_FALSE(asked_.isEmpty());
     EXPECT_EQ(asked_.back(), QStringLiteral("1 個の写真の撮影日時を\r\n\r\n") + QString::fromUtf8(t.question) +
                                  QStringLiteral("\r\n\r\nよろしいですか？"));
     EXPECT_EQ(Day(ReadOwnShootingDate(c->FullPath(), true)), Day(t.start));
-    if (t.node == day) {
-      EXPECT_TRUE(test::KeepPicture(*window_, "drops", "calendar-drop-highlight"));
-    }
     // Yes: the file's EXIF date, the item and its calendar day.
     answer_ = true;
     ASSERT_TRUE(DropAt(panel->viewport(), row, *data));
