@@ -149,6 +149,15 @@ TEST_F(FileTransferTest, TreeCopyKilledBeforeItsRenameIsClearedByTheNextSweep) {
   EXPECT_EQ(fs::file_size(src + "/sub/b.jpg"), 300000u);
 }
 
+TEST_F(FileTransferTest, SameFileSystemTellsWhetherAMoveIsARename) {
+  WriteFile(root + "/a/x.jpg", "x");
+  fs::create_directories(root + "/b");
+  EXPECT_TRUE(SameFileSystem(root + "/a/x.jpg", root + "/b"));
+  // /proc is a file system of its own everywhere; a missing path is on none.
+  EXPECT_FALSE(SameFileSystem(root + "/a/x.jpg", "/proc/self"));
+  EXPECT_FALSE(SameFileSystem(root + "/a/gone.jpg", root + "/b"));
+}
+
 TEST_F(FileTransferTest, RenameNeverReplaces) {
   WriteFile(root + "/a/x.jpg", "x");
   fs::create_directories(root + "/empty");

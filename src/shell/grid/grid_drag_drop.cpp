@@ -44,12 +44,15 @@ void TGridDragDrop::Drop(const std::vector<TCatalogItem*>& items, const QPoint& 
 }
 
 bool TGridDragDrop::TakesItems(const QMimeData* data) const {
-  return drops_ && handler_ && data && data->hasFormat(ItemsMimeType());
+  if (!drops_ || !handler_ || !data || !data->hasFormat(ItemsMimeType())) return false;
+  // Another process's items are no items here (its file list may still be taken).
+  std::vector<TCatalogItem*> items;
+  TCustomFolder* source = nullptr;
+  return DataObjectToItems(data, &source, &items) > 0;
 }
 
 bool TGridDragDrop::TakesFiles(const QMimeData* data) const {
-  // The program's own items go to the item handler or nowhere.
-  return drops_ && fileCheck_ && fileDrop_ && data && !data->hasFormat(ItemsMimeType()) && fileCheck_(data);
+  return drops_ && fileCheck_ && fileDrop_ && data && !TakesItems(data) && fileCheck_(data);
 }
 
 bool TGridDragDrop::eventFilter(QObject* watched, QEvent* event) {

@@ -79,11 +79,12 @@ const char* const kTrayOutsideCatalog =
 TDroppedFiles ReadDroppedFiles(const QMimeData* data) {
   TDroppedFiles dropped;
   if (!data) return dropped;
-  if (data->hasFormat(ItemsMimeType())) {
+  if (const std::vector<TCatalogItem*> own = OwnItems(data); !own.empty()) {
     dropped.own = true;
-    for (TCatalogItem* item : OwnItems(data)) dropped.files.push_back(item->FullPath());
+    for (TCatalogItem* item : own) dropped.files.push_back(item->FullPath());
     return dropped;
   }
+  // Otherwise the addresses, also those of another process's drag of its photos.
   for (const QUrl& url : data->urls()) {
     const QString shown = url.isLocalFile() ? url.toLocalFile() : url.toDisplayString();
     if (!url.isLocalFile()) {
@@ -106,7 +107,7 @@ TDroppedFiles ReadDroppedFiles(const QMimeData* data) {
 
 bool MayBringFiles(const QMimeData* data) {
   if (!data) return false;
-  if (data->hasFormat(ItemsMimeType())) return !OwnItems(data).empty();
+  if (!OwnItems(data).empty()) return true;
   // Folders alone are the window's (they join the calendar).
   for (const QUrl& url : data->urls())
     if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isDir()) return true;
@@ -215,7 +216,9 @@ Qt::DropAction TItemDrops::CalendarDropAction(TCustomFolder* node, const QMimeDa
 }
 
 bool TItemDrops::GridTakesFiles(const QMimeData* data) const {
-  return page_.Sources().folders && IsDiskFolder(page_.Catalog()->CurrentFolder()) && MayBringFiles(data);
+  // The program's own photos are moved by dropping them on a folder of the panel, not here.
+  return page_.Sources().folders && IsDiskFolder(page_.Catalog()->CurrentFolder()) && OwnItems(data).empty() &&
+         MayBringFiles(data);
 }
 
 bool TItemDrops::Listed(TFolderTreePanel* panel, TCustomFolder* node) const {

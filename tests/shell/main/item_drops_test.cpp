@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QDragEnterEvent>
+#include <QDragLeaveEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QMessageBox>
@@ -252,6 +253,19 @@ TEST_F(ItemDrops, PhotosDroppedOnAFolderMoveThereWithTheirCatalogDataAfterTheQue
 
   // Dragged again from their new folder onto it: already there, refused.
   EXPECT_EQ(Drops().FolderDropAction(takenFolder_, OwnDrag({a, b}).get(), Qt::NoModifier), Qt::IgnoreAction);
+
+  // A closed node opens while the pointer rests on it; leaving takes the highlight away.
+  TCustomFolder* root = folder_->GetParent();
+  ASSERT_NE(root, nullptr);
+  QTreeWidgetItem* rootRow = panel->ItemOf(root);
+  ASSERT_NE(rootRow, nullptr);
+  rootRow->setExpanded(false);
+  auto rest = OwnDrag({Item("c.jpg")});
+  EXPECT_NE(DragOver(panel->viewport(), panel->visualItemRect(rootRow).center(), *rest), Qt::IgnoreAction);
+  EXPECT_TRUE(test::PumpUntil([&] { return rootRow->isExpanded(); }, 5000));
+  QDragLeaveEvent leave;
+  QApplication::sendEvent(panel->viewport(), &leave);
+  EXPECT_EQ(panel->DropTarget(), nullptr);
 }
 
 TEST_F(ItemDrops, CtrlCopiesShiftMovesAndPhotosAlreadyThereAreLeftOut) {
@@ -310,6 +324,8 @@ TEST_F(ItemDrops, FilesOfOtherProgramsAreCopiedIntoTheFolderAndWhatCannotBeTaken
   EXPECT_EQ(DragOver(viewport, middle, *FileList({QUrl::fromLocalFile(QString::fromStdString(elsewhere))}),
                      Qt::NoModifier, kFileManagerActions),
             Qt::IgnoreAction);
+  // The program's own photos go to folders through the folder panel, not onto a grid.
+  EXPECT_EQ(DragOver(viewport, middle, *OwnDrag({Item("a.jpg")})), Qt::IgnoreAction);
   auto files = FileList({photo, text, missing, remote});
   EXPECT_EQ(DragOver(viewport, middle, *files, Qt::NoModifier, kFileManagerActions), Qt::CopyAction);
   ASSERT_TRUE(DropAt(viewport, middle, *files, Qt::NoModifier, kFileManagerActions));
