@@ -112,6 +112,9 @@ void TFolderTreePanel::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TFolderTreePanel::dragMoveEvent(QDragMoveEvent* event) {
+  const int y = event->position().toPoint().y();
+  // The view's own scrolling goes on while the pointer stays near the edge.
+  if (hasAutoScroll() && (y < autoScrollMargin() || y > viewport()->height() - autoScrollMargin())) startAutoScroll();
   TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
   const Qt::DropAction action = node && dropCheck_ ? dropCheck_(node, event->mimeData(), event->modifiers())
                                                    : Qt::IgnoreAction;

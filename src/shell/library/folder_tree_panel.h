@@ -2,7 +2,6 @@
 // A tree panel over folder-like nodes: the file-system folders, the calendar or the tags. Nodes
 // are listed when their parent is opened, and folder-updated events refresh the nodes they name
 // (gathered for a moment, so a calendar that fills while photos are read costs a few refreshes).
-#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <functional>
