@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <map>
 
 #include "engine/model/calendar.h"
@@ -212,7 +213,14 @@ Qt::DropAction TItemDrops::FolderDropAction(TCustomFolder* node, const QMimeData
 }
 
 Qt::DropAction TItemDrops::CalendarDropAction(TCustomFolder* node, const QMimeData* data) const {
-  return IsDatedNode(node) && !OwnItems(data).empty() ? Qt::CopyAction : Qt::IgnoreAction;
+  if (!IsDatedNode(node)) return Qt::IgnoreAction;
+  const std::vector<TCatalogItem*> own = OwnItems(data);
+  // Photos that are all under the node already would keep their dates.
+  const bool changes = std::any_of(own.begin(), own.end(), [node](TCatalogItem* item) {
+    TCustomFolder* day = item->CalendarDay();
+    return !day || (day != node && !day->IsDescendantOf(node));
+  });
+  return changes ? Qt::CopyAction : Qt::IgnoreAction;
 }
 
 bool TItemDrops::GridTakesFiles(const QMimeData* data) const {

@@ -407,6 +407,10 @@ TEST_F(ItemDrops, PhotosDroppedOnACalendarNodeTakeItsDateInTheFileAndTheCalendar
     WaitForDay(c);
     EXPECT_TRUE(errors_.isEmpty()) << errors_.join('|').toStdString();
   }
+  // Photos already under a node keep their dates: nothing to drop there.
+  EXPECT_EQ(Drops().CalendarDropAction(day, OwnDrag({b}).get()), Qt::IgnoreAction);
+  EXPECT_EQ(Drops().CalendarDropAction(year, OwnDrag({b, c}).get()), Qt::IgnoreAction);
+  EXPECT_EQ(Drops().CalendarDropAction(day, OwnDrag({b, Item("a.jpg")}).get()), Qt::CopyAction);
   // The root and other programs' files are not dates to take.
   EXPECT_EQ(Drops().CalendarDropAction(calendar_.get(), OwnDrag({c}).get()), Qt::IgnoreAction);
   EXPECT_EQ(Drops().CalendarDropAction(day, FileList({QUrl::fromLocalFile(QString::fromStdString(c->FullPath()))}).get()),
