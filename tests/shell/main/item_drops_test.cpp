@@ -216,6 +216,8 @@ TEST_F(ItemDrops, PhotosDroppedOnAFolderMoveThereWithTheirCatalogDataAfterTheQue
   EXPECT_EQ(DragOver(panel->viewport(), target, *data), Qt::CopyAction) << "the source is told of a copy";
   EXPECT_EQ(Drops().FolderDropAction(takenFolder_, data.get(), Qt::NoModifier), Qt::MoveAction);
   EXPECT_EQ(panel->DropTarget(), takenFolder_);
+  EXPECT_EQ(DragOver(panel->viewport(), own, *data), Qt::IgnoreAction);
+  EXPECT_EQ(panel->DropTarget(), nullptr) << "the highlight follows the pointer";
 
   // No to the question: nothing happens, and the highlight goes.
   answer_ = false;
@@ -249,6 +251,8 @@ TEST_F(ItemDrops, PhotosDroppedOnAFolderMoveThereWithTheirCatalogDataAfterTheQue
   EXPECT_EQ(takenFolder_->FindItem("a.jpg"), a);
   EXPECT_TRUE(a->Mark());
   EXPECT_TRUE(test::PumpUntil([&] { return Grid()->ShownItems().size() == 1u; }, 5000));
+  window_->Library()->ShowFolder(takenFolder_);
+  EXPECT_EQ(Grid()->ShownItems().size(), 2u);
   EXPECT_TRUE(errors_.isEmpty()) << errors_.join('|').toStdString();
 
   // Dragged again from their new folder onto it: already there, refused.
