@@ -101,6 +101,10 @@ void TFolderTreePanel::SetDropTarget(TCustomFolder* node) {
   }
 }
 
+Qt::DropAction TFolderTreePanel::DropActionOn(TCustomFolder* node, const QDropEvent& event) const {
+  return node && dropCheck_ ? dropCheck_(node, event.mimeData(), event.modifiers()) : Qt::IgnoreAction;
+}
+
 void TFolderTreePanel::dragEnterEvent(QDragEnterEvent* event) {
   // Taken as long as some node may take it; each move decides for the node under the pointer.
   if (!dropCheck_ || !drop_) {
@@ -116,8 +120,7 @@ void TFolderTreePanel::dragMoveEvent(QDragMoveEvent* event) {
   // The view's own scrolling goes on while the pointer stays near the edge.
   if (hasAutoScroll() && (y < autoScrollMargin() || y > viewport()->height() - autoScrollMargin())) startAutoScroll();
   TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
-  const Qt::DropAction action = node && dropCheck_ ? dropCheck_(node, event->mimeData(), event->modifiers())
-                                                   : Qt::IgnoreAction;
+  const Qt::DropAction action = DropActionOn(node, *event);
   if (action == Qt::IgnoreAction) {
     SetDropTarget(nullptr);
     event->ignore();
@@ -137,8 +140,7 @@ void TFolderTreePanel::dragLeaveEvent(QDragLeaveEvent* event) {
 void TFolderTreePanel::dropEvent(QDropEvent* event) {
   expandTimer_.stop();
   TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
-  const Qt::DropAction action = node && dropCheck_ ? dropCheck_(node, event->mimeData(), event->modifiers())
-                                                   : Qt::IgnoreAction;
+  const Qt::DropAction action = DropActionOn(node, *event);
   if (action == Qt::IgnoreAction) {
     SetDropTarget(nullptr);
     event->ignore();

@@ -43,8 +43,8 @@ class TFolderTreePanel : public QTreeWidget {
   // Drops on nodes. check answers what a drop of data on node would do (Qt::IgnoreAction where
   // the node takes nothing); drop does it. The node under the pointer is highlighted while it
   // would take the drop, and a closed node opens when the pointer rests on it.
-  using TDropCheck = std::function<Qt::DropAction(TCustomFolder* node, const QMimeData* data,
-                                                  Qt::KeyboardModifiers modifiers)>;
+  using TDropCheck =
+      std::function<Qt::DropAction(TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers modifiers)>;
   using TDropAction = std::function<void(TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers modifiers)>;
   void SetDropHandlers(TDropCheck check, TDropAction drop);
   // The highlighted node, or null. A drop's node stays highlighted until ClearDropTarget (the
@@ -68,6 +68,7 @@ class TFolderTreePanel : public QTreeWidget {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  Qt::DropAction DropActionOn(TCustomFolder* node, const QDropEvent& event) const;
   void SetDropTarget(TCustomFolder* node);
   void PaintDropTarget(bool on);
 

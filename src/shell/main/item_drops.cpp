@@ -123,8 +123,8 @@ bool DropCopies(bool ownItems, bool sameFileSystem, Qt::KeyboardModifiers modifi
   return !ownItems || !sameFileSystem;
 }
 
-std::vector<TCatalogItem*> CatalogItemsOfFiles(TFolderTreeList& trees, const std::vector<std::string>& files,
-                                               bool scan, std::vector<std::string>* outside) {
+std::vector<TCatalogItem*> CatalogItemsOfFiles(TFolderTreeList& trees, const std::vector<std::string>& files, bool scan,
+                                               std::vector<std::string>* outside) {
   std::vector<TCatalogItem*> items;
   std::map<TFolder*, bool> scanned;
   for (const std::string& file : files) {
@@ -174,7 +174,12 @@ QString RefusedDropText(const QStringList& refused) {
 
 TItemDrops::TItemDrops(TLibraryPage& page, TFileCommands& files, TActionBoxes& boxes, QWidget* window,
                        std::function<void(const std::vector<TCatalogItem*>&)> dateChanged)
-    : QObject(window), page_(page), files_(files), boxes_(boxes), window_(window), dateChanged_(std::move(dateChanged)) {
+    : QObject(window),
+      page_(page),
+      files_(files),
+      boxes_(boxes),
+      window_(window),
+      dateChanged_(std::move(dateChanged)) {
   setObjectName("TItemDrops");
   page_.FolderTree()->SetDropHandlers(
       [this](TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers modifiers) {
@@ -272,8 +277,8 @@ void TItemDrops::CopyInto(const TDroppedFiles& dropped, const std::string& folde
   TFolderTreeList* trees = page_.Sources().folders;
   QStringList refused = dropped.refused;
   std::vector<std::string> outside;
-  std::vector<TCatalogItem*> items = trees ? CatalogItemsOfFiles(*trees, dropped.files, true, &outside)
-                                           : std::vector<TCatalogItem*>();
+  std::vector<TCatalogItem*> items =
+      trees ? CatalogItemsOfFiles(*trees, dropped.files, true, &outside) : std::vector<TCatalogItem*>();
   for (const std::string& file : outside) refused << Utf8(file) + QStringLiteral("\t：ファイルを読み込めません。");
   if (!refused.isEmpty()) TellRefused(refused);
   if (items.empty()) return;

@@ -48,8 +48,8 @@ bool DropCopies(bool ownItems, bool sameFileSystem, Qt::KeyboardModifiers modifi
 
 // The catalog items of files. With scan, a file's folder joins the folder trees and is read
 // when its item is not known yet; files without an item are added to outside.
-std::vector<TCatalogItem*> CatalogItemsOfFiles(TFolderTreeList& trees, const std::vector<std::string>& files,
-                                               bool scan, std::vector<std::string>* outside = nullptr);
+std::vector<TCatalogItem*> CatalogItemsOfFiles(TFolderTreeList& trees, const std::vector<std::string>& files, bool scan,
+                                               std::vector<std::string>* outside = nullptr);
 
 // The question before photos take a calendar node's date.
 QString DateDropQuestion(int count, const TCustomFolder& node);

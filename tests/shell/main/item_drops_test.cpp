@@ -3,6 +3,8 @@
 // tray, on a catalog of real photos. The questions are answered by the test; the copy dialog and
 // the date dialog run for real. Pictures of the drop highlight with its question are kept in
 // <build>/test-artifacts/drops.
+#include "shell/main/item_drops.h"
+
 #include <gtest/gtest.h>
 
 #include <QDragEnterEvent>
@@ -35,7 +37,6 @@
 #include "shell/grid/item_drag.h"
 #include "shell/library/folder_tree_panel.h"
 #include "shell/library/library_page.h"
-#include "shell/main/item_drops.h"
 #include "shell/main/main_actions.h"
 #include "shell/main_window.h"
 #include "shell/qt_test_app.h"
@@ -157,7 +158,8 @@ class ItemDrops : public testing::Test {
 
   // The pointer brought over pos with data; what the widget would do.
   Qt::DropAction DragOver(QWidget* viewport, const QPoint& pos, const QMimeData& data,
-                          Qt::KeyboardModifiers modifiers = Qt::NoModifier, Qt::DropActions offered = kItemDragActions) {
+                          Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+                          Qt::DropActions offered = kItemDragActions) {
     QDragEnterEvent enter(pos, offered, &data, Qt::LeftButton, modifiers);
     QApplication::sendEvent(viewport, &enter);
     QDragMoveEvent move(pos, offered, &data, Qt::LeftButton, modifiers);
@@ -305,8 +307,8 @@ TEST_F(ItemDrops, CtrlCopiesShiftMovesAndPhotosAlreadyThereAreLeftOut) {
   // The copy and a photo of the folder dropped there: only the one from elsewhere is counted.
   TCatalogItem* a = Item("a.jpg");
   answer_ = false;
-  ASSERT_TRUE(DropAt(panel->viewport(), target, *std::make_unique<TItemMimeData>(folder_, 0,
-                                                                                std::vector<TCatalogItem*>{copy, a})));
+  ASSERT_TRUE(DropAt(panel->viewport(), target,
+                     *std::make_unique<TItemMimeData>(folder_, 0, std::vector<TCatalogItem*>{copy, a})));
   ASSERT_EQ(asked_.size(), 2);
   EXPECT_EQ(asked_.back(), QStringLiteral("1 個のファイルを\r\n\r\n takenへ移動します\r\n\r\nよろしいですか？"));
 }
@@ -338,7 +340,8 @@ TEST_F(ItemDrops, FilesOfOtherProgramsAreCopiedIntoTheFolderAndWhatCannotBeTaken
   EXPECT_TRUE(refused.startsWith(QStringLiteral("3 個のファイルは取り込めません。"))) << refused.toStdString();
   EXPECT_TRUE(refused.contains(QStringLiteral("notes.txt\t：写真や動画のファイルではありません。")));
   EXPECT_TRUE(refused.contains(QStringLiteral("gone.jpg\t：ファイルが見つかりません。")));
-  EXPECT_TRUE(refused.contains(QStringLiteral("https://example.com/y.jpg\t：このコンピューターのファイルではありません。")));
+  EXPECT_TRUE(
+      refused.contains(QStringLiteral("https://example.com/y.jpg\t：このコンピューターのファイルではありません。")));
   ASSERT_EQ(asked_.size(), 1);
   EXPECT_EQ(asked_.front(), QStringLiteral("1 個のファイルを\r\n\r\n takenへコピーします\r\n\r\nよろしいですか？"));
   EXPECT_TRUE(fs::exists(elsewhere + "/x.jpg")) << "the other program keeps its file";
@@ -417,8 +420,9 @@ TEST_F(ItemDrops, PhotosDroppedOnACalendarNodeTakeItsDateInTheFileAndTheCalendar
   EXPECT_EQ(Drops().CalendarDropAction(day, OwnDrag({b, Item("a.jpg")}).get()), Qt::CopyAction);
   // The root and other programs' files are not dates to take.
   EXPECT_EQ(Drops().CalendarDropAction(calendar_.get(), OwnDrag({c}).get()), Qt::IgnoreAction);
-  EXPECT_EQ(Drops().CalendarDropAction(day, FileList({QUrl::fromLocalFile(QString::fromStdString(c->FullPath()))}).get()),
-            Qt::IgnoreAction);
+  EXPECT_EQ(
+      Drops().CalendarDropAction(day, FileList({QUrl::fromLocalFile(QString::fromStdString(c->FullPath()))}).get()),
+      Qt::IgnoreAction);
 }
 
 TEST_F(ItemDrops, DragsOutCarryTheFilesForCopiesAndTheTrayTakesOnlyTheCatalogsPhotos) {
