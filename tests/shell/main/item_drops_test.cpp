@@ -6,6 +6,7 @@
 #include "shell/main/item_drops.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QDragEnterEvent>
 #include <QDragLeaveEvent>
@@ -32,6 +33,8 @@
 #include "host/date_time.h"
 #include "images/codec/image_load.h"
 #include "images/dates/exif_date_changer.h"
+#include "platform/file_transfer.h"
+#include "platform/volumes.h"
 #include "service/api/plumora_api_params.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/grid/item_drag.h"
@@ -311,6 +314,45 @@ TEST_F(ItemDrops, CtrlCopiesShiftMovesAndPhotosAlreadyThereAreLeftOut) {
                      *std::make_unique<TItemMimeData>(folder_, 0, std::vector<TCatalogItem*>{copy, a})));
   ASSERT_EQ(asked_.size(), 2);
   EXPECT_EQ(asked_.back(), QStringLiteral("1 個のファイルを\r\n\r\n takenへ移動します\r\n\r\nよろしいですか？"));
+}
+
+TEST_F(ItemDrops, PhotosDroppedOnAFolderOfAnotherFileSystemAreCopiedUnlessShiftIsHeld) {
+  // A second volume on another file system (memory-backed), beside the catalog's.
+  const std::string shm = "/dev/shm/plb-drops-" + std::to_string(::getpid());
+  std::error_code error;
+  fs::create_directories(shm + "/other", error);
+  if (error || platform::SameFileSystem(shm, pics_)) GTEST_SKIP() << "no second file system here";
+  struct Cleanup {
+    std::string path;
+    ~Cleanup() { fs::remove_all(path); }
+  } cleanup{shm};
+  platform::FakeVolumeSource volumes;
+  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", catalog_.Volume()});
+  volumes.Mount({platform::kDriveFixed, 0x5678, "Memory", shm});
+  platform::ScopedVolumeSource scoped(volumes);
+  TFolder* other = catalog_.Trees().FolderOf(shm + "/other");
+  ASSERT_NE(other, nullptr);
+  TFolderTreePanel* panel = window_->Library()->FolderTree();
+  panel->Reload();
+  const QPoint target = RowOf(panel, other);
+  TCatalogItem* a = Item("a.jpg");
+  auto data = OwnDrag({a});
+  EXPECT_EQ(Drops().FolderDropAction(other, data.get(), Qt::NoModifier), Qt::CopyAction);
+  EXPECT_EQ(Drops().FolderDropAction(other, data.get(), Qt::ShiftModifier), Qt::MoveAction);
+  ASSERT_TRUE(DropAt(panel->viewport(), target, *data));
+  ASSERT_EQ(asked_.size(), 1);
+  EXPECT_EQ(asked_.front(), QStringLiteral("1 個のファイルを\r\n\r\n otherへコピーします\r\n\r\nよろしいですか？"));
+  EXPECT_TRUE(fs::exists(pics_ + "/a.jpg"));
+  EXPECT_TRUE(fs::exists(shm + "/other/a.jpg"));
+  // Shift: moved across, the source file gone only once the copy is whole.
+  TCatalogItem* b = Item("b.jpg");
+  ASSERT_TRUE(DropAt(panel->viewport(), target, *OwnDrag({b}), Qt::ShiftModifier));
+  ASSERT_EQ(asked_.size(), 2);
+  EXPECT_EQ(asked_.back(), QStringLiteral("1 個のファイルを\r\n\r\n otherへ移動します\r\n\r\nよろしいですか？"));
+  EXPECT_FALSE(fs::exists(pics_ + "/b.jpg"));
+  EXPECT_TRUE(fs::exists(shm + "/other/b.jpg"));
+  EXPECT_EQ(other->FindItem("b.jpg"), b);
+  EXPECT_TRUE(errors_.isEmpty()) << errors_.join('|').toStdString();
 }
 
 TEST_F(ItemDrops, FilesOfOtherProgramsAreCopiedIntoTheFolderAndWhatCannotBeTakenIsNamed) {
