@@ -52,7 +52,9 @@ class PrivateScheduler {
     if (posix_spawn(&pid_, kScheduler, nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
     // libcups and the command-line tools find the scheduler here.
     setenv("CUPS_SERVER", socket_.c_str(), 1);
-    for (int i = 0; i < 200 && !fs::exists(socket_); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    // The socket appears before the scheduler answers; on a loaded machine the first requests
+    // would be refused, so wait for it to say it runs.
+    for (int i = 0; i < 400 && !Answers(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
   ~PrivateScheduler() {
     if (pid_ <= 0) return;
@@ -61,7 +63,7 @@ class PrivateScheduler {
     std::error_code ec;
     if (!socket_folder_.empty()) fs::remove_all(socket_folder_, ec);
   }
-  bool Running() const { return pid_ > 0 && fs::exists(socket_); }
+  bool Running() const { return pid_ > 0 && Answers(); }
 
   // Runs a CUPS command-line tool against this scheduler; its output.
   static std::string Run(const std::string& command) {
@@ -75,6 +77,10 @@ class PrivateScheduler {
   }
 
  private:
+  bool Answers() const {
+    return fs::exists(socket_) && Run("LC_ALL=C lpstat -r").find("scheduler is running") != std::string::npos;
+  }
+
   std::string root_, socket_folder_, socket_;
   pid_t pid_ = -1;
 };
@@ -83,7 +89,8 @@ TEST(PrintSpooler, AbortCancelsOnlyThisProgramsDocuments) {
   if (!fs::exists(kScheduler)) GTEST_SKIP() << "no CUPS scheduler (scripts/setup installs cups-daemon)";
   PrivateScheduler cups;
   ASSERT_TRUE(cups.Running());
-  PrivateScheduler::Run("lpadmin -p Test -E -v file:///dev/null");
+  const std::string added = PrivateScheduler::Run("lpadmin -p Test -E -v file:///dev/null");
+  ASSERT_NE(PrivateScheduler::Run("lpstat -p Test").find("Test"), std::string::npos) << added;
   PrivateScheduler::Run("cupsdisable Test");  // stopped: documents wait in the queue
   const std::string document = test::TestRoot() + "/page.txt";
   std::ofstream(document) << "page\n";
