@@ -182,6 +182,8 @@ class TFrameCatalogDG : public QWidget {
 
   // The grid's handlers.
   void PaintGrid(QPainter& p, const QRect& exposed);
+  // Every cell on screen has its thumbnail at hand (the benchmark's first-screen mark).
+  bool ScreenShowsAllPictures() const;
   void GridPress(const QPoint& pos, Qt::KeyboardModifiers modifiers);
   void GridRelease(const QPoint& pos);
   void GridDoubleClick(const QPoint& pos);

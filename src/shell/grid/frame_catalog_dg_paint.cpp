@@ -11,6 +11,7 @@
 #include "shell/grid/catalog_cell_painter.h"
 #include "shell/grid/catalog_folder_items.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "shell/start/bench_script.h"
 
 namespace plb::shell {
 
@@ -85,6 +86,21 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
     }
   }
   if (!prefetchTimer_.isActive()) prefetchTimer_.start();
+  if (BenchScriptActive()) BenchScreenPainted(*this, ScreenShowsAllPictures());
+}
+
+bool TFrameCatalogDG::ScreenShowsAllPictures() const {
+  if (shownItems_.empty()) return false;
+  int first = 0, last = 0;
+  layout_.VisibleRows(ScrollY(), grid_->viewport()->height(), first, last);
+  const int columns = layout_.Columns();
+  const QSize box(geometry_.box.width, geometry_.box.height);
+  const int end = std::min(layout_.CellCount(), (last + 1) * columns);
+  for (int i = first * columns; i < end; ++i) {
+    TCatalogItem* item = layout_.CellItem(i);
+    if (item && !pixmaps_.Has(item, geometry_.thumbnail, box)) return false;
+  }
+  return true;
 }
 
 void TFrameCatalogDG::PrefetchPixmaps() {
