@@ -98,7 +98,7 @@ bool TFrameCatalogDG::ScreenShowsAllPictures() const {
   const int end = std::min(layout_.CellCount(), (last + 1) * columns);
   for (int i = first * columns; i < end; ++i) {
     TCatalogItem* item = layout_.CellItem(i);
-    if (item && !pixmaps_.Has(item, geometry_.thumbnail, box)) return false;
+    if (item && !pixmaps_.HasPicture(item, geometry_.thumbnail, box)) return false;
   }
   return true;
 }
