@@ -2,9 +2,12 @@
 // application's "update" runs it: changes on disk reach the catalog (new photos enter the
 // calendar under their shooting day, deleted ones leave it and their albums), then the catalog
 // is saved. A progress line on a terminal follows the pass; its counts end on stderr.
+// --calendar-in and --calendar-out first put a folder's photos into the calendar or take them out
+// of it (the folder and what the catalog knows of it stay), as the folder panel's commands do.
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "catalog_setup.h"
 #include "engine/workers/folder_updater.h"
@@ -26,8 +29,16 @@ std::string Counts(const TFileUpdaterEx& updater) {
   return line;
 }
 
-int RunUpdate(bool hidden) {
+struct Options {
+  bool hidden = false;
+  std::vector<std::string> calendar_in, calendar_out;
+};
+
+int RunUpdate(const Options& o) {
   EngineSession session("update");
+  for (const std::string& path : o.calendar_in) RequireCatalogFolder(session, path)->SetCalendarMode(1);
+  for (const std::string& path : o.calendar_out) RequireCatalogFolder(session, path)->SetCalendarMode(2);
+  const bool hidden = o.hidden;
   TFileUpdaterEx updater(session.Folders());
   updater.SetIncludeHidden(hidden || session.Engine().Config().NeedHiddenDirectory());
   ProgressLine progress("update");
@@ -55,12 +66,16 @@ int RunUpdate(bool hidden) {
 }
 
 Runner DefineUpdate(CLI::App& app) {
-  auto hidden = std::make_shared<bool>(false);
-  app.add_flag("--hidden", *hidden, "look into hidden folders too");
-  return [hidden] { return RunUpdate(*hidden); };
+  auto o = std::make_shared<Options>();
+  app.add_flag("--hidden", o->hidden, "look into hidden folders too");
+  app.add_option("--calendar-in", o->calendar_in, "put the folder's photos into the calendar first")
+      ->type_name("FOLDER");
+  app.add_option("--calendar-out", o->calendar_out, "take the folder's photos out of the calendar first")
+      ->type_name("FOLDER");
+  return [o] { return RunUpdate(*o); };
 }
 
-PLB_SUBCOMMAND("update", "[--hidden]", "one update pass over the registered folders; saves the catalog",
+PLB_SUBCOMMAND("update", "[--hidden] [--calendar-in FOLDER]... [--calendar-out FOLDER]...", "one update pass over the registered folders; saves the catalog",
                DefineUpdate);
 
 }  // namespace

@@ -2,17 +2,22 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
 
 #include "host/log_file.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "engine/model/folder.h"
+#include "shell/library/folder_tree_panel.h"
 #include "shell/library/library_page.h"
 #include "service/logs/operation_log.h"
 #include "service/logs/plb_log_item.h"
@@ -20,15 +25,17 @@
 #include "service/appinfo/check_app_info.h"
 #include "service/upload/plumora_uploader.h"
 #include "shell/main/command_dispatcher.h"
+#include "shell/main/folder_drop.h"
 #include "shell/main/main_actions.h"
+#include "shell/main/page_tabs.h"
 #include "shell/main/window_settings.h"
 #include "shell/music/bgm_dialog_form.h"
 #include "shell/music/frame_bgm_library.h"
 #include "shell/web/frame_plumora_home.h"
 #include "shell/web/service_dialog_form.h"
 #include "shell/tray/frame_plumora_tray.h"
-#include "shell/tray/tray_actions.h"
 #include "shell/tray/tray_hand_over.h"
+#include "shell/tray/tray_actions.h"
 
 namespace plb::shell {
 namespace {
@@ -57,11 +64,42 @@ TPlumoraMain2::TPlumoraMain2(const QString& title, QWidget* parent)
   pages_->addWidget(library_side_);
   body_->addWidget(pages_);
   body_->setStretchFactor(0, 1);
-  setCentralWidget(body_);
+  // The title area's tabs above the pages.
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  tabs_ = new TPageTabs(central);
+  column->addWidget(tabs_);
+  column->addWidget(body_, 1);
+  body_->setParent(central);
+  setCentralWidget(central);
+  connect(tabs_, &TPageTabs::pageRequested, this, [this](int page) {
+    ShowPage(page, 0);
+    tabs_->FollowPage(CurrentPage());  // a refused change leaves the tab where it was
+  });
+  connect(this, &TPlumoraMain2::pageChanged, tabs_, &TPageTabs::FollowPage);
   CreateActions();
   CreateTray();
   resize(kDesignWidth, kDesignHeight);
   ApplyMinimumSize();
+  setAcceptDrops(true);
+}
+
+void TPlumoraMain2::dragEnterEvent(QDragEnterEvent* event) {
+  if (library_->Sources().folders && !DroppedFolders(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void TPlumoraMain2::dropEvent(QDropEvent* event) {
+  TFolderTreeList* trees = library_->Sources().folders;
+  const std::vector<std::string> folders = DroppedFolders(event->mimeData());
+  if (!trees || folders.empty()) return;
+  event->acceptProposedAction();
+  const std::vector<TFolder*> added = AddDroppedFolders(*trees, folders);
+  if (added.empty()) return;
+  ShowPage(1, 0);
+  library_->ShowPanel(0);
+  library_->FolderTree()->SelectNode(added.front());
 }
 
 void TPlumoraMain2::CreateActions() {
@@ -310,12 +348,10 @@ void TPlumoraMain2::ApplyDisplay(const TPlumoraApiParamValues& values) {
   }
   if (log_panel_) log_panel_->setVisible(values.log_window_shown);
   ApplyTrayDisplay(values);
-  // The title area's tabs and the side-by-side service page belong to parts this window does
-  // not have yet.
-  if (values.tab_flags != 7 || values.main_page_shown) {
-    NotAvailable("ApplyDisplay", "disptab " + std::to_string(values.tab_flags) +
-                                     (values.main_page_shown ? ", dispmainpage" : ""));
-  }
+  tabs_->ApplyFlags(values.tab_flags);
+  // The side-by-side service page on the library page belongs to a part this window does not
+  // have yet.
+  if (values.main_page_shown) NotAvailable("ApplyDisplay", "dispmainpage");
 }
 
 QWidget* TPlumoraMain2::LogPanel() const { return log_panel_; }
@@ -401,7 +437,8 @@ void TPlumoraMain2::StartTray() {
     tray_->Start(*sources.albums, sources.cache, config_);
     tray_actions_->TrayStarted();
     dispatcher_->SetTrayShown(true);
-    // Photos another program handed over on the command line wait in the tray.
+    // Photos another program handed over on the command line wait in the tray. The document is
+    // deleted once read; its content was kept at the start for a restart, which hands it on.
     const std::string handed = PlumoraApiParams().LocalParamFile();
     if (!handed.empty() && sources.folders) {
       TakeLocalParamFile(handed, *sources.folders, *tray_->Tray());

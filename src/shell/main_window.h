@@ -23,6 +23,7 @@ namespace plb::shell {
 
 class TCommandDispatcher;
 class TLibraryPage;
+class TPageTabs;
 class TMainActions;
 class TFramePlumoraHome;
 class TFrameBgmLibrary;
@@ -44,6 +45,8 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
 
   // The photo browser: folder, calendar and tag trees, the catalog grid and the viewer.
   TLibraryPage* Library() const { return library_; }
+  // The title area's page tabs.
+  TPageTabs* Tabs() const { return tabs_; }
   // The menus' and tool bar's commands and their states.
   TMainActions* Actions() const { return actions_; }
 
@@ -127,6 +130,9 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // Folders from a file manager join the calendar.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void ApplyMinimumSize();
@@ -139,6 +145,7 @@ class TPlumoraMain2 : public QMainWindow, public TCommandTargets {
   void NavigationFailed();
 
   QSplitter* body_ = nullptr;
+  TPageTabs* tabs_ = nullptr;
   QPlainTextEdit* log_panel_ = nullptr;
   QStackedWidget* pages_ = nullptr;
   TLibraryPage* library_ = nullptr;

@@ -68,7 +68,16 @@ TEST_F(BrowserUpdateProcessTest, RestartStartsTheProgramAgainWithTheLocalParamet
   // The program runs again (its own process, not our child), reading the reboot copy.
   const std::string copy = platform::PrivateTempFolder() + "/RebootPLBParam.xml";
   EXPECT_TRUE(WaitFor(WindowAnswers));
-  EXPECT_EQ(ReadFile(copy), content);
+  // The second run took the copy as its local parameter file: read (this content is no hand-over
+  // document, which is logged) and deleted, as every hand-over document is once read.
+  auto logs = [] {
+    std::string all;
+    for (const auto& entry : fs::directory_iterator(TPlumoraConfigItem().LogFolder())) all += ReadFile(entry.path());
+    return all;
+  };
+  EXPECT_TRUE(WaitFor([&] { return logs().find("LocalParamFile=" + copy) != std::string::npos; })) << logs();
+  EXPECT_TRUE(WaitFor([&] { return logs().find("CheckLocalParamFileEx") != std::string::npos; })) << logs();
+  EXPECT_TRUE(WaitFor([&] { return !fs::exists(copy); }));
   platform::HandOffMessage close;
   close.type = platform::HandOffType::kClose;
   close.kind = 4;

@@ -1,7 +1,3 @@
-extern "C" {
-#include <libavformat/avformat.h>
-}
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +9,7 @@ extern "C" {
 #include <string>
 
 #include "host/product_values.h"
+#include "support/mjpeg_clip.h"
 #include "support/run_command.h"
 #include "support/test_env.h"
 
@@ -93,32 +90,7 @@ std::string ReadAll(const std::string& path) {
 
 // A Motion-JPEG clip in an AVI container whose every frame is the given JPEG file.
 void WriteClipOf(const std::string& jpegPath, int width, int height, const std::string& path) {
-  const std::string jpeg = ReadAll(jpegPath);
-  ASSERT_FALSE(jpeg.empty());
-  AVFormatContext* out = nullptr;
-  ASSERT_GE(avformat_alloc_output_context2(&out, nullptr, "avi", path.c_str()), 0);
-  AVStream* stream = avformat_new_stream(out, nullptr);
-  stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-  stream->codecpar->codec_id = AV_CODEC_ID_MJPEG;
-  stream->codecpar->width = width;
-  stream->codecpar->height = height;
-  stream->time_base = {1, 10};
-  ASSERT_GE(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
-  ASSERT_GE(avformat_write_header(out, nullptr), 0);
-  for (int i = 0; i < 5; ++i) {
-    AVPacket* packet = av_packet_alloc();
-    ASSERT_GE(av_new_packet(packet, static_cast<int>(jpeg.size())), 0);
-    std::copy(jpeg.begin(), jpeg.end(), packet->data);
-    packet->pts = packet->dts = i;
-    packet->flags |= AV_PKT_FLAG_KEY;
-    packet->stream_index = stream->index;
-    av_packet_rescale_ts(packet, {1, 10}, stream->time_base);
-    ASSERT_GE(av_interleaved_write_frame(out, packet), 0);
-    av_packet_free(&packet);
-  }
-  av_write_trailer(out);
-  avio_closep(&out->pb);
-  avformat_free_context(out);
+  test::WriteMjpegClip(path, ReadAll(jpegPath), width, height, 5);
 }
 
 // The pixel bytes of a BMP file (after its header).

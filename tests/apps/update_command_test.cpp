@@ -203,5 +203,32 @@ TEST(UpdateCommand, OnlyRegisteredFoldersAreUpdated) {
   EXPECT_EQ(test::RunPlb("update extra").status, 2);
 }
 
+// A folder taken out of the calendar keeps its photos and their tags in the catalog; put back, its
+// photos are on their days again. A path the catalog does not know changes nothing.
+TEST(UpdateCommand, AFolderLeavesTheCalendarAndComesBackWithItsCatalogData) {
+  const std::string photos = fs::weakly_canonical(test::TestRoot() + "/photos").string();
+  fs::create_directories(photos + "/trip");
+  fs::copy_file(Sample("Canon_40D.jpg"), photos + "/canon.jpg");
+  fs::copy_file(Sample("Pentax_K10D.jpg"), photos + "/trip/pentax.jpg");
+  ASSERT_EQ(test::RunPlb("add " + photos).status, 0);
+  ASSERT_EQ(test::RunPlb("tag trip " + photos + "/trip/pentax.jpg").status, 0);
+  const std::map<std::string, int> both{{"2008-05-30", 1}, {"2008-05-04", 1}};
+  ASSERT_EQ(Days(), both);
+
+  ASSERT_EQ(test::RunPlb("update --calendar-out " + photos + "/trip").status, 0);
+  EXPECT_EQ(Days(), (std::map<std::string, int>{{"2008-05-30", 1}}));
+  EXPECT_EQ(Tagged("trip"), std::vector<std::string>{photos + "/trip/pentax.jpg"}) << "the catalog data stays";
+  Update();
+  EXPECT_EQ(Days(), (std::map<std::string, int>{{"2008-05-30", 1}})) << "the mode is kept for later passes";
+
+  ASSERT_EQ(test::RunPlb("update --calendar-in " + photos + "/trip").status, 0);
+  EXPECT_EQ(Days(), both);
+
+  const test::CommandRun unknown = test::RunPlb("update --calendar-out " + test::TestRoot() + "/nowhere");
+  EXPECT_NE(unknown.status, 0);
+  EXPECT_NE(unknown.out.find("no such folder"), std::string::npos) << unknown.out;
+  EXPECT_EQ(Days(), both);
+}
+
 }  // namespace
 }  // namespace plb

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <set>
 
-#include "service/local_service_process.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
 #include "shell/main/command_dispatcher.h"
@@ -22,42 +21,20 @@
 #include "shell/tray/frame_plumora_tray.h"
 #include "shell/tray/frame_tray.h"
 #include "shell/web/frame_plumora_home.h"
-#include "shell/tray/tray_fixture.h"
+#include "shell/tray/tray_window_fixture.h"
 #include "support/run_command.h"
 
 namespace plb::shell::test_tray {
 namespace {
 
-class ServicePagesTest : public TrayFixture {
+class ServicePagesTest : public TrayWindowFixture {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "needs an X display (run under xvfb-run)";
-    MakeCatalog(12);
-    service_ = std::make_unique<test::LocalServiceProcess>();
-    service_->UseAsService();
-    PlumoraApiParams().Update([](TPlumoraApiParamValues& v) {
-      v.image_cache_limit = 512000;
-      v.upload_api_version = 1;
+    // At the screen's corner: the pointer is moved in screen coordinates.
+    OpenWindow(12, QRect(0, 0, 1200, 900), [](TPlumoraApiParamValues& v) {
       v.session_id.clear();  // the page signs in
     });
-    window_ = std::make_unique<TPlumoraMain2>("Plumora Browser");
-    TLibrarySources sources;
-    sources.folders = &trees_;
-    sources.albums = &albums_;
-    sources.cache = &cache_;
-    window_->Library()->Attach(sources);
-    window_->setGeometry(0, 0, 1200, 900);
-    window_->show();
-    ASSERT_TRUE(test::PumpUntil([&] { return window_->isVisible() && window_->Tray()->Tray() != nullptr; }));
-    tray_in_window_ = window_->Tray()->Tray();
-    tray_in_window_->SetMessageBox(
-        [this](TFrameTray::TMessageKind kind, const QString& text) { told_.push_back({kind, text}); });
-    window_->Library()->Catalog()->ShowFolder(folder_);
-  }
-  void TearDown() override {
-    window_.reset();
-    TrayFixture::TearDown();
-    service_.reset();
   }
 
   // Runs a script on the service page and waits for its answer.
@@ -89,10 +66,6 @@ class ServicePagesTest : public TrayFixture {
                                std::to_string(b.y()) + " sleep 0.5 mouseup 1 &";
     ASSERT_EQ(test::RunCommand(script).status, 0);
   }
-
-  std::unique_ptr<test::LocalServiceProcess> service_;
-  std::unique_ptr<TPlumoraMain2> window_;
-  TFrameTray* tray_in_window_ = nullptr;
 };
 
 TEST_F(ServicePagesTest, ABookIsMadeFromTheServicesPageWithPhotosFromTheMenuAndByDragging) {
@@ -107,10 +80,10 @@ TEST_F(ServicePagesTest, ABookIsMadeFromTheServicesPageWithPhotosFromTheMenuAndB
   // 2. "新しいプルモラを作る": the library comes with the tray ready for a new book.
   Page("document.getElementById('create').click(); true");
   ASSERT_TRUE(test::PumpUntil([&] { return window_->CurrentPage() == 1; }, 20000));
-  EXPECT_EQ(tray_in_window_->TrayMode(), 0);
-  EXPECT_EQ(tray_in_window_->BookAlbum(), nullptr);
-  EXPECT_EQ(tray_in_window_->RestCount(), 100);
-  EXPECT_EQ(tray_in_window_->UploadButton()->text(), QStringLiteral("プルモラの作成"));
+  EXPECT_EQ(inWindow_->TrayMode(), 0);
+  EXPECT_EQ(inWindow_->BookAlbum(), nullptr);
+  EXPECT_EQ(inWindow_->RestCount(), 100);
+  EXPECT_EQ(inWindow_->UploadButton()->text(), QStringLiteral("プルモラの作成"));
   EXPECT_EQ(PlumoraApiParams().Snapshot().session_id, "e2e-user");
   Keep("2-create");
 
@@ -122,35 +95,35 @@ TEST_F(ServicePagesTest, ABookIsMadeFromTheServicesPageWithPhotosFromTheMenuAndB
   ASSERT_NE(in, nullptr);
   ASSERT_TRUE(in->isEnabled());
   in->trigger();
-  ASSERT_EQ(Shown(tray_in_window_), (std::vector<int>{0, 1, 2}));
+  ASSERT_EQ(Shown(inWindow_), (std::vector<int>{0, 1, 2}));
 
   // 4. Four more dragged with the pointer from the catalog onto the tray's empty space.
   catalog->SelectItem(items_[3]);
   catalog->SelectItem(items_[6], true);
   test::PumpFor(200);
   QWidget* source = catalog->Grid()->viewport();
-  QWidget* target = tray_in_window_->Grid()->Grid()->viewport();
+  QWidget* target = inWindow_->Grid()->Grid()->viewport();
   DragWithPointer(source, catalog->ItemRect(items_[4]).center(), target,
                   QPoint(target->width() - 20, target->height() / 2));
-  ASSERT_TRUE(test::PumpUntil([&] { return tray_in_window_->Items().size() == 7u; }, 20000))
-      << tray_in_window_->Items().size();
-  EXPECT_EQ(Shown(tray_in_window_), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+  ASSERT_TRUE(test::PumpUntil([&] { return inWindow_->Items().size() == 7u; }, 20000))
+      << inWindow_->Items().size();
+  EXPECT_EQ(Shown(inWindow_), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
   Keep("3-tray");
 
   // 5. The upload: its progress reaches the service's page while the library is shown.
-  ASSERT_TRUE(tray_in_window_->UploadButton()->isEnabled());
-  tray_in_window_->UploadButton()->click();
-  ASSERT_TRUE(tray_in_window_->IsUploading());
-  EXPECT_EQ(tray_in_window_->UploadButton()->text(), QStringLiteral("キャンセル"));
+  ASSERT_TRUE(inWindow_->UploadButton()->isEnabled());
+  inWindow_->UploadButton()->click();
+  ASSERT_TRUE(inWindow_->IsUploading());
+  EXPECT_EQ(inWindow_->UploadButton()->text(), QStringLiteral("キャンセル"));
   Keep("4-uploading");
   // The page behind the library shows the guide for a new book and the upload's progress.
   EXPECT_TRUE(Page("location.search.indexOf('guide=create') >= 0").toBool()) << Page("location.href").toString().toStdString();
   int shown_on_page = 0, shown_in_tray = 0;
   ASSERT_TRUE(test::PumpUntil(
       [&] {
-        shown_in_tray = std::max(shown_in_tray, tray_in_window_->Progress()->value());
+        shown_in_tray = std::max(shown_in_tray, inWindow_->Progress()->value());
         shown_on_page = std::max(shown_on_page, Page("Number(document.querySelector('#upload progress').value)").toInt());
-        return !tray_in_window_->IsUploading();
+        return !inWindow_->IsUploading();
       },
       120000));
   EXPECT_TRUE(told_.empty()) << told_.front().text.toStdString();
@@ -164,7 +137,7 @@ TEST_F(ServicePagesTest, ABookIsMadeFromTheServicesPageWithPhotosFromTheMenuAndB
   EXPECT_TRUE(PageHolds("Array.from(document.querySelectorAll('#photos img')).every(i => i.complete && i.naturalWidth > 0)"));
   test::PumpFor(300);  // the pictures painted
   Keep("5-book");
-  EXPECT_TRUE(tray_in_window_->Items().empty()) << "the photos that reached the service leave the tray";
+  EXPECT_TRUE(inWindow_->Items().empty()) << "the photos that reached the service leave the tray";
 
   // Every photo whole and in each thumbnail size the service asked for that fits the photo.
   const nlohmann::json state = service_->State();
@@ -188,14 +161,14 @@ TEST_F(ServicePagesTest, ClosingDuringAnUploadAsksCancelsAndClosesWhenItHasEnded
   service_->Fault("/api/upload.php", {{"kind", "delay"}, {"delay", "400"}, {"count", "1000"}});
   window_->EnqueueCommand("mode=startcreateplumora,sessionid=e2e-user,plumorarestphotonum=100");
   ASSERT_TRUE(test::PumpUntil([&] { return PlumoraApiParams().Snapshot().rest_photo_count == 100; }));
-  ASSERT_TRUE(tray_in_window_->AddToTray(First(6), nullptr));
+  ASSERT_TRUE(inWindow_->AddToTray(First(6), nullptr));
   std::vector<QString> asked;
   window_->SetQuestionBox([&](const QString& text) {
     asked.push_back(text);
     return true;
   });
-  tray_in_window_->UploadButton()->click();
-  ASSERT_TRUE(tray_in_window_->IsUploading());
+  inWindow_->UploadButton()->click();
+  ASSERT_TRUE(inWindow_->IsUploading());
   test::PumpFor(300);
 
   EXPECT_FALSE(window_->close()) << "closed while uploading";
@@ -203,7 +176,7 @@ TEST_F(ServicePagesTest, ClosingDuringAnUploadAsksCancelsAndClosesWhenItHasEnded
   EXPECT_TRUE(asked[0].contains(QStringLiteral("アップロード中"))) << asked[0].toStdString();
   EXPECT_TRUE(window_->isVisible());
   ASSERT_TRUE(test::PumpUntil([&] { return !window_->isVisible(); }, 60000)) << "never closed after the upload";
-  EXPECT_FALSE(tray_in_window_->IsUploading());
+  EXPECT_FALSE(inWindow_->IsUploading());
   EXPECT_EQ(asked.size(), 1u);
 
   // Every photo is either whole in the book or kept in the tray for the next start.

@@ -61,4 +61,14 @@ void LeaveEnvironment() {
   Root().clear();
 }
 
+namespace {
+void (*program_end_hook)(int) = nullptr;
+}  // namespace
+
+void SetProgramEndHook(void (*hook)(int code)) { program_end_hook = hook; }
+
+void RunProgramEndHook(int code) {
+  if (program_end_hook) program_end_hook(code);
+}
+
 }  // namespace plb::test

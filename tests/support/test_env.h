@@ -21,4 +21,10 @@ void EnterFreshEnvironment();
 // Removes the root of the finished test (kept when PLB_KEEP_TEST_DIRS is set).
 void LeaveEnvironment();
 
+// Called with the program's exit code once every test has run, before main returns (set by a
+// test program whose libraries must not be torn down by the C++ exit, such as the browser
+// engine of the Qt tests).
+void SetProgramEndHook(void (*hook)(int code));
+void RunProgramEndHook(int code);
+
 }  // namespace plb::test

@@ -15,5 +15,7 @@ class FreshEnvironmentListener : public testing::EmptyTestEventListener {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   testing::UnitTest::GetInstance()->listeners().Append(new FreshEnvironmentListener);
-  return RUN_ALL_TESTS();
+  const int code = RUN_ALL_TESTS();
+  plb::test::RunProgramEndHook(code);
+  return code;
 }

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <algorithm>
+#include <tuple>
 
 #include "engine/events/catalog_update_bus.h"
 #include "engine/model/calendar.h"
@@ -255,6 +256,20 @@ void TMainActions::CreateViewActions() {
     Library().ShowPanel(index);
     Library().CurrentPanel()->setFocus();
   };
+  // A folder's photos join the calendar or leave it; the folder and its catalog data stay. The
+  // pass under way is stopped first so that the next one sees the new mode from its start.
+  for (const auto& [name, caption, mode] : {std::tuple{"AcFolderCalendarIn", "カレンダーへ登録", 1},
+                                             std::tuple{"AcFolderCalendarOut", "カレンダーから外す", 2}}) {
+    connect(Add(name, QString::fromUtf8(caption)), &QAction::triggered, this, [this, mode = mode] {
+      TCustomFolder* node = TFolderTreePanel::NodeOf(Library().FolderTree()->currentItem());
+      if (!node || FolderClassOfKind(node->Kind()) != 1) return;
+      CancelUpdate();
+      node->SetCalendarMode(mode);
+      RequestUpdate();
+      WriteLog(std::string(mode == 1 ? "カレンダーへ登録: " : "カレンダーから外す: ") + node->GetFullName());
+    });
+  }
+  connect(Add("AcFolderUpdateAbort", QStringLiteral("更新を中止")), &QAction::triggered, this, [] { CancelUpdate(); });
   connect(Add("AcShowFolder", QStringLiteral("フォルダを表示"), QKeySequence(Qt::Key_F3)), &QAction::triggered, this,
           [showPanel] { showPanel(0); });
   connect(Add("AcShowCalendar", QStringLiteral("カレンダーを表示"), QKeySequence(Qt::Key_F4)), &QAction::triggered,
@@ -472,7 +487,8 @@ void TMainActions::CreateMenus() {
     }
   };
   QMenu* file = menu("MenuFile", QStringLiteral("ファイル"));
-  put(file, {"AcFileCreateNew", "AcFileRename", "AcFileTrash", "AcFileDelete", "", "AcFileChangeExifDate", "",
+  put(file, {"AcFileCreateNew", "AcFileRename", "AcFileTrash", "AcFileDelete", "", "AcFolderCalendarIn",
+             "AcFolderCalendarOut", "", "AcFileChangeExifDate", "",
              "AcFileSave", "AcFileExportFolder", "", "AcFileProperty", "", "AcFileClose"});
   QMenu* edit = menu("MenuEdit", QStringLiteral("編集"));
   put(edit, {"AcEditCopyImage", "AcEditCopy", "AcEditMove", "", "AcEditRotateL", "AcEditRotateR", "AcEditRotateNon",
@@ -493,7 +509,7 @@ void TMainActions::CreateMenus() {
   QMenu* filter = view->addMenu(QStringLiteral("絞り込み"));
   filter->setObjectName("MenuViewFilter");
   put(filter, {"AcShowMarkOnly", "AcShowMovieOnly"});
-  put(view, {"AcShowAlwaysTitleRow", "", "AcShowUpdate", "", "AcShowWWW"});
+  put(view, {"AcShowAlwaysTitleRow", "", "AcShowUpdate", "AcFolderUpdateAbort", "", "AcShowWWW"});
   QMenu* jump = menu("MenuJump", QStringLiteral("移動"));
   put(jump, {"AcJumpHistoryPrev", "AcJumpHistoryNext", "", "AcJumpFolder", "AcJumpCalendar", "AcJumpTag"});
   QMenu* image = menu("MenuImage", QStringLiteral("写真"));
@@ -578,6 +594,11 @@ void TMainActions::ConnectContextMenus() {
       menu.setObjectName("FolderContextMenu");
       for (const char* name : {"AcFileCreateNew", "AcFileRename", "AcFileDelete", "", "AcEditCopy", "AcEditMove"})
         *name ? (void)menu.addAction(Action(name)) : (void)menu.addSeparator();
+      if (panel == Library().FolderTree()) {
+        menu.addSeparator();
+        menu.addAction(Action("AcFolderCalendarIn"));
+        menu.addAction(Action("AcFolderCalendarOut"));
+      }
       menu.exec(panel->viewport()->mapToGlobal(pos));
       contextPanel_ = nullptr;
       RefreshSoon();
@@ -949,6 +970,13 @@ void TMainActions::Refresh() {
   set("AcFileSave", anyPrintable);
   set("AcFileExportFolder", !uploading && library.Sources().calendar != nullptr);
   set("AcFileClose", true);
+
+  // The folder panel's file-system folder in or out of the calendar.
+  TCustomFolder* folderNode = onLibrary ? TFolderTreePanel::NodeOf(library.FolderTree()->currentItem()) : nullptr;
+  const bool fileFolder = folderNode && FolderClassOfKind(folderNode->Kind()) == 1;
+  set("AcFolderCalendarIn", fileFolder && folderNode->GetCalendarMode() != 1);
+  set("AcFolderCalendarOut", fileFolder && folderNode->GetCalendarMode() != 2);
+  set("AcFolderUpdateAbort", FileUpdaterRunning());
 
   // Edits: the photos of the page.
   set("AcEditCopyImage", Printable(item));

@@ -1,14 +1,11 @@
 #include "shell/start/first_start_steps.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-
 #include <exception>
 
 #include "engine/model/album_list.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
+#include "engine/operations/calendar_folder.h"
 #include "host/format.h"
 #include "host/log_file.h"
 #include "host/plumora_config_item.h"
@@ -21,34 +18,10 @@ namespace {
 constexpr int kTagAlbumType = 8;
 const char* const kSampleTags[] = {"家族", "友達", "旅行", "イベント", "花", "紅葉", "桜", "お祭り"};
 
-// The catalog folder of an existing directory (links resolved), or null.
-TFolder* ExistingFolder(TFolderTreeList& trees, const std::string& path) {
-  if (path.empty()) return nullptr;
-  char resolved[PATH_MAX];
-  if (!::realpath(path.c_str(), resolved)) return nullptr;
-  struct stat st {};
-  if (::stat(resolved, &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
-  return trees.FolderOf(resolved);
-}
-
 // Registers one folder; false when it is not there.
 bool Register(TFolderTreeList& trees, const std::string& path, bool withSubFolders) {
   try {
-    TFolder* folder = ExistingFolder(trees, path);
-    if (!folder) return false;
-    folder->SetCalendarMode(1);
-    if (withSubFolders) {
-      folder->ScanSubFolders(nullptr);
-      std::vector<TFolder*> pending = folder->SubFolders();
-      while (!pending.empty()) {
-        TFolder* sub = pending.back();
-        pending.pop_back();
-        sub->SetCalendarMode(1);
-        sub->ScanSubFolders(nullptr);
-        for (TFolder* child : sub->SubFolders()) pending.push_back(child);
-      }
-    }
-    return true;
+    return RegisterCalendarFolder(trees, path, withSubFolders) != nullptr;
   } catch (const std::exception& e) {
     LogFailure(Format("AddAutoUpdateFolderPath(%s)", path), e);
     return false;

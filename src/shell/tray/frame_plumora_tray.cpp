@@ -23,6 +23,8 @@
 #include "shell/tray/tray_gauge.h"
 #include "shell/tray/tray_rules.h"
 #include "shell/web/script_call.h"
+#include "shell/web/web_home_rules.h"
+#include "shell/web/web_view_release.h"
 
 namespace plb::shell {
 namespace {
@@ -30,7 +32,6 @@ namespace {
 constexpr const char* kBlank = "about:blank";
 constexpr int kPreviewWidth = 200;
 // The service page's tab label: it names the service's site, and comes back as "tabname".
-constexpr const char* kServiceTabName = "プルモラ.net";
 constexpr const char* kLibraryTabName = "PhotoLibrary";
 // One border of the system's frames (the panel's height counts eight of them).
 constexpr int kBorder = 1;
@@ -160,20 +161,8 @@ void TFramePlumoraTray::Stop() {
 }
 
 void TFramePlumoraTray::CleanupPreview() {
-  if (!view_) return;
   try {
-    if (view_->url() == QUrl(kBlank)) return;
-    view_->stop();
-    bool settled = false;
-    QMetaObject::Connection c =
-        connect(view_->page(), &QWebEnginePage::loadFinished, this, [&settled] { settled = true; });
-    view_->setUrl(QUrl(kBlank));
-    for (int i = 0; i < 10 && !settled; ++i) {
-      QElapsedTimer slice;
-      slice.start();
-      while (!settled && slice.elapsed() < 50) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-    }
-    disconnect(c);
+    ReleaseWebView(view_);
   } catch (const std::exception& e) {
     LogFailure("TFramePlumoraTray.CleanupIEComponent", e);
   }
@@ -207,7 +196,7 @@ void TFramePlumoraTray::Configure(const TTrayConfiguration& c) {
 void TFramePlumoraTray::SetTabName(int page) {
   if (!active_ || !tray_) return;
   if (page == 0) {
-    tray_->SetTabName(kServiceTabName);
+    tray_->SetTabName(kServiceTabLabel);
     return;
   }
   count_panel_->setVisible(tray_->TrayMode() == tmContents);

@@ -29,6 +29,7 @@
 #include "host/plumora_config_item.h"
 #include "images/thumbnails/thumbnail_maker.h"
 #include "service/api/plumora_api_params.h"
+#include "service/commands/local_param_file.h"
 #include "service/logs/operation_log.h"
 #include "service/upload/plumora_uploader.h"
 #include "shell/grid/catalog_folder_items.h"
@@ -41,8 +42,6 @@ namespace {
 
 constexpr int kThumbnailSize = 80;
 constexpr int kWatchInterval = 100;
-// The local parameter file is a small text; anything larger is not one.
-constexpr std::uintmax_t kMaxLocalParamBytes = 16 * 1024 * 1024;
 constexpr const char* kComponent = "FrameTray";
 constexpr int kRefusalSystemLog = 3;
 
@@ -342,7 +341,7 @@ void TFrameTray::LoadLocalParamData(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(path, ec)) return;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  if (ec || size > kMaxLocalParamBytes) {
+  if (ec || size > kMaxLocalParamFileSize) {
     WriteLog("TFrameTray.LoadLocalParamData: " + path + " is not a parameter file");
     return;
   }

@@ -21,6 +21,7 @@
 #include "host/log_file.h"
 #include "host/version_info.h"
 #include "shell/web/script_call.h"
+#include "shell/web/web_view_release.h"
 
 namespace plb::shell {
 
@@ -106,18 +107,7 @@ void TFramePlumoraHome::Start() { active_ = true; }
 void TFramePlumoraHome::Stop() {
   active_ = false;
   try {
-    if (view_->url() == QUrl("about:blank")) return;
-    view_->stop();
-    bool settled = false;
-    QMetaObject::Connection c =
-        connect(view_->page(), &QWebEnginePage::loadFinished, this, [&settled] { settled = true; });
-    view_->setUrl(QUrl("about:blank"));
-    for (int i = 0; i < 10 && !settled; ++i) {
-      QElapsedTimer slice;
-      slice.start();
-      while (!settled && slice.elapsed() < 50) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
-    }
-    disconnect(c);
+    ReleaseWebView(view_);
   } catch (const std::exception& e) {
     LogException("TFramePlumoraHome.CleanupIEComponent", e);
   }

@@ -8,6 +8,9 @@
 
 namespace plb::shell {
 
+// The service page's tab label; the service also gets it back as the page an upload started from.
+inline constexpr const char* kServiceTabLabel = "プルモラ.net";
+
 // What the web home does with a navigation the page starts.
 enum class TNavigationKind {
   kWakeup,    // a wake-up address: cancelled, its command handed on

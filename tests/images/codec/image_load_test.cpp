@@ -2,13 +2,9 @@
 // frames, and clean failures on damaged input.
 #include <gtest/gtest.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +17,7 @@ extern "C" {
 #include "images/codec/jpeg_codec.h"
 #include "images/codec/movie_frame.h"
 #include "platform/volumes.h"
+#include "support/mjpeg_clip.h"
 #include "support/test_env.h"
 
 namespace plb {
@@ -309,31 +306,7 @@ TEST(Metafile, PlaceableSizesAndRefusals) {
 
 // Writes a short Motion-JPEG clip of solid frames into an AVI container.
 void WriteClip(const std::string& path, int width, int height, int frames) {
-  AVFormatContext* out = nullptr;
-  ASSERT_GE(avformat_alloc_output_context2(&out, nullptr, "avi", path.c_str()), 0);
-  AVStream* stream = avformat_new_stream(out, nullptr);
-  stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
-  stream->codecpar->codec_id = AV_CODEC_ID_MJPEG;
-  stream->codecpar->width = width;
-  stream->codecpar->height = height;
-  stream->time_base = {1, 10};
-  ASSERT_GE(avio_open(&out->pb, path.c_str(), AVIO_FLAG_WRITE), 0);
-  ASSERT_GE(avformat_write_header(out, nullptr), 0);
-  for (int i = 0; i < frames; ++i) {
-    std::string jpeg = EncodeJpeg(test::Solid(width, height, 40, 160, 200), 90);
-    AVPacket* packet = av_packet_alloc();
-    ASSERT_GE(av_new_packet(packet, static_cast<int>(jpeg.size())), 0);
-    std::copy(jpeg.begin(), jpeg.end(), packet->data);
-    packet->pts = packet->dts = i;
-    packet->flags |= AV_PKT_FLAG_KEY;
-    packet->stream_index = stream->index;
-    av_packet_rescale_ts(packet, {1, 10}, stream->time_base);
-    ASSERT_GE(av_interleaved_write_frame(out, packet), 0);
-    av_packet_free(&packet);
-  }
-  av_write_trailer(out);
-  avio_closep(&out->pb);
-  avformat_free_context(out);
+  test::WriteMjpegClip(path, EncodeJpeg(test::Solid(width, height, 40, 160, 200), 90), width, height, frames);
 }
 
 TEST(MovieFrame, AClipGivesAFrameAndAnythingElseGivesNothing) {
@@ -431,23 +404,39 @@ TEST(ImageInfo, JpegOrientationAndDateFromExif) {
   }
 }
 
+// The folder "photos" on a fake fixed volume, and a catalog of its own to list it into.
+class VolumePhotos {
+ public:
+  VolumePhotos() {
+    std::filesystem::create_directories(Folder());
+    volumes_.Mount({platform::kDriveFixed, 0x1234, "Data", test::TestRoot() + "/vol"});
+    scoped_.emplace(volumes_);
+  }
+  static std::string Folder() { return test::TestRoot() + "/vol/photos"; }
+  // The catalog folder with the files put there so far listed as its items, or null.
+  TFolder* List() {
+    TFolder* folder = trees_.FolderOf(Folder());
+    if (folder) folder->SearchFilesEx(nullptr);
+    return folder;
+  }
+
+ private:
+  platform::FakeVolumeSource volumes_;
+  std::optional<platform::ScopedVolumeSource> scoped_;
+  TFolderTreeList trees_;
+};
+
 TEST(ImageInfo, TheCatalogReadsItemHeadersThroughTheInstalledReader) {
-  const std::string vol = test::TestRoot() + "/vol";
-  std::filesystem::create_directories(vol + "/photos");
+  VolumePhotos volume;
   std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/orientation/landscape_6.jpg",
-                             vol + "/photos/turned.jpg");
-  platform::FakeVolumeSource volumes;
-  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", vol});
-  platform::ScopedVolumeSource scoped(volumes);
-  TFolderTreeList trees;
-  TFolder* folder = trees.FolderOf(vol + "/photos");
+                             VolumePhotos::Folder() + "/turned.jpg");
+  TFolder* folder = volume.List();
   ASSERT_NE(folder, nullptr);
-  folder->SearchFilesEx(nullptr);
   TCatalogItem* item = folder->FindItem("turned.jpg");
   ASSERT_NE(item, nullptr);
   InstallCatalogImageReader();
   item->ReadDimensions();
-  const TImageInfoRec info = GetImageInfo(vol + "/photos/turned.jpg", 1);
+  const TImageInfoRec info = GetImageInfo(VolumePhotos::Folder() + "/turned.jpg", 1);
   EXPECT_EQ(item->Width(), info.width);
   EXPECT_EQ(item->Height(), info.height);
   EXPECT_EQ(item->Orientation(), 6);
@@ -456,18 +445,13 @@ TEST(ImageInfo, TheCatalogReadsItemHeadersThroughTheInstalledReader) {
 }
 
 TEST(ImageInfo, TheCatalogListsAnItemsExifTextsThroughTheInstalledReader) {
-  const std::string vol = test::TestRoot() + "/vol";
-  std::filesystem::create_directories(vol + "/photos");
-  std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", vol + "/photos/a.jpg");
+  VolumePhotos volume;
+  std::filesystem::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg",
+                             VolumePhotos::Folder() + "/a.jpg");
   // A JPEG name over bytes that are no JPEG: nothing to list, no failure.
-  { std::ofstream(vol + "/photos/broken.jpg") << "not a picture"; }
-  platform::FakeVolumeSource volumes;
-  volumes.Mount({platform::kDriveFixed, 0x1234, "Data", vol});
-  platform::ScopedVolumeSource scoped(volumes);
-  TFolderTreeList trees;
-  TFolder* folder = trees.FolderOf(vol + "/photos");
+  { std::ofstream(VolumePhotos::Folder() + "/broken.jpg") << "not a picture"; }
+  TFolder* folder = volume.List();
   ASSERT_NE(folder, nullptr);
-  folder->SearchFilesEx(nullptr);
   TCatalogItem* item = folder->FindItem("a.jpg");
   TCatalogItem* broken = folder->FindItem("broken.jpg");
   ASSERT_NE(item, nullptr);

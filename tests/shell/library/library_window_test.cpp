@@ -6,6 +6,10 @@
 
 #include <QAction>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <filesystem>
@@ -180,6 +184,43 @@ TEST(LibraryWindowTest, FirstStartFillsTheCalendarAndTheGridDrawsThumbnails) {
     QObject::connect(&window, &TPlumoraMain2::updateRequested, [&updateAsked] { updateAsked = true; });
     action("AcShowUpdate")->trigger();
     EXPECT_TRUE(updateAsked);
+
+    // The folder panel's "カレンダーから外す" takes the folder's photos out of the calendar with the
+    // next pass, keeping them in the folder; "カレンダーへ登録" brings them back.
+    ASSERT_TRUE(window.Library()->FolderTree()->SelectNode(pictures));
+    const int32_t inCalendar = engine.Calendar()->TotalItemCount();
+    ASSERT_GT(inCalendar, 0);
+    QAction* out = action("AcFolderCalendarOut");
+    EXPECT_EQ(out->text(), QStringLiteral("カレンダーから外す"));
+    ASSERT_TRUE(out->isEnabled());
+    out->trigger();
+    EXPECT_EQ(pictures->GetCalendarMode(), 2);
+    EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == 0; }, 30000))
+        << engine.Calendar()->TotalItemCount();
+    EXPECT_EQ(pictures->ItemCount(), photos + 1) << "the folder keeps its photos";
+    action("AcFolderCalendarIn")->trigger();
+    EXPECT_EQ(pictures->GetCalendarMode(), 1);
+    EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == inCalendar; }, 30000))
+        << engine.Calendar()->TotalItemCount();
+
+    // A folder dropped on the window from a file manager joins the calendar with the next pass.
+    const std::string trip = home + "/Trip";
+    fs::create_directories(trip);
+    fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", trip + "/a.jpg");
+    fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Pentax_K10D.jpg", trip + "/b.jpg");
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(trip)),
+                     QUrl::fromLocalFile(QString::fromStdString(trip + "/a.jpg"))});  // the file is left out
+    QDragEnterEvent enter(QPoint(200, 200), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(200, 200), Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    TFolder* tripFolder = engine.Folders()->FindFolderOf(fs::canonical(trip).string());
+    ASSERT_NE(tripFolder, nullptr);
+    EXPECT_EQ(tripFolder->GetCalendarMode(), 1);
+    EXPECT_TRUE(test::PumpUntil([&] { return engine.Calendar()->TotalItemCount() == inCalendar + 2; }, 30000))
+        << engine.Calendar()->TotalItemCount();
     session.Stop();
     window.close();
   }

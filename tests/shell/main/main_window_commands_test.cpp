@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QSplitter>
+#include <QTest>
 
 #include "engine/views/sorted_item_list.h"
 #include "host/plumora_config_item.h"
@@ -14,6 +15,7 @@
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
 #include "shell/main/command_dispatcher.h"
+#include "shell/main/page_tabs.h"
 #include "shell/main/window_settings.h"
 #include "shell/main_window.h"
 #include "shell/qt_test_app.h"
@@ -193,6 +195,43 @@ TEST(NavigationErrorCommandTest, TheLastFailuresPageWhileCheckingElseTheNetworkE
   table.SetNetworkCheck(false);
   EXPECT_EQ(NavigationErrorCommand(), "mode=disppage,url=http://h/neterr");
   table.Clear();
+}
+
+// The title area's tabs: a click shows the page (and is undone when the page may not change), and
+// the service's tab flags choose which tabs show.
+TEST_F(MainWindowFixture, ThePageTabsSwitchPagesAndFollowTheTabFlags) {
+  TPlumoraMain2 window("Plumora");
+  window.show();
+  TPageTabs* tabs = window.Tabs();
+  ASSERT_NE(tabs, nullptr);
+  EXPECT_EQ(tabs->tabText(0), QStringLiteral("プルモラ.net"));
+  EXPECT_EQ(tabs->tabText(1), QStringLiteral("フォトライブラリ"));
+  EXPECT_EQ(tabs->currentIndex(), 1);
+  QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(0).center());
+  EXPECT_EQ(window.CurrentPage(), 0);
+  EXPECT_EQ(tabs->currentIndex(), 0);
+
+  TPlumoraUploader upload;
+  window.UploadStarted(&upload);
+  QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(1).center());
+  EXPECT_EQ(window.CurrentPage(), 0) << "no page change while uploading";
+  EXPECT_EQ(tabs->currentIndex(), 0);
+  window.UploadEnded(false, "");
+
+  const struct {
+    int flags;
+    bool bar, service, library;
+  } cases[] = {{7, true, true, true}, {6, true, true, true}, {5, true, false, true},
+               {2, true, true, false}, {0, false, false, false}, {8, false, false, false}};
+  for (const auto& c : cases) {
+    TPlumoraApiParamValues values = PlumoraApiParams().Snapshot();
+    values.tab_flags = c.flags;
+    window.ApplyDisplay(values);
+    EXPECT_EQ(tabs->isVisible(), c.bar) << c.flags;
+    EXPECT_EQ(tabs->isTabVisible(0), c.service) << c.flags;
+    EXPECT_EQ(tabs->isTabVisible(1), c.library) << c.flags;
+  }
+  window.close();
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <QSplitter>
 
 #include "service/api/plumora_api_params.h"
-#include "service/local_service_process.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/grid/item_drag.h"
 #include "shell/library/library_page.h"
@@ -19,45 +18,17 @@
 #include "shell/tray/frame_plumora_tray.h"
 #include "shell/tray/tray_actions.h"
 #include "shell/tray/tray_rules.h"
-#include "tray_fixture.h"
+#include "tray_window_fixture.h"
 
 namespace plb::shell::test_tray {
 namespace {
 
-class TrayWindowTest : public TrayFixture {
+class TrayWindowTest : public TrayWindowFixture {
  protected:
   void SetUp() override {
-    MakeCatalog(8);
-    service_ = std::make_unique<test::LocalServiceProcess>();
-    service_->UseAsService();
-    PlumoraApiParams().Update([](TPlumoraApiParamValues& v) {
-      v.image_cache_limit = 512000;
-      v.upload_api_version = 1;
-      v.rest_photo_count = 0;
-    });
-    window_ = std::make_unique<TPlumoraMain2>("Plumora");
-    TLibrarySources sources;
-    sources.folders = &trees_;
-    sources.albums = &albums_;
-    sources.cache = &cache_;
-    window_->Library()->Attach(sources);
-    window_->resize(1100, 760);
-    window_->show();
-    inWindow_ = window_->Tray()->Tray();
-    ASSERT_NE(inWindow_, nullptr);
-    inWindow_->SetMessageBox([this](TFrameTray::TMessageKind kind, const QString& text) { told_.push_back({kind, text}); });
-    window_->Library()->Catalog()->ShowFolder(folder_);
-  }
-  void TearDown() override {
-    window_.reset();
-    TrayFixture::TearDown();
-    service_.reset();
+    OpenWindow(8, QRect(0, 0, 1100, 760), [](TPlumoraApiParamValues& v) { v.rest_photo_count = 0; });
   }
   QAction* Action(const char* name) const { return window_->findChild<QAction*>(name); }
-
-  std::unique_ptr<test::LocalServiceProcess> service_;
-  std::unique_ptr<TPlumoraMain2> window_;
-  TFrameTray* inWindow_ = nullptr;
 };
 
 TEST_F(TrayWindowTest, TheTrayActionsWorkOnTheCatalogsSelection) {
