@@ -182,8 +182,13 @@ class TFrameCatalogDG : public QWidget {
 
   // The grid's handlers.
   void PaintGrid(QPainter& p, const QRect& exposed);
-  // Every cell on screen has its thumbnail at hand (the benchmark's first-screen mark).
-  bool ScreenShowsAllPictures() const;
+  // How many cells are on screen, and how many of them show their thumbnail (the benchmark's
+  // first-screen mark).
+  struct ScreenPictures {
+    int cells = 0;
+    int pictures = 0;
+  };
+  ScreenPictures PicturesOnScreen() const;
   void GridPress(const QPoint& pos, Qt::KeyboardModifiers modifiers);
   void GridRelease(const QPoint& pos);
   void GridDoubleClick(const QPoint& pos);

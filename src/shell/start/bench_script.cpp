@@ -16,6 +16,7 @@
 #include "engine/ostra_engine.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/library/library_page.h"
+#include "shell/main_window.h"
 
 namespace plb::shell {
 namespace {
@@ -57,11 +58,19 @@ class BenchScript {
   void Begin(TOstraEngine& engine, TLibraryPage& page) {
     engine_ = &engine;
     page_ = &page;
+    // The window starts on the service page; the library page comes to the front as a click on
+    // its tab would bring it.
+    if (auto* window = qobject_cast<TPlumoraMain2*>(page.window()); window && window->CurrentPage() != 1)
+      window->ShowPage(1, 0);
     waiting_ = Wait::kStartScreen;
   }
 
-  void Painted(TFrameCatalogDG& grid, bool complete) {
-    if (!complete || !page_ || &grid != page_->Catalog()) return;
+  void Painted(TFrameCatalogDG& grid, int cells, int pictures) {
+    if (!page_ || &grid != page_->Catalog() || waiting_ == Wait::kNothing) return;
+    // Each paint on the way to a first screen, to show where the time goes.
+    if (waiting_ != Wait::kScrolled)
+      Write("paint " + Ms() + " " + std::to_string(pictures) + "/" + std::to_string(cells));
+    if (cells == 0 || pictures < cells) return;
     switch (waiting_) {
       case Wait::kStartScreen:
         Write("first-screen-drawn " + Ms());
@@ -171,8 +180,8 @@ BenchScript* Script() {
 
 bool BenchScriptActive() { return Script() != nullptr; }
 
-void BenchScreenPainted(TFrameCatalogDG& grid, bool complete) {
-  if (BenchScript* script = Script()) script->Painted(grid, complete);
+void BenchScreenPainted(TFrameCatalogDG& grid, int cells, int pictures) {
+  if (BenchScript* script = Script()) script->Painted(grid, cells, pictures);
 }
 
 void StartBenchScript(TOstraEngine& engine, TLibraryPage& page) {

@@ -1,10 +1,13 @@
 #pragma once
 // A timed walk through the window for the benchmarks: when PLB_BENCH_SCRIPT names a file of steps,
-// they run after the start folder is shown, and PLB_BENCH_REPORT receives one line per event with
-// the milliseconds since the process started. Without PLB_BENCH_SCRIPT nothing here runs.
+// they run after the start folder is shown (the library page brought to the front first), and
+// PLB_BENCH_REPORT receives one line per event with the milliseconds since the process started.
+// Without both variables nothing here runs.
 //
 // Steps, one a line:  open <folder path> | scroll-end | rss | quit
-// Report lines:       first-screen-drawn <ms>
+// Report lines:       paint <ms> <cells with their thumbnail>/<cells on screen>
+//                       (each paint on the way to a first screen)
+//                     first-screen-drawn <ms>
 //                     folder-opened <ms> <path>
 //                     folder-first-screen <ms> <ms since opened>
 //                     scrolled-end <ms> <screens>
@@ -21,8 +24,9 @@ class TLibraryPage;
 
 // True when a script was named; the grid only then checks its screen after painting.
 bool BenchScriptActive();
-// The grid painted; complete when every visible cell shows its thumbnail.
-void BenchScreenPainted(TFrameCatalogDG& grid, bool complete);
+// The grid painted: cells photos on screen, pictures of them with their thumbnail drawn. The
+// screen is complete when every one has it.
+void BenchScreenPainted(TFrameCatalogDG& grid, int cells, int pictures);
 // Starts the script on the page once the start folder is shown.
 void StartBenchScript(TOstraEngine& engine, TLibraryPage& page);
 
