@@ -36,7 +36,12 @@ class CatalogUpdateBus {
 
   void Stop() { watcher_.Stop(); }
 
-  void Raise(TCatalogItem* item, uint8_t kind) { watcher_.Post(Record{item, kind}); }
+  // Each change is one the user waits to see in the grid (a new thumbnail above all): the watcher
+  // delivers it at its next wake instead of the end of its period.
+  void Raise(TCatalogItem* item, uint8_t kind) {
+    watcher_.Post(Record{item, kind});
+    watcher_.Wake();
+  }
 
   void Register(std::shared_ptr<Listener> listener) {
     std::lock_guard guard(listenersLock_);

@@ -113,6 +113,9 @@ class BenchScript {
       screens_ = 0;
       waiting_ = Wait::kScrolled;
       page_->Catalog()->Grid()->viewport()->update();
+    } else if (step.rfind("wait ", 0) == 0) {
+      // As a person looks at the screen for a while: the start's background work goes on.
+      QTimer::singleShot(std::atoi(step.c_str() + 5), qApp, [this] { Next(); });
     } else if (step == "rss") {
       Write("rss " + Ms() + " " + StatusField("VmRSS") + " " + StatusField("VmHWM"));
       NextSoon();

@@ -4,7 +4,7 @@
 // PLB_BENCH_REPORT receives one line per event with the milliseconds since the process started.
 // Without both variables nothing here runs.
 //
-// Steps, one a line:  open <folder path> | scroll-end | rss | quit
+// Steps, one a line:  open <folder path> | wait <ms> | scroll-end | rss | quit
 // Report lines:       paint <ms> <cells with their thumbnail>/<cells on screen>
 //                       (each paint on the way to a first screen)
 //                     first-screen-drawn <ms>
