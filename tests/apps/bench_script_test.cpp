@@ -87,7 +87,7 @@ TEST_F(BenchScriptTest, TheStepsRunInOrderAndEachLeavesItsLine) {
       EXPECT_GT(std::stol(line.at(2)), 0) << "resident kB";
     }
   }
-  EXPECT_EQ(events, (std::vector<std::string>{"first-screen-drawn", "folder-opened", "folder-first-screen",
+  EXPECT_EQ(events, (std::vector<std::string>{"start-folder-shown", "first-screen-drawn", "folder-opened", "folder-first-screen",
                                               "scrolled-end", "rss"}));
 }
 

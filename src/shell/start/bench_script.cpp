@@ -58,6 +58,7 @@ class BenchScript {
   void Begin(TOstraEngine& engine, TLibraryPage& page) {
     engine_ = &engine;
     page_ = &page;
+    Write("start-folder-shown " + Ms());
     // The window starts on the service page; the library page comes to the front as a click on
     // its tab would bring it.
     if (auto* window = qobject_cast<TPlumoraMain2*>(page.window()); window && window->CurrentPage() != 1)

@@ -5,7 +5,8 @@
 // Without both variables nothing here runs.
 //
 // Steps, one a line:  open <folder path> | wait <ms> | scroll-end | rss | quit
-// Report lines:       paint <ms> <cells with their thumbnail>/<cells on screen>
+// Report lines:       start-folder-shown <ms>   (the engine started, the window up)
+//                     paint <ms> <cells with their thumbnail>/<cells on screen>
 //                       (each paint on the way to a first screen)
 //                     first-screen-drawn <ms>
 //                     folder-opened <ms> <path>
