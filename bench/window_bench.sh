@@ -122,12 +122,13 @@ for round in $(seq "$rounds"); do
   [ -n "$start" ] && [ -n "$cold" ] && [ -n "$rss" ] || incomplete "$round"
   screens=$(field scrolled-end 3)
   peak=$(field rss 4 | tail -1)
+  kept=$(field rss 5 | tail -1)
   fresh_data
   window_steps "open $big_folder" quit
   at_once=$(field folder-first-screen 3)
   [ -n "$at_once" ] || incomplete "$round"
   echo "  round $round: start $start ms (the start folder shown at $shown ms); cold folder $cold ms ($at_once ms opened at once); $screens screens" \
-    "scrolled, resident $((rss / 1024)) MB (peak $((peak / 1024)) MB; $((rss_before / 1024)) MB before opening it)"
+    "scrolled, resident $((rss / 1024)) MB (peak $((peak / 1024)) MB; $((rss_before / 1024)) MB before opening it; thumbnail pixmaps $((kept / 1024)) MB)"
   echo "$start" >>"$work/start_ms"
   echo "$cold" >>"$work/cold_ms"
   echo "$at_once" >>"$work/at_once_ms"

@@ -142,6 +142,8 @@ class TFrameCatalogDG : public QWidget {
   const std::vector<TCatalogItem*>& RequestWindow() const { return requestWindow_; }
   int FullRedrawCount() const { return fullRedraws_; }
   int CellRedrawCount() const { return cellRedraws_; }
+  // The memory of the thumbnail pixmaps kept for painting, in KiB.
+  qsizetype KeptPixmapKiB() const { return pixmaps_.KeptKiB(); }
   // The content rectangle of an item's cell in viewport coordinates (empty when not laid out).
   QRect ItemRect(TCatalogItem* item) const;
   // Shows the progress of a running list-up (active false hides it).

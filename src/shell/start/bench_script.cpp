@@ -118,7 +118,8 @@ class BenchScript {
       // As a person looks at the screen for a while: the start's background work goes on.
       QTimer::singleShot(std::atoi(step.c_str() + 5), qApp, [this] { Next(); });
     } else if (step == "rss") {
-      Write("rss " + Ms() + " " + StatusField("VmRSS") + " " + StatusField("VmHWM"));
+      Write("rss " + Ms() + " " + StatusField("VmRSS") + " " + StatusField("VmHWM") + " " +
+            std::to_string(page_->Catalog()->KeptPixmapKiB()));
       NextSoon();
     } else if (step == "quit") {
       QApplication::closeAllWindows();

@@ -12,7 +12,7 @@
 //                     folder-opened <ms> <path>
 //                     folder-first-screen <ms> <ms since opened>
 //                     scrolled-end <ms> <screens>
-//                     rss <ms> <VmRSS kB> <VmHWM kB>
+//                     rss <ms> <VmRSS kB> <VmHWM kB> <the grid's kept pixmaps, KiB>
 
 namespace plb {
 class TOstraEngine;
