@@ -179,6 +179,9 @@ class TFrameCatalogDG : public QWidget {
   void SizeTimerFired();
   void UpdateStatus();
   void RedrawItem(TCatalogItem* item);
+  // Redraws the item's cell when it is on screen, looked for among the visible cells only: a
+  // thumbnail event for each of a large folder's items must not search the whole layout.
+  void RedrawIfOnScreen(TCatalogItem* item);
   void ChangeSelection(bool changed);
   int64_t ScrollY() const;
 

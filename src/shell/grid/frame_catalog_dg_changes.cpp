@@ -18,7 +18,7 @@ void TFrameCatalogDG::QueueChange(TCatalogItem* item, uint8_t kind) {
   // (a cold folder's first screen waited 100 ms for it).
   if (kind == cukThumbnailStored) {
     pixmaps_.Drop(item);
-    RedrawItem(item);
+    RedrawIfOnScreen(item);
     return;
   }
   queue_.push_back({item, kind});

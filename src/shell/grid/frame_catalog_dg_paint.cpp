@@ -145,6 +145,21 @@ void TFrameCatalogDG::PrefetchPixmaps() {
   }
 }
 
+void TFrameCatalogDG::RedrawIfOnScreen(TCatalogItem* item) {
+  if (shownItems_.empty() || !item) return;
+  const int64_t scroll = ScrollY();
+  int first = 0, last = 0;
+  layout_.VisibleRows(scroll, grid_->viewport()->height(), first, last);
+  const int end = std::min(layout_.CellCount(), (last + 1) * layout_.Columns());
+  for (int i = first * layout_.Columns(); i < end; ++i) {
+    if (layout_.CellItem(i) != item) continue;
+    int64_t top = 0;
+    const TCellRect r = layout_.CellRect(i, &top);
+    grid_->viewport()->update(QRect(r.left, static_cast<int>(top - scroll), r.width, r.height));
+    return;
+  }
+}
+
 void TFrameCatalogDG::RedrawItem(TCatalogItem* item) {
   const QRect r = ItemRect(item);
   if (!r.isEmpty()) grid_->viewport()->update(r);
