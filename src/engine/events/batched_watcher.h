@@ -52,6 +52,8 @@ class TBatchedWatcher {
     queue_.Post(std::move(record), std::forward<UnderLock>(underLock));
   }
   size_t Pending() const { return queue_.Size(); }
+  // The next cycle comes as soon as the loop's wake spacing allows.
+  void Wake() { loop_.Wake(); }
 
   // One cycle on the calling thread, which no stop request cuts short; for tools and tests whose
   // watcher is stopped. Must not be called from inside a delivery.

@@ -35,9 +35,18 @@ void TWatcherLoop::Execute() {
   threadId_ = std::thread::id();
 }
 
+void TWatcherLoop::Wake() {
+  std::lock_guard guard(waitLock_);
+  woken_ = true;
+  wake_.notify_all();
+}
+
 bool TWatcherLoop::WaitForCycle() {
   std::unique_lock lock(waitLock_);
-  return wake_.wait_for(lock, kWatcherCycle, [this] { return stop_.load(); });
+  if (wake_.wait_for(lock, kWatcherWakeSpacing, [this] { return stop_.load(); })) return true;
+  wake_.wait_for(lock, kWatcherCycle - kWatcherWakeSpacing, [this] { return stop_.load() || woken_; });
+  woken_ = false;
+  return stop_.load();
 }
 
 }  // namespace plb

@@ -15,6 +15,9 @@
 namespace plb {
 
 inline constexpr std::chrono::milliseconds kWatcherCycle{100};
+// A wake runs the next cycle early, yet never sooner than this after the last one, so a burst of
+// events still arrives in few deliveries.
+inline constexpr std::chrono::milliseconds kWatcherWakeSpacing{10};
 
 class TWatcherLoop {
  public:
@@ -32,6 +35,9 @@ class TWatcherLoop {
   bool Start(std::function<void()> cycle);
   // Raises the stop request and waits until the thread has ended; no cycle runs afterwards.
   void Stop();
+  // Runs the next cycle as soon as the wake spacing allows, not at the end of the period: for
+  // events a person waits to see (a thumbnail just made).
+  void Wake();
 
   bool Running() const { return thread_.Running(); }
   const std::atomic<bool>& StopRequest() const { return stop_; }
@@ -47,6 +53,7 @@ class TWatcherLoop {
   const StopWait wait_;
   std::function<void()> cycle_;
   std::atomic<bool> stop_{false};
+  bool woken_ = false;  // under waitLock_
   std::atomic<std::thread::id> threadId_{};
   std::mutex waitLock_;
   std::condition_variable wake_;

@@ -142,6 +142,8 @@ class TFrameCatalogDG : public QWidget {
   const std::vector<TCatalogItem*>& RequestWindow() const { return requestWindow_; }
   int FullRedrawCount() const { return fullRedraws_; }
   int CellRedrawCount() const { return cellRedraws_; }
+  // The memory of the thumbnail pixmaps kept for painting, in KiB.
+  qsizetype KeptPixmapKiB() const { return pixmaps_.KeptKiB(); }
   // The content rectangle of an item's cell in viewport coordinates (empty when not laid out).
   QRect ItemRect(TCatalogItem* item) const;
   // Shows the progress of a running list-up (active false hides it).
@@ -177,11 +179,21 @@ class TFrameCatalogDG : public QWidget {
   void SizeTimerFired();
   void UpdateStatus();
   void RedrawItem(TCatalogItem* item);
+  // Redraws the item's cell when it is on screen, looked for among the visible cells only: a
+  // thumbnail event for each of a large folder's items must not search the whole layout.
+  void RedrawIfOnScreen(TCatalogItem* item);
   void ChangeSelection(bool changed);
   int64_t ScrollY() const;
 
   // The grid's handlers.
   void PaintGrid(QPainter& p, const QRect& exposed);
+  // How many cells are on screen, and how many of them show their thumbnail (the benchmark's
+  // first-screen mark).
+  struct ScreenPictures {
+    int cells = 0;
+    int pictures = 0;
+  };
+  ScreenPictures PicturesOnScreen() const;
   void GridPress(const QPoint& pos, Qt::KeyboardModifiers modifiers);
   void GridRelease(const QPoint& pos);
   void GridDoubleClick(const QPoint& pos);

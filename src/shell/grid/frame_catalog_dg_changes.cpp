@@ -1,5 +1,6 @@
 // TFrameCatalogDG: the change queue fed by the catalog-update bus and the folder events, applied
 // on the update timer.
+#include "engine/events/catalog_update_bus.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
 #include "images/thumbnails/catalog_thumbnail_store.h"
@@ -12,6 +13,14 @@ namespace plb::shell {
 // Changes from the catalog-update bus and the folder events.
 
 void TFrameCatalogDG::QueueChange(TCatalogItem* item, uint8_t kind) {
+  // A new thumbnail only redraws its cell, which the next paint does however many come: it need
+  // not wait for the update timer, which gathers the changes that may re-sort or lay out the grid
+  // (a cold folder's first screen waited 100 ms for it).
+  if (kind == cukThumbnailStored) {
+    pixmaps_.Drop(item);
+    RedrawIfOnScreen(item);
+    return;
+  }
   queue_.push_back({item, kind});
   if (!updateTimer_.isActive()) updateTimer_.start();
 }

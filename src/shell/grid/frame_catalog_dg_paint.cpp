@@ -11,6 +11,7 @@
 #include "shell/grid/catalog_cell_painter.h"
 #include "shell/grid/catalog_folder_items.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "shell/start/bench_script.h"
 
 namespace plb::shell {
 
@@ -85,6 +86,36 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
     }
   }
   if (!prefetchTimer_.isActive()) prefetchTimer_.start();
+  if (BenchScriptActive()) {
+    const ScreenPictures screen = PicturesOnScreen();
+    BenchScreenPainted(*this, screen.cells, screen.pictures);
+  }
+}
+
+TFrameCatalogDG::ScreenPictures TFrameCatalogDG::PicturesOnScreen() const {
+  ScreenPictures screen;
+  if (shownItems_.empty()) return screen;
+  const int64_t scroll = ScrollY();
+  const QRect viewport = grid_->viewport()->rect();
+  int first = 0, last = 0;
+  layout_.VisibleRows(scroll, viewport.height(), first, last);
+  const int columns = layout_.Columns();
+  const QSize box(geometry_.box.width, geometry_.box.height);
+  const int end = std::min(layout_.CellCount(), (last + 1) * columns);
+  for (int i = first * columns; i < end; ++i) {
+    TCatalogItem* item = layout_.CellItem(i);
+    if (!item) continue;  // the empty cells that start a day
+    // Only thumbnails on screen count: a row whose day band shows may have its cells still below
+    // the edge, or a cell only its caption.
+    int64_t top = 0;
+    const TCellRect r = layout_.CellRect(i, &top);
+    const QRect boxRect(r.left + geometry_.box.left, static_cast<int>(top - scroll) + geometry_.box.top, box.width(),
+                        box.height());
+    if (!viewport.intersects(boxRect)) continue;
+    ++screen.cells;
+    if (pixmaps_.HasPicture(item, geometry_.thumbnail, box)) ++screen.pictures;
+  }
+  return screen;
 }
 
 void TFrameCatalogDG::PrefetchPixmaps() {
@@ -111,6 +142,21 @@ void TFrameCatalogDG::PrefetchPixmaps() {
         return;
       }
     }
+  }
+}
+
+void TFrameCatalogDG::RedrawIfOnScreen(TCatalogItem* item) {
+  if (shownItems_.empty() || !item) return;
+  const int64_t scroll = ScrollY();
+  int first = 0, last = 0;
+  layout_.VisibleRows(scroll, grid_->viewport()->height(), first, last);
+  const int end = std::min(layout_.CellCount(), (last + 1) * layout_.Columns());
+  for (int i = first * layout_.Columns(); i < end; ++i) {
+    if (layout_.CellItem(i) != item) continue;
+    int64_t top = 0;
+    const TCellRect r = layout_.CellRect(i, &top);
+    grid_->viewport()->update(QRect(r.left, static_cast<int>(top - scroll), r.width, r.height));
+    return;
   }
 }
 

@@ -25,6 +25,11 @@ bool TThumbnailPixmaps::Has(TCatalogItem* item, int sizeClass, const QSize& box)
   return kept && kept->sizeClass == sizeClass && kept->box == box;
 }
 
+bool TThumbnailPixmaps::HasPicture(TCatalogItem* item, int sizeClass, const QSize& box) const {
+  const Kept* kept = entries_.object(item);
+  return kept && kept->sizeClass == sizeClass && kept->box == box && !kept->pixmap.isNull();
+}
+
 const TThumbnailPixmaps::Entry& TThumbnailPixmaps::Lookup(TCatalogItem* item, int sizeClass, const QSize& box) {
   if (Kept* kept = entries_.object(item); kept && kept->sizeClass == sizeClass && kept->box == box) return *kept;
   if (!cache_ || !item) return none_;

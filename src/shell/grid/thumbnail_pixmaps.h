@@ -36,6 +36,8 @@ class TThumbnailPixmaps {
   const Entry& Lookup(TCatalogItem* item, int sizeClass, const QSize& box);
   // Whether a lookup would answer without reading the cache.
   bool Has(TCatalogItem* item, int sizeClass, const QSize& box) const;
+  // The same, and the cache had a picture for it.
+  bool HasPicture(TCatalogItem* item, int sizeClass, const QSize& box) const;
   void Drop(TCatalogItem* item) { entries_.remove(item); }
   void Clear() { entries_.clear(); }
 

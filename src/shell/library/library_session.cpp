@@ -17,6 +17,7 @@
 #include "images/thumbnails/thumbnail_maker.h"
 #include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/dates/exif_date_loader.h"
+#include "shell/start/bench_script.h"
 #include "shell/start/first_start_steps.h"
 #include "shell/library/folder_tree_panel.h"
 #include "shell/grid/frame_catalog_dg.h"
@@ -89,6 +90,7 @@ void TLibrarySession::Start() {
   // The start folder is where back leads first (nothing is added when the history is there).
   if (engine_.History()) engine_.History()->Push(start);
   page_.Catalog()->Grid()->setFocus();  // the arrow keys move through the photos at once
+  StartBenchScript(engine_, page_);
   if (TThreadMaster* master = engine_.ThreadMaster()) {
     QPointer<TFrameCatalogDG> grid(page_.Catalog());
     try {

@@ -178,5 +178,36 @@ TEST(BatchQueueTest, PutBackGoesInFrontOfLaterPostsAndDropRestLeavesNothing) {
   EXPECT_TRUE(dropped.TakeRest().empty());
 }
 
+// Posters that wake the watcher after every record, as the catalog-update bus does: every record
+// still arrives once and in order, the burst in batches rather than one delivery per record, and
+// a stop right after a wake ends the loop.
+TEST_F(BatchedWatcherTest, WokenCyclesKeepEveryRecordOnceInOrderAndStillBatchABurst) {
+  std::atomic<int> deliveries{0};
+  watcher_.Start([&](TBatch<Rec>& batch) {
+    if (batch.Empty()) return;
+    ++deliveries;
+    while (const Rec* r = batch.Next()) Deliver(*r);
+  });
+  constexpr int kPosters = 4, kEach = 5000;
+  std::vector<std::thread> posters;
+  for (int p = 0; p < kPosters; ++p) {
+    posters.emplace_back([&, p] {
+      for (int i = 0; i < kEach; ++i) {
+        watcher_.Post({p, i});
+        watcher_.Wake();
+      }
+    });
+  }
+  for (auto& p : posters) p.join();
+  WaitUntil([&] { return Delivered().size() == static_cast<size_t>(kPosters * kEach); });
+  watcher_.Wake();
+  Stop();
+
+  EXPECT_EQ(Late(), 0);
+  ExpectEveryPosterWholeAndInOrder(kPosters, kEach);
+  EXPECT_LT(deliveries.load() * 10, kPosters * kEach) << "a wake per record must not cost a delivery per record";
+  EXPECT_FALSE(watcher_.Running());
+}
+
 }  // namespace
 }  // namespace plb

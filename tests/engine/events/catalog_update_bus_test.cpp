@@ -90,6 +90,40 @@ TEST(CatalogUpdaterTest, SynchronizedListenersRunOnTheUiThreadOthersOnTheWatcher
   RaiseCatalogUpdateEvent(&a, cukRenamed);  // after the end: silent
 }
 
+// The grids all want the UI thread: a burst of new thumbnails crosses over in a few synchronised
+// calls, not one per record and listener, and every call still comes in record order.
+TEST(CatalogUpdaterTest, WhenEveryListenerWantsTheUiThreadABatchCrossesInOneCall) {
+  PumpedUiDispatcher ui;
+  ScopedUiDispatcher installed(ui);
+  InitializeCatalogUpdater();
+  constexpr int kRecords = 50;
+  std::vector<TCatalogItem> items(kRecords);
+  std::vector<std::pair<std::string, TCatalogItem*>> calls;
+  bool offUi = false;
+  int grid = 0, tray = 0;
+  for (auto [owner, name] : {std::pair{&grid, "grid"}, std::pair{&tray, "tray"}}) {
+    RegisterCatalogUpdateEvent(owner, name, true, "OnUpdate", [&calls, &offUi, &ui, name](TCatalogItem* item, uint8_t) {
+      offUi |= !ui.IsUiThread();
+      calls.emplace_back(name, item);
+    });
+  }
+  std::thread([&] {
+    for (TCatalogItem& item : items) RaiseCatalogUpdateEvent(&item, cukThumbnailStored);
+  }).join();
+  int crossings = 0;
+  for (int i = 0; i < 1000 && calls.size() < 2 * kRecords; ++i) crossings += ui.PumpFor(10);
+  FinalizeCatalogUpdater();
+
+  std::vector<std::pair<std::string, TCatalogItem*>> expected;
+  for (TCatalogItem& item : items) {
+    expected.emplace_back("tray", &item);  // the last registered is called first
+    expected.emplace_back("grid", &item);
+  }
+  EXPECT_EQ(calls, expected);
+  EXPECT_FALSE(offUi);
+  EXPECT_LT(crossings, 10) << "a synchronised call per record and listener";
+}
+
 TEST(CatalogUpdaterTest, AFailingListenerMissesOnlyTheRestOfItsCycle) {
   InitializeCatalogUpdater();
   TCatalogItem gate, a, b, c, d;

@@ -232,6 +232,35 @@ TEST_F(FrameCatalogTest, ThumbnailsArriveAndAreDrawn) {
   }
 }
 
+// A thumbnail stored while its cell shows the placeholder is drawn at the very next paint, not
+// after the update timer that gathers the changes that re-sort or lay out the grid.
+TEST_F(FrameCatalogTest, ANewThumbnailIsDrawnAtTheNextPaint) {
+  frame_->show();
+  frame_->ShowFolder(folder_);
+  TCatalogItem* item = frame_->ShownItems().front();
+  const TGridGeometry& g = frame_->Geometry();
+  auto showsPicture = [&] {
+    const QRect cell = frame_->ItemRect(item);
+    const QRect box(cell.left() + g.box.left, cell.top() + g.box.top, g.box.width, g.box.height);
+    return test::ShowsPicture(frame_->Grid()->viewport()->grab().toImage(), box);
+  };
+  ASSERT_FALSE(showsPicture()) << "no thumbnail made yet";
+  // A picture of many colours, stored as the thumbnail maker stores one.
+  Bitmap picture(80, 60);
+  for (int y = 0; y < picture.Height(); ++y) {
+    for (int x = 0; x < picture.Width(); ++x) {
+      uint8_t* p = picture.Row(y) + x * 3;
+      p[0] = static_cast<uint8_t>(x * 3);
+      p[1] = static_cast<uint8_t>(y * 4);
+      p[2] = static_cast<uint8_t>((x * y) & 0xFF);
+    }
+  }
+  ASSERT_TRUE(cache_.AddCatalogImage(item, &picture, 80));
+  EXPECT_FALSE(showsPicture()) << "the cell keeps what it read until it hears of the new thumbnail";
+  frame_->QueueChange(item, cukThumbnailStored);
+  EXPECT_TRUE(showsPicture());
+}
+
 // Kept pixmaps are bounded by their memory: large thumbnails cannot pile up to gigabytes.
 TEST_F(FrameCatalogTest, KeptThumbnailPixmapsStayWithinTheirMemoryBudget) {
   StartMaker();
