@@ -16,6 +16,7 @@
 #include "shell/library/folder_tree_panel.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/viewer/photo_viewer.h"
+#include "shell/viewer/viewer_full_screen.h"
 
 namespace plb::shell {
 namespace {
@@ -67,6 +68,10 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
   }
   connect(catalog_, &TFrameCatalogDG::itemOpened, this, [this](TCatalogItem* item) { OpenViewer(item); });
   connect(viewer_, &TPhotoViewer::closeRequested, this, &TLibraryPage::CloseViewer);
+  fullScreen_ = new TViewerFullScreen(viewer_, views_, this);
+  connect(viewer_, &TPhotoViewer::fullScreenToggled, this, [this] { SetViewerFullScreen(!ViewerFullScreen()); });
+  connect(viewer_, &TPhotoViewer::fullScreenLeft, this, [this] { SetViewerFullScreen(false); });
+  connect(fullScreen_, &TViewerFullScreen::activeChanged, this, &TLibraryPage::fullScreenChanged);
 }
 
 TLibraryPage::~TLibraryPage() {
@@ -132,13 +137,14 @@ void TLibraryPage::ShowFolder(TCustomFolder* folder) {
 void TLibraryPage::OpenViewer(TCatalogItem* item) {
   if (!item) return;
   viewer_->ShowItem(item, catalog_->ShownItems());
-  views_->setCurrentWidget(viewer_);
+  if (!ViewerFullScreen()) views_->setCurrentWidget(viewer_);
   viewer_->setFocus();
   emit viewChanged(true);
 }
 
 void TLibraryPage::CloseViewer() {
   if (!ViewerShown()) return;
+  fullScreen_->Leave();
   if (TCatalogItem* item = viewer_->Item()) catalog_->SelectItem(item);
   views_->setCurrentWidget(catalog_);
   catalog_->Grid()->setFocus();
@@ -163,7 +169,24 @@ std::vector<TCatalogItem*> TLibraryPage::WorkItems() const {
 }
 
 bool TLibraryPage::ViewerShown() const {
-  return views_->currentWidget() == viewer_;
+  return views_->currentWidget() == viewer_ || fullScreen_->Active();
+}
+
+void TLibraryPage::SetViewerFullScreen(bool on) {
+  if (!on) {
+    fullScreen_->Leave();
+    return;
+  }
+  if (!ViewerShown()) OpenViewer(catalog_->CurrentItem());
+  if (ViewerShown()) fullScreen_->Enter();
+}
+
+bool TLibraryPage::ViewerFullScreen() const {
+  return fullScreen_->Active();
+}
+
+QWidget* TLibraryPage::FullScreenWindow() const {
+  return fullScreen_;
 }
 
 }  // namespace plb::shell

@@ -24,6 +24,7 @@ namespace plb::shell {
 class TFolderTreePanel;
 class TFrameCatalogDG;
 class TPhotoViewer;
+class TViewerFullScreen;
 
 // What the page shows and listens to; every part may be null. None is owned.
 struct TLibrarySources {
@@ -61,6 +62,11 @@ class TLibraryPage : public QSplitter {
   void OpenViewer(TCatalogItem* item);
   void CloseViewer();
   bool ViewerShown() const;
+  // The viewer on the whole screen (opened on the grid's photo when it was closed), and back.
+  void SetViewerFullScreen(bool on);
+  bool ViewerFullScreen() const;
+  // The full-screen window, where the window's viewer commands are added to work there too.
+  QWidget* FullScreenWindow() const;
   // 0 the folder tree, 1 the calendar, 2 the tags.
   void ShowPanel(int index);
   // The tree panel on top, whose node the folder commands work on.
@@ -73,6 +79,7 @@ class TLibraryPage : public QSplitter {
  signals:
   // The viewer was opened or closed.
   void viewChanged(bool viewerShown);
+  void fullScreenChanged(bool fullScreen);
 
 
  private:
@@ -88,6 +95,7 @@ class TLibraryPage : public QSplitter {
   QStackedWidget* views_ = nullptr;
   TFrameCatalogDG* catalog_ = nullptr;
   TPhotoViewer* viewer_ = nullptr;
+  TViewerFullScreen* fullScreen_ = nullptr;
 };
 
 }  // namespace plb::shell

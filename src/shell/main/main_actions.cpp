@@ -404,6 +404,17 @@ void TMainActions::CreateImageActions() {
     infoPages_->FocusComment();
   });
   connect(Add("AcImageUpdate", QStringLiteral("写真を読み直す")), &QAction::triggered, viewer, &TPhotoViewer::Reload);
+  // F11 is the favourite mark's key, so full screen takes Shift+F11; Esc and a double click also
+  // leave it.
+  QAction* fullScreen = Add("AcImageFullScreen", QStringLiteral("全画面表示"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
+  fullScreen->setCheckable(true);
+  connect(fullScreen, &QAction::triggered, this, [this](bool on) { Library().SetViewerFullScreen(on); });
+  // The viewer's commands work on the full-screen window as on the main window.
+  for (const char* name : {"AcImageFullScreen", "AcShowMain", "AcImagePrev", "AcImageNext", "AcImageOriginalSize",
+                           "AcImageFitWindow", "AcImageZoomIn", "AcImageZoomOut", "AcEditMark", "AcEditMarkNo",
+                           "AcEditRotateL", "AcEditRotateR"}) {
+    if (QAction* action = Action(name)) Library().FullScreenWindow()->addAction(action);
+  }
 }
 
 void TMainActions::CreateToolActions() {
@@ -499,7 +510,7 @@ void TMainActions::CreateMenus() {
                "AcEditRotateNonMark"});
   QMenu* view = menu("MenuView", QStringLiteral("表示"));
   put(view, {"AcShowFolder", "AcShowCalendar", "AcShowAlbum", "AcShowLocalSearch", "", "AcShowViewer", "AcShowMain",
-             ""});
+             "AcImageFullScreen", ""});
   QMenu* size = view->addMenu(QStringLiteral("サムネイルの大きさ"));
   size->setObjectName("MenuViewSize");
   for (const char* name : kSizeActions) put(size, {name});
@@ -583,6 +594,18 @@ void TMainActions::ConnectContextMenus() {
     gridContext_ = false;
     RefreshSoon();
   });
+  TPhotoViewer* viewer = Library().Viewer();
+  connect(viewer, &TPhotoViewer::contextMenuWanted, this, [this](const QPoint& globalPos) {
+    Refresh();
+    QMenu menu;
+    menu.setObjectName("ViewerContextMenu");
+    for (const char* name : {"AcImageFullScreen", "AcShowMain", "", "AcImagePrev", "AcImageNext", "",
+                             "AcImageOriginalSize", "AcImageFitWindow", "AcImageZoomIn", "AcImageZoomOut", "",
+                             "AcEditMark", "AcEditMarkNo", "AcEditRotateL", "AcEditRotateR"})
+      *name ? (void)menu.addAction(Action(name)) : (void)menu.addSeparator();
+    menu.exec(globalPos);
+    RefreshSoon();
+  });
   for (TFolderTreePanel* panel : {Library().FolderTree(), Library().CalendarTree(), Library().TagTree()}) {
     panel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(panel, &QWidget::customContextMenuRequested, this, [this, panel](const QPoint& pos) {
@@ -640,6 +663,7 @@ void TMainActions::WatchState() {
     if (!viewerShown) infoPages_->ShowItem(Library().CurrentItem());
     Refresh();
   });
+  connect(&Library(), &TLibraryPage::fullScreenChanged, this, &TMainActions::Refresh);
   connect(&window_, &TPlumoraMain2::pageChanged, this, &TMainActions::Refresh);
   connect(infoPages_, &TFrameInfoPages::itemEdited, this, [this](TCatalogItem* item, int kind) {
     if (kind == cukEffectChanged) {
@@ -1028,6 +1052,8 @@ void TMainActions::Refresh() {
   for (const char* name : {"AcImagePrev", "AcImageNext", "AcImageOriginalSize", "AcImageFitWindow", "AcImageZoomIn",
                            "AcImageZoomOut", "AcImageUpdate"})
     set(name, viewer);
+  set("AcImageFullScreen", onLibrary && (viewer || catalog->CurrentItem() != nullptr));
+  check("AcImageFullScreen", library.ViewerFullScreen());
   check("AcImageOriginalSize", !library.Viewer()->Fitted());
   check("AcImageFitWindow", library.Viewer()->Fitted());
   for (int mode = 0; mode < 4; ++mode) {
