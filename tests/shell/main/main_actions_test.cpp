@@ -48,6 +48,7 @@
 #include "shell/dialogs/uploader_options_form.h"
 #include "shell/library/effect_page.h"
 #include "shell/library/info_pages.h"
+#include "shell/library/trim_frame_view.h"
 #include "shell/library/trimming_page.h"
 #include "shell/library/library_page.h"
 #include "shell/main/file_commands.h"
@@ -961,6 +962,102 @@ TEST_F(MainActions, ZoomFollowsThePointerWithTheWheelAndInEveryMouseMode) {
   QApplication::sendEvent(viewer, &move);
   QTest::mouseRelease(viewer, Qt::LeftButton, Qt::NoModifier, at + QPoint(30, 20));
   EXPECT_EQ(viewer->PictureRect().topLeft(), start.topLeft() + QPoint(30, 20));
+}
+
+void Drag(QWidget* to, const QPoint& from, const QPoint& by) {
+  QTest::mousePress(to, Qt::LeftButton, Qt::NoModifier, from);
+  const QPointF mid = from + by / 2, end = from + by;
+  for (const QPointF& at : {mid, end}) {
+    QMouseEvent move(QEvent::MouseMove, at, to->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(to, &move);
+  }
+  QTest::mouseRelease(to, Qt::LeftButton, Qt::NoModifier, from + by);
+  QApplication::processEvents();
+}
+
+Qt::CursorShape CursorOver(QWidget* view, const QPoint& at) {
+  QMouseEvent hover(QEvent::MouseMove, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(view, &hover);
+  return view->cursor().shape();
+}
+
+QRect Shown(TCatalogItem* item, const QSize& preview) {
+  const TTrimRect r = item->DisplayedTrimRect(preview.width(), preview.height());
+  return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+TEST_F(MainActions, TheTrimmingFrameIsMovedAndSizedByHandAndNudgedWithTheArrows) {
+  Select("c.jpg");
+  Act("AcToolTriming")->trigger();
+  TFrameTrimmingPage* trimming = Actions().InfoPages()->TrimmingPage();
+  TCatalogItem* c = Item("c.jpg");
+  ASSERT_EQ(trimming->Item(), c);
+  trimming->Aspect()->setCurrentIndex(2);  // square
+  trimming->TrimButton()->click();
+  ASSERT_TRUE(c->TrimmingInForce());
+  std::vector<TCatalogItem*> told;
+  QObject::connect(trimming, &TFrameTrimmingPage::trimmingChanged, [&told](TCatalogItem* item) { told.push_back(item); });
+  TTrimFrameView* view = trimming->FrameView();
+  ASSERT_TRUE(view->isVisible());
+  const QSize preview = view->Picture().size();
+  const QPoint origin = view->PictureArea().topLeft();
+  const QRect start = view->Frame();
+  ASSERT_EQ(start, Shown(c, preview));
+
+  // The cursor tells what a drag does: move inside, size at the corners, nothing outside.
+  EXPECT_EQ(CursorOver(view, origin + start.center()), Qt::SizeAllCursor);
+  EXPECT_EQ(CursorOver(view, origin + start.bottomRight()), Qt::SizeFDiagCursor);
+  EXPECT_EQ(CursorOver(view, origin + start.topRight()), Qt::SizeBDiagCursor);
+  EXPECT_EQ(CursorOver(view, origin + QPoint(1, 1)), Qt::ArrowCursor);
+
+  // Moved: the catalog holds the new place when the drag ends, and the page says so.
+  Drag(view, origin + start.center(), QPoint(-9, 6));
+  EXPECT_EQ(view->Frame(), start.translated(-9, 6));
+  EXPECT_EQ(Shown(c, preview), view->Frame());
+  EXPECT_EQ(told, std::vector<TCatalogItem*>{c});
+  Keep(*window_, "trimming-frame-moved");
+  // Dragged far past the left edge: it stops at the photo's side.
+  Drag(view, origin + view->Frame().center(), QPoint(-500, 0));
+  EXPECT_EQ(view->Frame().left(), 0);
+  EXPECT_EQ(view->Frame().size(), start.size());
+  EXPECT_EQ(Shown(c, preview), view->Frame());
+
+  // Sized at a corner, the square stays square and inside the photo, however far the pointer goes.
+  Drag(view, origin + view->Frame().bottomRight(), QPoint(25, 5));
+  QRect frame = view->Frame();
+  EXPECT_EQ(frame.topLeft(), QPoint(0, start.top() + 6));
+  EXPECT_EQ(frame.width(), frame.height());
+  EXPECT_GT(frame.width(), start.width());
+  Drag(view, origin + frame.bottomRight(), QPoint(900, 900));
+  frame = view->Frame();
+  EXPECT_EQ(frame.width(), frame.height());
+  EXPECT_TRUE(QRect(QPoint(), preview).contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width();
+  EXPECT_TRUE(frame.right() == preview.width() - 1 || frame.bottom() == preview.height() - 1);
+  const QRect stored = Shown(c, preview);
+  EXPECT_LE(std::abs(stored.width() - frame.width()), 1);
+  EXPECT_LE(std::abs(stored.height() - frame.height()), 1);
+
+  // Free proportions: the top-left corner goes in along one side only.
+  trimming->Aspect()->setCurrentIndex(0);
+  frame = view->Frame();
+  Drag(view, origin + frame.topLeft(), QPoint(20, 0));
+  EXPECT_EQ(view->Frame().width(), frame.width() - 20);
+  EXPECT_EQ(view->Frame().height(), frame.height());
+  EXPECT_EQ(view->Frame().bottomRight(), frame.bottomRight());
+
+  // The arrows nudge it, Shift by ten; each nudge is stored.
+  frame = view->Frame();
+  view->setFocus();
+  ASSERT_GE(frame.left(), 10);
+  ASSERT_GE(frame.top(), 1);
+  Key(view, Qt::Key_Right);
+  Key(view, Qt::Key_Left, Qt::ShiftModifier);
+  Key(view, Qt::Key_Up);
+  EXPECT_EQ(view->Frame(), frame.translated(-9, -1));
+  EXPECT_EQ(Shown(c, preview), view->Frame());
+  EXPECT_EQ(Grid()->CurrentItem(), c) << "the grid did not take the arrows";
+  EXPECT_TRUE(c->TrimmingInForce());
 }
 
 }  // namespace
