@@ -22,6 +22,7 @@ namespace plb::shell {
 namespace {
 
 constexpr int kTagAlbumType = 8;
+constexpr int kUserAlbumType = 0;
 constexpr int kPanelWidth = 240;
 
 }  // namespace
@@ -42,9 +43,14 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
   calendarTree_ = new TFolderTreePanel("CalendarTree", [this] {
     return sources_.calendar ? std::vector<TCustomFolder*>{sources_.calendar} : std::vector<TCustomFolder*>{};
   });
+  // The tags, and the user's own albums below them.
   tagTree_ = new TFolderTreePanel("TagTree", [this] {
-    TAlbum* tags = sources_.albums ? sources_.albums->Root(kTagAlbumType) : nullptr;
-    return tags ? std::vector<TCustomFolder*>{tags} : std::vector<TCustomFolder*>{};
+    std::vector<TCustomFolder*> roots;
+    if (!sources_.albums) return roots;
+    for (int type : {kTagAlbumType, kUserAlbumType}) {
+      if (TAlbum* root = sources_.albums->Root(type)) roots.push_back(root);
+    }
+    return roots;
   });
   panels_->addTab(folderTree_, QStringLiteral("フォルダ"));
   panels_->addTab(calendarTree_, QStringLiteral("カレンダー"));

@@ -21,12 +21,16 @@
 #include <tuple>
 
 #include "engine/events/catalog_update_bus.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
+#include "engine/model/album_utils.h"
 #include "engine/model/calendar.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
 #include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
 #include "engine/model/history_list.h"
+#include "engine/operations/folder_operations.h"
 #include "engine/views/query_info.h"
 #include "engine/views/sorted_item_list.h"
 #include "engine/workers/folder_updater.h"
@@ -62,6 +66,9 @@ enum TRotation { kRotateLeft, kRotateRight, kRotateNone };
 enum TMarking { kMarkOn, kMarkOff, kMarkToggle };
 
 constexpr int kThumbnailSizes[] = {80, 160, 240, 360, 480};
+// The root of the user's own albums.
+constexpr int kUserAlbumType = 0;
+constexpr int kTagAlbumType = 8;
 constexpr int kMinToolPanelWidth = 200;
 constexpr int kDefaultToolPanelWidth = 300;
 constexpr const char* kSizeActions[] = {"AcCsSmall2", "AcCsSmall", "AcCsMiddle", "AcCsLarge", "AcCsLarge2"};
@@ -107,6 +114,10 @@ TMainActions::TMainActions(TPlumoraMain2& window)
   files_ = std::make_unique<TFileCommands>(Library(), boxes_, &window);
   infoPages_ = new TFrameInfoPages(&Library());
   infoPages_->hide();
+  infoPages_->SetTagRoot([this]() -> TAlbum* {
+    TAlbumList* albums = Library().Sources().albums;
+    return albums ? albums->Root(kTagAlbumType) : nullptr;
+  });
   Library().addWidget(infoPages_);
   Library().setStretchFactor(2, 0);
   AddOutputActions(&window, &Library(), [this] { return config_ ? config_->JpegQuality() : 90; });
@@ -247,6 +258,8 @@ void TMainActions::CreateEditActions() {
           [this] { files_->CopyMoveItems(MarkedItems(), true); });
   connect(Add("AcEditMoveMark", QStringLiteral("お気に入りの写真をフォルダへ移動")), &QAction::triggered, this,
           [this] { files_->CopyMoveItems(MarkedItems(), false); });
+  connect(Add("AcAlbumCreate", QStringLiteral("アルバムを作成")), &QAction::triggered, this,
+          &TMainActions::CreateAlbum);
 }
 
 void TMainActions::CreateViewActions() {
@@ -503,7 +516,8 @@ void TMainActions::CreateMenus() {
              "AcFileSave", "AcFileExportFolder", "", "AcFileProperty", "", "AcFileClose"});
   QMenu* edit = menu("MenuEdit", QStringLiteral("編集"));
   put(edit, {"AcEditCopyImage", "AcEditCopy", "AcEditMove", "", "AcEditRotateL", "AcEditRotateR", "AcEditRotateNon",
-             "", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark"});
+             "", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark", "",
+             "AcAlbumCreate"});
   QMenu* marked = edit->addMenu(QStringLiteral("お気に入りの写真"));
   marked->setObjectName("MenuEditMarked");
   put(marked, {"AcEditCopyMark", "AcEditMoveMark", "", "AcEditRotateLMark", "AcEditRotateRMark",
@@ -574,7 +588,8 @@ void TMainActions::ConnectContextMenus() {
     menu.setObjectName("GridContextMenu");
     for (const char* name : {"AcShowViewer", "", "AcEditMark", "AcEditMarkNo", "", "AcEditRotateL", "AcEditRotateR",
                              "AcEditRotateNon", "", "AcEditCopy", "AcEditMove", "AcFileRename", "AcFileTrash", "",
-                             "AcFileChangeExifDate", "AcFileSave", "AcToolPrint", "", "AcJumpFolder", "AcJumpCalendar", "AcToolExifInfo"}) {
+                             "AcFileChangeExifDate", "AcFileSave", "AcToolPrint", "AcAlbumCreate", "", "AcJumpFolder",
+                             "AcJumpCalendar", "AcToolExifInfo"}) {
       if (!*name) {
         menu.addSeparator();
       } else {
@@ -617,6 +632,10 @@ void TMainActions::ConnectContextMenus() {
       menu.setObjectName("FolderContextMenu");
       for (const char* name : {"AcFileCreateNew", "AcFileRename", "AcFileDelete", "", "AcEditCopy", "AcEditMove"})
         *name ? (void)menu.addAction(Action(name)) : (void)menu.addSeparator();
+      if (panel == Library().TagTree()) {
+        menu.addSeparator();
+        menu.addAction(Action("AcAlbumCreate"));
+      }
       if (panel == Library().FolderTree()) {
         menu.addSeparator();
         menu.addAction(Action("AcFolderCalendarIn"));
@@ -785,6 +804,30 @@ void TMainActions::ChangeShootingDate() {
   TExifDateProgressForm progress([this](const QString& text) { boxes_.error(text); }, &window_);
   progress.Run(items, logic.Flags(), logic.Target());
   ItemsChanged(items);
+}
+
+void TMainActions::CreateAlbum() {
+  TAlbumList* albums = Library().Sources().albums;
+  std::vector<TCatalogItem*> items;
+  for (TCatalogItem* item : Library().WorkItems())
+    if (item && !item->Unavailable()) items.push_back(item);
+  if (!albums || items.empty()) return;
+  const std::optional<QString> typed = boxes_.inputText(QStringLiteral("アルバム名"), QStringLiteral("新しいアルバム"));
+  if (!typed) return;
+  TCustomFolder* album = nullptr;
+  try {
+    std::string name = typed->trimmed().toStdString();
+    album = OstraEngineCreateChild(files_->Model(), albums->Root(kUserAlbumType), name);
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.AcAlbumCreate", e);
+    QApplication::beep();
+    boxes_.error(Utf8(MessageOf(e)));
+    return;
+  }
+  // Entries made by the user's commands carry the group 0.
+  OstraAddItemsToAlbum(static_cast<TAlbum*>(album), &items, 0, true, true);
+  if (Library().ViewerShown()) Library().CloseViewer();
+  Library().ShowFolder(album);
 }
 
 void TMainActions::CopyImage() {
@@ -1011,6 +1054,7 @@ void TMainActions::Refresh() {
     set(name, anyWork);
   set("AcEditSelectAll", anyShown && !viewer);
   set("AcEditSelectMark", anyShown && !viewer);
+  set("AcAlbumCreate", onLibrary && library.Sources().albums && !library.WorkItems().empty());
   for (const char* name : {"AcEditCopyMark", "AcEditMoveMark", "AcEditRotateLMark", "AcEditRotateRMark",
                            "AcEditRotateNonMark"})
     set(name, anyMarked && !viewer);
