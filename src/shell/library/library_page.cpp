@@ -71,6 +71,13 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
       if (catalog_->CurrentFolder() != node) catalog_->ShowFolder(node);
       CloseViewer();
     });
+    // A click on the highlighted row shows its folder too, when the grid shows another one.
+    connect(panel, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+      TCustomFolder* node = TFolderTreePanel::NodeOf(item);
+      if (!node || catalog_->CurrentFolder() == node) return;
+      catalog_->ShowFolder(node);
+      CloseViewer();
+    });
   }
   connect(catalog_, &TFrameCatalogDG::itemOpened, this, [this](TCatalogItem* item) { OpenViewer(item); });
   connect(viewer_, &TPhotoViewer::closeRequested, this, &TLibraryPage::CloseViewer);
