@@ -165,6 +165,45 @@ void PrepareTrimming(TCatalogItem& item) {
   ChooseAspectPreset(item, 0);
 }
 
+namespace {
+
+// The rectangle on the picture as stored, from one on the picture as displayed at full size: the
+// displayed rectangle's flips undone, then its clockwise quarter turns.
+TTrimRect StoredFromDisplayed(TTrimRect r, uint16_t orientation, int32_t displayedWidth, int32_t displayedHeight) {
+  int32_t dw = displayedWidth, dh = displayedHeight;
+  if (OrientationFlipsHorizontally(orientation)) r = {dw - r.right, r.top, dw - r.left, r.bottom};
+  if (OrientationFlipsVertically(orientation)) r = {r.left, dh - r.bottom, r.right, dh - r.top};
+  for (int turn = 0; turn < OrientationQuarterTurns(orientation); ++turn) {
+    // Back one clockwise turn: the picture before it was dh wide and dw high.
+    r = {r.top, dw - r.right, r.bottom, dw - r.left};
+    std::swap(dw, dh);
+  }
+  return r;
+}
+
+int32_t Scaled(int32_t value, int32_t to, int32_t from) {
+  return static_cast<int32_t>(std::lround(static_cast<double>(value) * to / from));
+}
+
+}  // namespace
+
+bool PlaceTrimFrame(TCatalogItem& item, const TTrimRect& shown, int32_t shownWidth, int32_t shownHeight) {
+  const int32_t w = item.Width(), h = item.Height();
+  if (!Editable(item) || w <= 0 || h <= 0 || shownWidth <= 0 || shownHeight <= 0) return false;
+  if (shown.right <= shown.left || shown.bottom <= shown.top) return false;
+  const uint16_t o = item.Orientation();
+  const int32_t dw = OrientationSwapsSides(o) ? h : w, dh = OrientationSwapsSides(o) ? w : h;
+  const TTrimRect full{Scaled(shown.left, dw, shownWidth), Scaled(shown.top, dh, shownHeight),
+                       Scaled(shown.right, dw, shownWidth), Scaled(shown.bottom, dh, shownHeight)};
+  TTrimRect r = StoredFromDisplayed(full, o, dw, dh);
+  r = {std::clamp(r.left, 0, w), std::clamp(r.top, 0, h), std::clamp(r.right, 0, w), std::clamp(r.bottom, 0, h)};
+  if (r.right <= r.left || r.bottom <= r.top) return false;
+  const TCatalogItemBlock block = item.Block();
+  item.SetTrimming(block.trimmingOn != 0, r, block.aspectX, block.aspectY);
+  RaiseCatalogUpdateEvent(&item, cukTrimmingEdited);
+  return true;
+}
+
 bool SwitchTrimming(TCatalogItem& item, bool on) {
   if (!Editable(item)) return false;
   const TCatalogItemBlock block = item.Block();

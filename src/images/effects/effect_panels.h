@@ -75,6 +75,10 @@ TTrimSetup TrimSetupForPreset(int index, int32_t width, int32_t height);
 bool ChooseAspectPreset(TCatalogItem& item, int index);
 // Sets the item up with preset 0 when its rectangle is empty (showing an item does this).
 void PrepareTrimming(TCatalogItem& item);
+// A frame placed by hand on the picture as displayed (shown at shownWidth by shownHeight): stored
+// in the item's own orientation and size, kept inside the picture, with event 16; the aspect and
+// the switch stay as they were. False for movies, sounds, an empty frame or an unknown size.
+bool PlaceTrimFrame(TCatalogItem& item, const TTrimRect& shown, int32_t shownWidth, int32_t shownHeight);
 // "写真を切り抜く" / "切り抜きを解除する": switches trimming and raises event 18.
 bool SwitchTrimming(TCatalogItem& item, bool on);
 

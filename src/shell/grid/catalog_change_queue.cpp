@@ -1,6 +1,7 @@
 #include "shell/grid/catalog_change_queue.h"
 
 #include "engine/events/catalog_update_bus.h"
+#include "engine/model/catalog_item.h"
 #include "engine/views/sorted_item_list.h"
 
 namespace plb::shell {
@@ -41,6 +42,13 @@ TGridChangeOutcome ApplyGridChanges(const std::vector<TGridChange>& changes, con
       case cukShootingDateWritten2:
         if (context.sortKey == skFileDate) out.resort = true;
         break;
+      case cukTrimmingEdited:
+        // A frame moved while trimming is in force changes the thumbnail itself.
+        if (!item->TrimmingInForce()) {
+          AddRedraw(out, redrawSeen, item);
+          break;
+        }
+        [[fallthrough]];
       case cukTrimmingSwitched:
       case cukFileOverwritten:
         out.thumbnailsDropped.push_back(item);
@@ -55,7 +63,6 @@ TGridChangeOutcome ApplyGridChanges(const std::vector<TGridChange>& changes, con
       case cukCommentChanged:
       case cukEffectChanged:
       case cukThumbnailStored:
-      case cukTrimmingEdited:
       case cukUploadStatusChanged:
         // What a cell draws changed: its overlays, its picture or its background.
         AddRedraw(out, redrawSeen, item);

@@ -3,13 +3,17 @@
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <string>
 #include <vector>
 
 #include "engine/events/catalog_update_bus.h"
+#include "engine/model/album.h"
+#include "engine/model/album_utils.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
 #include "shell/library/effect_page.h"
@@ -33,6 +37,15 @@ std::string ToStored(QString text) {
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
   return text.toStdString();
+}
+
+// Every tag below root with its path, parents before their children.
+void CollectTags(TAlbum* album, const QString& path, std::vector<std::pair<TAlbum*, QString>>& out) {
+  for (TAlbum* child : album->Children()) {
+    const QString name = path.isEmpty() ? Utf8(child->GetName()) : path + '\\' + Utf8(child->GetName());
+    out.emplace_back(child, name);
+    CollectTags(child, name, out);
+  }
 }
 
 // The file's facts shown on the page: name, extension, pixel size, colours, file size, file date,
@@ -68,6 +81,9 @@ TFrameInfoPages::TFrameInfoPages(QWidget* parent) : QTabWidget(parent) {
   tags_ = new QLabel(page);
   tags_->setObjectName("InfoTags");
   tags_->setWordWrap(true);
+  tagList_ = new QListWidget(page);
+  tagList_->setObjectName("InfoTagList");
+  tagList_->setMaximumHeight(110);
   auto* exifLabel = new QLabel(QStringLiteral("撮影情報"), page);
   exif_ = new QPlainTextEdit(page);
   exif_->setObjectName("InfoExif");
@@ -81,6 +97,7 @@ TFrameInfoPages::TFrameInfoPages(QWidget* parent) : QTabWidget(parent) {
   layout->addWidget(comment_);
   layout->addWidget(keepComment_, 0, Qt::AlignRight);
   layout->addWidget(tags_);
+  layout->addWidget(tagList_);
   layout->addWidget(exifLabel);
   layout->addWidget(exif_, 1);
   addTab(page, QStringLiteral("写真情報"));
@@ -107,6 +124,10 @@ TFrameInfoPages::TFrameInfoPages(QWidget* parent) : QTabWidget(parent) {
     keepComment_->setEnabled(commentDirty_);
   });
   connect(keepComment_, &QPushButton::clicked, this, &TFrameInfoPages::CommitComment);
+  connect(tagList_, &QListWidget::itemChanged, this, [this](QListWidgetItem* row) {
+    if (showing_ || !item_) return;
+    TagTicked(static_cast<TAlbum*>(row->data(Qt::UserRole).value<void*>()), row->checkState() == Qt::Checked);
+  });
   ShowItem(nullptr);
 }
 
@@ -144,6 +165,7 @@ void TFrameInfoPages::ShowItem(TCatalogItem* item) {
     mark_->setChecked(false);
     comment_->clear();
     tags_->clear();
+    ListTags();
     exif_->clear();
     showing_ = false;
     return;
@@ -158,6 +180,7 @@ void TFrameInfoPages::ShowItem(TCatalogItem* item) {
   QStringList tagNames;
   for (TCustomFolder* tag : item->Tags()) tagNames << Utf8(tag->GetName());
   tags_->setText(QStringLiteral("タグ：") + (tagNames.isEmpty() ? QStringLiteral("なし") : tagNames.join(QStringLiteral("、"))));
+  ListTags();
   std::vector<std::string> lines;
   if (item->GetExifTexts(lines) && !lines.empty()) {
     QStringList text;
@@ -167,6 +190,40 @@ void TFrameInfoPages::ShowItem(TCatalogItem* item) {
     exif_->setPlainText(QStringLiteral("（撮影情報はありません。）"));
   }
   showing_ = false;
+}
+
+void TFrameInfoPages::ListTags() {
+  const bool was = showing_;
+  showing_ = true;
+  tagList_->clear();
+  TAlbum* root = item_ && tagRoot_ ? tagRoot_() : nullptr;
+  tagList_->setEnabled(root != nullptr);
+  if (root) {
+    std::vector<std::pair<TAlbum*, QString>> tags;
+    CollectTags(root, QString(), tags);
+    for (const auto& [tag, name] : tags) {
+      auto* row = new QListWidgetItem(name, tagList_);
+      row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+      row->setData(Qt::UserRole, QVariant::fromValue(static_cast<void*>(tag)));
+      row->setCheckState(tag->FindEntry(item_) ? Qt::Checked : Qt::Unchecked);
+    }
+  }
+  showing_ = was;
+}
+
+void TFrameInfoPages::TagTicked(TAlbum* tag, bool on) {
+  // Entries made by the user's commands carry the group 0.
+  const bool changed = on ? OstraAddItemToAlbum(tag, item_, 0, true, true) : OstraDelItemFromAlbum(tag, item_, true, true);
+  if (!changed) return;
+  // The row that was ticked is still in use: the page is shown again on the next turn.
+  QPointer<TFrameInfoPages> self(this);
+  TCatalogItem* item = item_;
+  QMetaObject::invokeMethod(
+      this,
+      [self, item] {
+        if (self) emit self->itemEdited(item, cukTagsChanged);
+      },
+      Qt::QueuedConnection);
 }
 
 QString TFrameInfoPages::FileText() const {

@@ -1,16 +1,20 @@
 #pragma once
 // The tool panel of the library page. Its information page shows the current photo: the file's
 // facts, the shooting data the file's EXIF block holds, and the catalog's own data about it (the
-// favourite mark, the comment, the tags), of which the mark and the comment are edited here. The
+// favourite mark, the comment, the tags), of which the mark, the comment and the tags are edited
+// here (the tags as a list of the tag tree's tags, ticked where the photo has them). The
 // correction and trimming pages edit the photo's picture.
 #include <QTabWidget>
+#include <functional>
 
 class QCheckBox;
 class QLabel;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace plb {
+class TAlbum;
 class TCatalogItem;
 }
 
@@ -42,7 +46,11 @@ class TFrameInfoPages : public QTabWidget {
   QString FileText() const;
   QString ExifText() const;
   QString TagText() const;
+  // Where the tags come from: the tag root (null: no tags to choose).
+  void SetTagRoot(std::function<TAlbum*()> root) { tagRoot_ = std::move(root); }
   QCheckBox* MarkBox() const { return mark_; }
+  // One checkable row per tag (its path below the tag root).
+  QListWidget* TagList() const { return tagList_; }
   QPlainTextEdit* CommentEdit() const { return comment_; }
 
  signals:
@@ -50,6 +58,9 @@ class TFrameInfoPages : public QTabWidget {
   void itemEdited(plb::TCatalogItem* item, int kind);
 
  private:
+  void ListTags();
+  void TagTicked(TAlbum* tag, bool on);
+
   TCatalogItem* item_ = nullptr;
   bool showing_ = false;
   bool commentDirty_ = false;
@@ -60,6 +71,8 @@ class TFrameInfoPages : public QTabWidget {
   QPlainTextEdit* comment_ = nullptr;
   QPushButton* keepComment_ = nullptr;
   QLabel* tags_ = nullptr;
+  QListWidget* tagList_ = nullptr;
+  std::function<TAlbum*()> tagRoot_;
   TFrameEffectPage* effect_ = nullptr;
   TFrameTrimmingPage* trimming_ = nullptr;
 };

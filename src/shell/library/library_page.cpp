@@ -17,11 +17,13 @@
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/grid/grid_drag_drop.h"
 #include "shell/viewer/photo_viewer.h"
+#include "shell/viewer/viewer_full_screen.h"
 
 namespace plb::shell {
 namespace {
 
 constexpr int kTagAlbumType = 8;
+constexpr int kUserAlbumType = 0;
 constexpr int kPanelWidth = 240;
 
 }  // namespace
@@ -42,9 +44,14 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
   calendarTree_ = new TFolderTreePanel("CalendarTree", [this] {
     return sources_.calendar ? std::vector<TCustomFolder*>{sources_.calendar} : std::vector<TCustomFolder*>{};
   });
+  // The tags, and the user's own albums below them.
   tagTree_ = new TFolderTreePanel("TagTree", [this] {
-    TAlbum* tags = sources_.albums ? sources_.albums->Root(kTagAlbumType) : nullptr;
-    return tags ? std::vector<TCustomFolder*>{tags} : std::vector<TCustomFolder*>{};
+    std::vector<TCustomFolder*> roots;
+    if (!sources_.albums) return roots;
+    for (int type : {kTagAlbumType, kUserAlbumType}) {
+      if (TAlbum* root = sources_.albums->Root(type)) roots.push_back(root);
+    }
+    return roots;
   });
   panels_->addTab(folderTree_, QStringLiteral("フォルダ"));
   panels_->addTab(calendarTree_, QStringLiteral("カレンダー"));
@@ -66,9 +73,20 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
       if (catalog_->CurrentFolder() != node) catalog_->ShowFolder(node);
       CloseViewer();
     });
+    // A click on the highlighted row shows its folder too, when the grid shows another one.
+    connect(panel, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
+      TCustomFolder* node = TFolderTreePanel::NodeOf(item);
+      if (!node || catalog_->CurrentFolder() == node) return;
+      catalog_->ShowFolder(node);
+      CloseViewer();
+    });
   }
   connect(catalog_, &TFrameCatalogDG::itemOpened, this, [this](TCatalogItem* item) { OpenViewer(item); });
   connect(viewer_, &TPhotoViewer::closeRequested, this, &TLibraryPage::CloseViewer);
+  fullScreen_ = new TViewerFullScreen(viewer_, views_, this);
+  connect(viewer_, &TPhotoViewer::fullScreenToggled, this, [this] { SetViewerFullScreen(!ViewerFullScreen()); });
+  connect(viewer_, &TPhotoViewer::fullScreenLeft, this, [this] { SetViewerFullScreen(false); });
+  connect(fullScreen_, &TViewerFullScreen::activeChanged, this, &TLibraryPage::fullScreenChanged);
 }
 
 TLibraryPage::~TLibraryPage() {
@@ -134,13 +152,14 @@ void TLibraryPage::ShowFolder(TCustomFolder* folder) {
 void TLibraryPage::OpenViewer(TCatalogItem* item) {
   if (!item) return;
   viewer_->ShowItem(item, catalog_->ShownItems());
-  views_->setCurrentWidget(viewer_);
+  if (!ViewerFullScreen()) views_->setCurrentWidget(viewer_);
   viewer_->setFocus();
   emit viewChanged(true);
 }
 
 void TLibraryPage::CloseViewer() {
   if (!ViewerShown()) return;
+  fullScreen_->Leave();
   if (TCatalogItem* item = viewer_->Item()) catalog_->SelectItem(item);
   views_->setCurrentWidget(catalog_);
   catalog_->Grid()->setFocus();
@@ -165,7 +184,24 @@ std::vector<TCatalogItem*> TLibraryPage::WorkItems() const {
 }
 
 bool TLibraryPage::ViewerShown() const {
-  return views_->currentWidget() == viewer_;
+  return views_->currentWidget() == viewer_ || fullScreen_->Active();
+}
+
+void TLibraryPage::SetViewerFullScreen(bool on) {
+  if (!on) {
+    fullScreen_->Leave();
+    return;
+  }
+  if (!ViewerShown()) OpenViewer(catalog_->CurrentItem());
+  if (ViewerShown()) fullScreen_->Enter();
+}
+
+bool TLibraryPage::ViewerFullScreen() const {
+  return fullScreen_->Active();
+}
+
+QWidget* TLibraryPage::FullScreenWindow() const {
+  return fullScreen_;
 }
 
 }  // namespace plb::shell

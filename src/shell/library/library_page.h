@@ -25,6 +25,7 @@ class TFolderTreePanel;
 class TFrameCatalogDG;
 class TGridDragDrop;
 class TPhotoViewer;
+class TViewerFullScreen;
 
 // What the page shows and listens to; every part may be null. None is owned.
 struct TLibrarySources {
@@ -64,6 +65,11 @@ class TLibraryPage : public QSplitter {
   void OpenViewer(TCatalogItem* item);
   void CloseViewer();
   bool ViewerShown() const;
+  // The viewer on the whole screen (opened on the grid's photo when it was closed), and back.
+  void SetViewerFullScreen(bool on);
+  bool ViewerFullScreen() const;
+  // The full-screen window, where the window's viewer commands are added to work there too.
+  QWidget* FullScreenWindow() const;
   // 0 the folder tree, 1 the calendar, 2 the tags.
   void ShowPanel(int index);
   // The tree panel on top, whose node the folder commands work on.
@@ -76,6 +82,7 @@ class TLibraryPage : public QSplitter {
  signals:
   // The viewer was opened or closed.
   void viewChanged(bool viewerShown);
+  void fullScreenChanged(bool fullScreen);
 
 
  private:
@@ -92,6 +99,7 @@ class TLibraryPage : public QSplitter {
   TFrameCatalogDG* catalog_ = nullptr;
   TGridDragDrop* catalogDrags_ = nullptr;
   TPhotoViewer* viewer_ = nullptr;
+  TViewerFullScreen* fullScreen_ = nullptr;
 };
 
 }  // namespace plb::shell

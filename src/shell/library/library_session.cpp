@@ -149,9 +149,10 @@ void TLibrarySession::RefreshCatalog() {
   catalogDirty_ = false;
   if (stopped_) return;
   TFrameCatalogDG* grid = page_.Catalog();
-  TCatalogItem* current = grid->CurrentItem();
   grid->Refill();
-  grid->SelectItem(current ? current : grid->ShownItems().empty() ? nullptr : grid->ShownItems().front());
+  // The user's selection stays as it was (the updater reports while the user works); a grid left
+  // without a current photo starts at the first.
+  if (!grid->CurrentItem() && !grid->ShownItems().empty()) grid->SelectItem(grid->ShownItems().front());
   page_.FolderTree()->ApplyPendingEvents();
   page_.CalendarTree()->ApplyPendingEvents();
 }

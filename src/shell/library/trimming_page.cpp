@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
@@ -12,6 +11,7 @@
 #include "host/log_file.h"
 #include "images/effects/effect_panels.h"
 #include "images/scale/picture_render.h"
+#include "shell/library/trim_frame_view.h"
 
 namespace plb::shell {
 namespace {
@@ -30,10 +30,8 @@ TFrameTrimmingPage::TFrameTrimmingPage(QWidget* parent) : QWidget(parent) {
   title_ = new QLabel(this);
   title_->setObjectName("TrimmingTitle");
   title_->setWordWrap(true);
-  view_ = new QLabel(this);
-  view_->setObjectName("TrimmingPreview");
-  view_->setAlignment(Qt::AlignCenter);
-  view_->setMinimumSize(kPreviewSide, kPreviewSide);
+  view_ = new TTrimFrameView(this);
+  view_->setMinimumSize(kPreviewSide + 8, kPreviewSide + 8);
   aspect_ = new QComboBox(this);
   aspect_->setObjectName("ComboAspect");
   for (size_t i = 0; i < AspectPresets().size(); ++i) aspect_->addItem(Utf8(AspectPresetText(static_cast<int>(i))));
@@ -52,6 +50,7 @@ TFrameTrimmingPage::TFrameTrimmingPage(QWidget* parent) : QWidget(parent) {
     DrawPreview();
     emit trimmingChanged(item_);
   });
+  connect(view_, &TTrimFrameView::frameChanged, this, &TFrameTrimmingPage::FramePlaced);
   for (QPushButton* button : {trim_, undo_}) {
     const bool on = button == trim_;
     connect(button, &QPushButton::clicked, this, [this, on] {
@@ -116,24 +115,34 @@ QString TFrameTrimmingPage::StatusText() const {
 void TFrameTrimmingPage::DrawPreview() {
   if (!item_ || picture_.isNull()) {
     preview_ = QImage();
-    view_->clear();
+    view_->SetPicture(QImage());
+    view_->SetFrame({});
+    view_->setEnabled(false);
     return;
   }
-  preview_ = picture_.convertToFormat(QImage::Format_RGB32);
-  const TTrimRect r = item_->DisplayedTrimRect(preview_.width(), preview_.height());
-  if (r.right > r.left && r.bottom > r.top) {
-    QPainter p(&preview_);
-    const QRect frame(r.left, r.top, r.right - r.left, r.bottom - r.top);
-    // What falls outside the frame is dimmed.
-    QRegion outside(preview_.rect());
-    outside -= QRegion(frame);
-    p.setClipRegion(outside);
-    p.fillRect(preview_.rect(), QColor(0, 0, 0, 140));
-    p.setClipping(false);
-    p.setPen(QPen(Qt::white, 1, Qt::DashLine));
-    p.drawRect(frame.adjusted(0, 0, -1, -1));
+  view_->setEnabled(true);
+  view_->SetPicture(picture_);
+  const TTrimRect r = item_->DisplayedTrimRect(picture_.width(), picture_.height());
+  view_->SetFrame(r.right > r.left && r.bottom > r.top ? QRect(r.left, r.top, r.right - r.left, r.bottom - r.top)
+                                                       : QRect());
+  // Fixed proportions (a preset other than free size) are kept while the frame is sized by hand;
+  // they are stored for the picture as stored, so a turned picture shows them turned.
+  const TCatalogItemBlock block = item_->Block();
+  double aspect = 0;
+  if (block.aspectX > 0 && block.aspectY > 0) {
+    aspect = OrientationSwapsSides(item_->Orientation()) ? static_cast<double>(block.aspectY) / block.aspectX
+                                                          : static_cast<double>(block.aspectX) / block.aspectY;
   }
-  view_->setPixmap(QPixmap::fromImage(preview_));
+  view_->SetAspect(aspect);
+  preview_ = view_->Rendered();
+}
+
+void TFrameTrimmingPage::FramePlaced(const QRect& frame) {
+  if (!item_ || picture_.isNull()) return;
+  const TTrimRect shown{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
+  if (!PlaceTrimFrame(*item_, shown, picture_.width(), picture_.height())) return;
+  DrawPreview();
+  emit trimmingChanged(item_);
 }
 
 }  // namespace plb::shell

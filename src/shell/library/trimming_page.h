@@ -1,7 +1,7 @@
 #pragma once
 // The trimming page of the tool panel ("切り抜き"): the frame's proportions chosen from the
-// presets, the frame drawn over a preview of the photo, and trimming switched on or off; the
-// grid shows the trimmed photo at once. Movies cannot be trimmed.
+// presets, the frame moved and sized by hand over a preview of the photo, and trimming switched
+// on or off; the grid shows the trimmed photo at once. Movies cannot be trimmed.
 #include <QImage>
 #include <QWidget>
 
@@ -14,6 +14,8 @@ class TCatalogItem;
 }
 
 namespace plb::shell {
+
+class TTrimFrameView;
 
 class TFrameTrimmingPage : public QWidget {
   Q_OBJECT
@@ -28,19 +30,21 @@ class TFrameTrimmingPage : public QWidget {
   QPushButton* UndoButton() const { return undo_; }
   // The preview with the frame drawn (for tests and the page).
   const QImage& Preview() const { return preview_; }
+  TTrimFrameView* FrameView() const { return view_; }
 
  signals:
   void trimmingChanged(plb::TCatalogItem* item);
 
  private:
   void DrawPreview();
+  void FramePlaced(const QRect& frame);
 
   TCatalogItem* item_ = nullptr;
   bool showing_ = false;
   QImage picture_;
   QImage preview_;
   QLabel* title_ = nullptr;
-  QLabel* view_ = nullptr;
+  TTrimFrameView* view_ = nullptr;
   QComboBox* aspect_ = nullptr;
   QPushButton* trim_ = nullptr;
   QPushButton* undo_ = nullptr;

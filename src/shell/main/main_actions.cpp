@@ -21,12 +21,16 @@
 #include <tuple>
 
 #include "engine/events/catalog_update_bus.h"
+#include "engine/model/album.h"
+#include "engine/model/album_list.h"
+#include "engine/model/album_utils.h"
 #include "engine/model/calendar.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
 #include "engine/model/file_kinds.h"
 #include "engine/model/folder.h"
 #include "engine/model/history_list.h"
+#include "engine/operations/folder_operations.h"
 #include "engine/views/query_info.h"
 #include "engine/views/sorted_item_list.h"
 #include "engine/workers/folder_updater.h"
@@ -63,6 +67,9 @@ enum TRotation { kRotateLeft, kRotateRight, kRotateNone };
 enum TMarking { kMarkOn, kMarkOff, kMarkToggle };
 
 constexpr int kThumbnailSizes[] = {80, 160, 240, 360, 480};
+// The root of the user's own albums.
+constexpr int kUserAlbumType = 0;
+constexpr int kTagAlbumType = 8;
 constexpr int kMinToolPanelWidth = 200;
 constexpr int kDefaultToolPanelWidth = 300;
 constexpr const char* kSizeActions[] = {"AcCsSmall2", "AcCsSmall", "AcCsMiddle", "AcCsLarge", "AcCsLarge2"};
@@ -111,6 +118,10 @@ TMainActions::TMainActions(TPlumoraMain2& window)
   drops_->setParent(this);  // gone before the commands it uses
   infoPages_ = new TFrameInfoPages(&Library());
   infoPages_->hide();
+  infoPages_->SetTagRoot([this]() -> TAlbum* {
+    TAlbumList* albums = Library().Sources().albums;
+    return albums ? albums->Root(kTagAlbumType) : nullptr;
+  });
   Library().addWidget(infoPages_);
   Library().setStretchFactor(2, 0);
   AddOutputActions(&window, &Library(), [this] { return config_ ? config_->JpegQuality() : 90; });
@@ -251,6 +262,8 @@ void TMainActions::CreateEditActions() {
           [this] { files_->CopyMoveItems(MarkedItems(), true); });
   connect(Add("AcEditMoveMark", QStringLiteral("お気に入りの写真をフォルダへ移動")), &QAction::triggered, this,
           [this] { files_->CopyMoveItems(MarkedItems(), false); });
+  connect(Add("AcAlbumCreate", QStringLiteral("アルバムを作成")), &QAction::triggered, this,
+          &TMainActions::CreateAlbum);
 }
 
 void TMainActions::CreateViewActions() {
@@ -408,6 +421,17 @@ void TMainActions::CreateImageActions() {
     infoPages_->FocusComment();
   });
   connect(Add("AcImageUpdate", QStringLiteral("写真を読み直す")), &QAction::triggered, viewer, &TPhotoViewer::Reload);
+  // F11 is the favourite mark's key, so full screen takes Shift+F11; Esc and a double click also
+  // leave it.
+  QAction* fullScreen = Add("AcImageFullScreen", QStringLiteral("全画面表示"), QKeySequence(Qt::SHIFT | Qt::Key_F11));
+  fullScreen->setCheckable(true);
+  connect(fullScreen, &QAction::triggered, this, [this](bool on) { Library().SetViewerFullScreen(on); });
+  // The viewer's commands work on the full-screen window as on the main window.
+  for (const char* name : {"AcImageFullScreen", "AcShowMain", "AcImagePrev", "AcImageNext", "AcImageOriginalSize",
+                           "AcImageFitWindow", "AcImageZoomIn", "AcImageZoomOut", "AcEditMark", "AcEditMarkNo",
+                           "AcEditRotateL", "AcEditRotateR"}) {
+    if (QAction* action = Action(name)) Library().FullScreenWindow()->addAction(action);
+  }
 }
 
 void TMainActions::CreateToolActions() {
@@ -496,14 +520,15 @@ void TMainActions::CreateMenus() {
              "AcFileSave", "AcFileExportFolder", "", "AcFileProperty", "", "AcFileClose"});
   QMenu* edit = menu("MenuEdit", QStringLiteral("編集"));
   put(edit, {"AcEditCopyImage", "AcEditCopy", "AcEditMove", "", "AcEditRotateL", "AcEditRotateR", "AcEditRotateNon",
-             "", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark"});
+             "", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark", "",
+             "AcAlbumCreate"});
   QMenu* marked = edit->addMenu(QStringLiteral("お気に入りの写真"));
   marked->setObjectName("MenuEditMarked");
   put(marked, {"AcEditCopyMark", "AcEditMoveMark", "", "AcEditRotateLMark", "AcEditRotateRMark",
                "AcEditRotateNonMark"});
   QMenu* view = menu("MenuView", QStringLiteral("表示"));
   put(view, {"AcShowFolder", "AcShowCalendar", "AcShowAlbum", "AcShowLocalSearch", "", "AcShowViewer", "AcShowMain",
-             ""});
+             "AcImageFullScreen", ""});
   QMenu* size = view->addMenu(QStringLiteral("サムネイルの大きさ"));
   size->setObjectName("MenuViewSize");
   for (const char* name : kSizeActions) put(size, {name});
@@ -567,7 +592,8 @@ void TMainActions::ConnectContextMenus() {
     menu.setObjectName("GridContextMenu");
     for (const char* name : {"AcShowViewer", "", "AcEditMark", "AcEditMarkNo", "", "AcEditRotateL", "AcEditRotateR",
                              "AcEditRotateNon", "", "AcEditCopy", "AcEditMove", "AcFileRename", "AcFileTrash", "",
-                             "AcFileChangeExifDate", "AcFileSave", "AcToolPrint", "", "AcJumpFolder", "AcJumpCalendar", "AcToolExifInfo"}) {
+                             "AcFileChangeExifDate", "AcFileSave", "AcToolPrint", "AcAlbumCreate", "", "AcJumpFolder",
+                             "AcJumpCalendar", "AcToolExifInfo"}) {
       if (!*name) {
         menu.addSeparator();
       } else {
@@ -587,6 +613,18 @@ void TMainActions::ConnectContextMenus() {
     gridContext_ = false;
     RefreshSoon();
   });
+  TPhotoViewer* viewer = Library().Viewer();
+  connect(viewer, &TPhotoViewer::contextMenuWanted, this, [this](const QPoint& globalPos) {
+    Refresh();
+    QMenu menu;
+    menu.setObjectName("ViewerContextMenu");
+    for (const char* name : {"AcImageFullScreen", "AcShowMain", "", "AcImagePrev", "AcImageNext", "",
+                             "AcImageOriginalSize", "AcImageFitWindow", "AcImageZoomIn", "AcImageZoomOut", "",
+                             "AcEditMark", "AcEditMarkNo", "AcEditRotateL", "AcEditRotateR"})
+      *name ? (void)menu.addAction(Action(name)) : (void)menu.addSeparator();
+    menu.exec(globalPos);
+    RefreshSoon();
+  });
   for (TFolderTreePanel* panel : {Library().FolderTree(), Library().CalendarTree(), Library().TagTree()}) {
     panel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(panel, &QWidget::customContextMenuRequested, this, [this, panel](const QPoint& pos) {
@@ -598,6 +636,10 @@ void TMainActions::ConnectContextMenus() {
       menu.setObjectName("FolderContextMenu");
       for (const char* name : {"AcFileCreateNew", "AcFileRename", "AcFileDelete", "", "AcEditCopy", "AcEditMove"})
         *name ? (void)menu.addAction(Action(name)) : (void)menu.addSeparator();
+      if (panel == Library().TagTree()) {
+        menu.addSeparator();
+        menu.addAction(Action("AcAlbumCreate"));
+      }
       if (panel == Library().FolderTree()) {
         menu.addSeparator();
         menu.addAction(Action("AcFolderCalendarIn"));
@@ -644,6 +686,7 @@ void TMainActions::WatchState() {
     if (!viewerShown) infoPages_->ShowItem(Library().CurrentItem());
     Refresh();
   });
+  connect(&Library(), &TLibraryPage::fullScreenChanged, this, &TMainActions::Refresh);
   connect(&window_, &TPlumoraMain2::pageChanged, this, &TMainActions::Refresh);
   connect(infoPages_, &TFrameInfoPages::itemEdited, this, [this](TCatalogItem* item, int kind) {
     if (kind == cukEffectChanged) {
@@ -765,6 +808,30 @@ void TMainActions::ChangeShootingDate() {
   TExifDateProgressForm progress([this](const QString& text) { boxes_.error(text); }, &window_);
   progress.Run(items, logic.Flags(), logic.Target());
   ItemsChanged(items);
+}
+
+void TMainActions::CreateAlbum() {
+  TAlbumList* albums = Library().Sources().albums;
+  std::vector<TCatalogItem*> items;
+  for (TCatalogItem* item : Library().WorkItems())
+    if (item && !item->Unavailable()) items.push_back(item);
+  if (!albums || items.empty()) return;
+  const std::optional<QString> typed = boxes_.inputText(QStringLiteral("アルバム名"), QStringLiteral("新しいアルバム"));
+  if (!typed) return;
+  TCustomFolder* album = nullptr;
+  try {
+    std::string name = typed->trimmed().toStdString();
+    album = OstraEngineCreateChild(files_->Model(), albums->Root(kUserAlbumType), name);
+  } catch (const std::exception& e) {
+    LogFailure("TPlumoraMain2.AcAlbumCreate", e);
+    QApplication::beep();
+    boxes_.error(Utf8(MessageOf(e)));
+    return;
+  }
+  // Entries made by the user's commands carry the group 0.
+  OstraAddItemsToAlbum(static_cast<TAlbum*>(album), &items, 0, true, true);
+  if (Library().ViewerShown()) Library().CloseViewer();
+  Library().ShowFolder(album);
 }
 
 void TMainActions::CopyImage() {
@@ -991,6 +1058,7 @@ void TMainActions::Refresh() {
     set(name, anyWork);
   set("AcEditSelectAll", anyShown && !viewer);
   set("AcEditSelectMark", anyShown && !viewer);
+  set("AcAlbumCreate", onLibrary && library.Sources().albums && !library.WorkItems().empty());
   for (const char* name : {"AcEditCopyMark", "AcEditMoveMark", "AcEditRotateLMark", "AcEditRotateRMark",
                            "AcEditRotateNonMark"})
     set(name, anyMarked && !viewer);
@@ -1032,6 +1100,8 @@ void TMainActions::Refresh() {
   for (const char* name : {"AcImagePrev", "AcImageNext", "AcImageOriginalSize", "AcImageFitWindow", "AcImageZoomIn",
                            "AcImageZoomOut", "AcImageUpdate"})
     set(name, viewer);
+  set("AcImageFullScreen", onLibrary && (viewer || catalog->CurrentItem() != nullptr));
+  check("AcImageFullScreen", library.ViewerFullScreen());
   check("AcImageOriginalSize", !library.Viewer()->Fitted());
   check("AcImageFitWindow", library.Viewer()->Fitted());
   for (int mode = 0; mode < 4; ++mode) {

@@ -96,6 +96,8 @@ class TMainActions : public QObject {
   void ShowVersion();
   void CopyImage();
   void ChangeShootingDate();
+  // "アルバムを作成": a new album of the user's, named by the user, with the photos worked on.
+  void CreateAlbum();
   void CacheSettings();
   void MovieTypes();
   void UploaderSettings();

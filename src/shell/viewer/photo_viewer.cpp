@@ -1,10 +1,12 @@
 #include "shell/viewer/photo_viewer.h"
 
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 #include "engine/model/catalog_item.h"
@@ -17,6 +19,7 @@ namespace {
 
 // Larger pictures are decoded at this long side at most: zooming past it enlarges on screen.
 constexpr int kMaxDecodedSide = 4096;
+constexpr double kZoomStep = 1.25;
 
 }  // namespace
 
@@ -98,6 +101,13 @@ void TPhotoViewer::SetZoom(double zoom) {
   update();
 }
 
+void TPhotoViewer::ZoomIn() {
+  SetZoom(Zoom() * kZoomStep);
+}
+void TPhotoViewer::ZoomOut() {
+  SetZoom(Zoom() / kZoomStep);
+}
+
 QRect TPhotoViewer::PictureRect() const {
   if (picture_.isNull()) return {};
   const double z = Zoom();
@@ -108,7 +118,7 @@ QRect TPhotoViewer::PictureRect() const {
 
 void TPhotoViewer::paintEvent(QPaintEvent*) {
   QPainter p(this);
-  p.fillRect(rect(), QColor(0x20, 0x20, 0x20));
+  p.fillRect(rect(), fullScreen_ ? QColor(Qt::black) : QColor(0x20, 0x20, 0x20));
   if (picture_.isNull()) {
     p.setPen(Qt::white);
     p.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, error_.isEmpty() ? QString() : error_);
@@ -149,12 +159,23 @@ void TPhotoViewer::keyPressEvent(QKeyEvent* event) {
       SetZoom(1.0);
       break;
     case Qt::Key_Escape:
+      if (fullScreen_) {
+        emit fullScreenLeft();
+      } else {
+        emit closeRequested();
+      }
+      break;
     case Qt::Key_F6:
       emit closeRequested();
       break;
     default:
       QWidget::keyPressEvent(event);
   }
+}
+
+void TPhotoViewer::SetFullScreen(bool on) {
+  fullScreen_ = on;
+  update();
 }
 
 void TPhotoViewer::SetMouseMode(uint8_t mode) {
@@ -183,7 +204,7 @@ void TPhotoViewer::mousePressEvent(QMouseEvent* event) {
   const bool right = event->button() == Qt::RightButton;
   switch (mouseMode_) {
     case mmZoom:
-      ZoomAt(right ? Zoom() / 1.25 : Zoom() * 1.25, event->pos());
+      ZoomAt(right ? Zoom() / kZoomStep : Zoom() * kZoomStep, event->pos());
       break;
     case mmNext:
       right ? Previous() : Next();
@@ -218,8 +239,21 @@ void TPhotoViewer::mouseMoveEvent(QMouseEvent* event) {
   update();
 }
 
-void TPhotoViewer::mouseDoubleClickEvent(QMouseEvent*) {
-  emit closeRequested();
+void TPhotoViewer::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Where every click zooms or steps, a quick second click is one more of them.
+  if (mouseMode_ == mmZoom || mouseMode_ == mmNext) {
+    mousePressEvent(event);
+    return;
+  }
+  if (event->button() == Qt::LeftButton) emit fullScreenToggled();
+}
+
+void TPhotoViewer::contextMenuEvent(QContextMenuEvent* event) {
+  event->accept();
+  // In the zoom and the next/previous modes the right button zooms out or goes back.
+  const bool rightButtonTaken = mouseMode_ == mmZoom || mouseMode_ == mmNext;
+  if (event->reason() == QContextMenuEvent::Mouse && rightButtonTaken) return;
+  emit contextMenuWanted(event->globalPos());
 }
 
 void TPhotoViewer::wheelEvent(QWheelEvent* event) {
@@ -229,10 +263,11 @@ void TPhotoViewer::wheelEvent(QWheelEvent* event) {
   if (steps == 0) return;
   wheelRest_ -= steps * 120;
   if (event->modifiers() & Qt::ControlModifier) {
-    const QPoint pos = event->position().toPoint();
-    ZoomAt(steps > 0 ? Zoom() * 1.25 : Zoom() / 1.25, pos);
+    // A quick turn of several notches zooms as far as the notches one by one would.
+    ZoomAt(Zoom() * std::pow(kZoomStep, steps), event->position().toPoint());
   } else {
-    Step(steps > 0 ? -1 : 1);
+    // One photo per notch, forward when the wheel turns towards the user.
+    Step(-steps);
   }
 }
 

@@ -30,21 +30,31 @@ class TPhotoViewer : public QWidget {
   // Fit to the window (zoom follows the window) or a fixed zoom factor (1 = original size).
   void FitToWindow();
   void SetZoom(double zoom);
-  void ZoomIn() { SetZoom(Zoom() * 1.25); }
-  void ZoomOut() { SetZoom(Zoom() / 1.25); }
+  void ZoomIn();
+  void ZoomOut();
   bool Fitted() const { return fit_; }
   // Reads the shown photo's file again (after it was rotated or changed).
   void Reload() { Load(); }
   void SetMouseMode(uint8_t mode);
   uint8_t MouseMode() const { return mouseMode_; }
   double Zoom() const;
+  // Full screen: a black surround, and Esc leaves full screen instead of the viewer.
+  void SetFullScreen(bool on);
+  bool FullScreen() const { return fullScreen_; }
+  // Where the picture is drawn on the widget.
+  QRect PictureRect() const;
   // The picture as decoded (for tests): empty when the file gave none.
   const QImage& Picture() const { return picture_; }
   QString ErrorText() const { return error_; }
 
  signals:
-  // Esc, F6 or a double click: back to the grid.
+  // Esc or F6: back to the grid.
   void closeRequested();
+  // A double click: into full screen or out of it; Esc in full screen: out of it.
+  void fullScreenToggled();
+  void fullScreenLeft();
+  // The context menu key or a right click where the mouse mode leaves the right button free.
+  void contextMenuWanted(const QPoint& globalPos);
   void currentItemChanged(plb::TCatalogItem* item);
 
  protected:
@@ -56,11 +66,11 @@ class TPhotoViewer : public QWidget {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   void Load();
   void Step(int step);
-  QRect PictureRect() const;
   // Zooms so that the picture point under pos stays under it.
   void ZoomAt(double zoom, const QPoint& pos);
 
@@ -73,6 +83,7 @@ class TPhotoViewer : public QWidget {
   QPoint offset_;
   QPoint dragFrom_;
   uint8_t mouseMode_ = mmDrag;
+  bool fullScreen_ = false;
   // A quick zoom in progress: the view to go back to on release.
   bool quickZoom_ = false;
   bool quickFit_ = true;

@@ -8,6 +8,7 @@
 
 #include "engine/events/catalog_update_bus.h"
 #include "images/effects/effect_panels.h"
+#include "engine/model/file_kinds.h"
 #include "platform/ui_dispatcher.h"
 
 namespace plb {
@@ -102,6 +103,46 @@ TEST(TrimmingPanel, PresetsOnAPicture) {
   EXPECT_EQ(AspectPresetIndexOf(1, 1), 2);
   EXPECT_EQ(AspectPresetIndexOf(2032, 2540), 10);
   EXPECT_EQ(AspectPresetIndexOf(4000, 3000), 1);
+}
+
+// A frame placed on the displayed preview comes back where it was placed for every orientation:
+// the stored rectangle is the displayed one turned back, and a frame past the edge is cut.
+TEST(TrimmingPanel, AFramePlacedOnThePreviewIsStoredInThePicturesOwnOrientation) {
+  for (uint16_t orientation = 1; orientation <= 8; ++orientation) {
+    SCOPED_TRACE(orientation);
+    TCatalogItem photo;
+    TCatalogItemBlock block = photo.Block();
+    block.width = 4000;
+    block.height = 3000;
+    photo.SetBlock(block);
+    photo.SetOrientation(orientation);
+    const bool upright = orientation >= 5;
+    const int32_t shownW = upright ? 180 : 240, shownH = upright ? 240 : 180;
+    const TTrimRect placed{20, 30, 110, 150};
+    ASSERT_TRUE(PlaceTrimFrame(photo, placed, shownW, shownH));
+    EXPECT_EQ(photo.DisplayedTrimRect(shownW, shownH), placed);
+    // In the picture's own pixels, inside it.
+    const TTrimRect stored = photo.TrimRect();
+    EXPECT_GE(stored.left, 0);
+    EXPECT_GE(stored.top, 0);
+    EXPECT_LE(stored.right, 4000);
+    EXPECT_LE(stored.bottom, 3000);
+    EXPECT_EQ((stored.right - stored.left) * (stored.bottom - stored.top), 1500 * 2000);
+    // Past the right and bottom edges: cut at the picture's sides.
+    ASSERT_TRUE(PlaceTrimFrame(photo, {100, 100, shownW + 50, shownH + 50}, shownW, shownH));
+    EXPECT_EQ(photo.DisplayedTrimRect(shownW, shownH), (TTrimRect{100, 100, shownW, shownH}));
+  }
+  TCatalogItem photo, movie;
+  TCatalogItemBlock block = photo.Block();
+  block.width = 400;
+  block.height = 300;
+  photo.SetBlock(block);
+  EXPECT_FALSE(PlaceTrimFrame(photo, {50, 50, 50, 80}, 400, 300)) << "an empty frame";
+  EXPECT_FALSE(PlaceTrimFrame(photo, {500, 10, 600, 80}, 400, 300)) << "wholly outside";
+  EXPECT_FALSE(PlaceTrimFrame(photo, {10, 10, 80, 80}, 0, 300));
+  block.kind = fkMovie;
+  movie.SetBlock(block);
+  EXPECT_FALSE(PlaceTrimFrame(movie, {10, 10, 80, 80}, 400, 300));
 }
 
 TEST(Panels, StoringRaisesTheItemEventsAndMoviesAreLeftAlone) {

@@ -224,6 +224,15 @@ TEST_F(GridModelTest, ChangeRecordsByKind) {
     EXPECT_EQ(out.requestAgain, c.thumbnails) << int(c.kind);
   }
 
+  // A new frame changes the thumbnail only where trimming is in force.
+  items[2]->SetTrimming(true, {10, 10, 50, 40}, 0, 0);
+  items[3]->SetTrimming(false, {10, 10, 50, 40}, 0, 0);
+  const TGridChangeOutcome framed =
+      ApplyGridChanges({{items[2], cukTrimmingEdited}, {items[3], cukTrimmingEdited}}, context);
+  EXPECT_EQ(framed.thumbnailsDropped, std::vector<TCatalogItem*>{items[2]});
+  EXPECT_TRUE(framed.requestAgain);
+  EXPECT_EQ(framed.redraw.size(), 2u);
+
   // A copy or move drops the item unless it still belongs to the folder.
   const TGridChangeOutcome moved =
       ApplyGridChanges({{items[0], cukCopiedOrMoved}, {items[1], cukCopiedOrMoved}}, context);

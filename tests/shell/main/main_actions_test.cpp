@@ -15,7 +15,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QContextMenuEvent>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
 #include <QToolBar>
 #include <QTreeWidget>
 #include <filesystem>
@@ -43,6 +48,7 @@
 #include "shell/dialogs/uploader_options_form.h"
 #include "shell/library/effect_page.h"
 #include "shell/library/info_pages.h"
+#include "shell/library/trim_frame_view.h"
 #include "shell/library/trimming_page.h"
 #include "shell/library/library_page.h"
 #include "shell/main/file_commands.h"
@@ -770,6 +776,288 @@ TEST_F(MainActions, FineWheelStepsAddUpInTheGridAndTheViewer) {
   EXPECT_DOUBLE_EQ(viewer->Zoom(), zoom);
   for (int i = 0; i < 3; ++i) wheel(viewer, 30, Qt::ControlModifier);
   EXPECT_GT(viewer->Zoom(), zoom);
+}
+
+}  // namespace
+}  // namespace plb::shell
+
+namespace plb::shell {
+namespace {
+
+// The picture point under pos, as a fraction of the picture's sides.
+QPointF PictureFraction(const TPhotoViewer& viewer, const QPoint& pos) {
+  const QRect r = viewer.PictureRect();
+  return {static_cast<double>(pos.x() - r.left()) / r.width(), static_cast<double>(pos.y() - r.top()) / r.height()};
+}
+
+void Click(QWidget* to, Qt::MouseButton button, const QPoint& at, bool twice = false) {
+  QTest::mouseClick(to, button, Qt::NoModifier, at);
+  if (twice) QTest::mouseDClick(to, button, Qt::NoModifier, at);
+  QApplication::processEvents();
+}
+
+TEST_F(MainActions, TheViewerGoesFullScreenWithItsKeysAndTheWindowComesBackAsItWas) {
+  Act("AcToolExifInfo")->trigger();
+  window_->showMaximized();
+  QApplication::processEvents();
+  const QRect geometry = window_->geometry();
+  const bool maximized = window_->isMaximized();
+  const QList<int> sizes = window_->Library()->sizes();
+  Select("a.jpg");
+  Act("AcShowViewer")->trigger();
+  TLibraryPage* library = window_->Library();
+  TPhotoViewer* viewer = library->Viewer();
+  ASSERT_TRUE(library->ViewerShown());
+  ASSERT_TRUE(Act("AcImageFullScreen")->isEnabled());
+  EXPECT_FALSE(Act("AcImageFullScreen")->isChecked());
+
+  // Shift+F11 (F11 is the favourite mark): the viewer alone covers the window's screen, on black.
+  Key(viewer, Qt::Key_F11, Qt::ShiftModifier);
+  ASSERT_TRUE(library->ViewerFullScreen());
+  QWidget* screen = library->FullScreenWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
+  EXPECT_EQ(viewer->window(), screen);
+  EXPECT_TRUE(screen->windowState() & Qt::WindowFullScreen);
+  EXPECT_EQ(screen->geometry(), window_->screen()->geometry());
+  EXPECT_EQ(viewer->size(), screen->size());
+  EXPECT_TRUE(Act("AcImageFullScreen")->isChecked());
+  EXPECT_TRUE(library->ViewerShown()) << "the commands still work on the viewer's photo";
+  const QImage shot = viewer->grab().toImage();
+  EXPECT_EQ(shot.pixel(0, 0) & 0xFFFFFF, 0u) << "a black surround";
+  EXPECT_GT(test::DistinctColours(shot, viewer->PictureRect()), 30);
+  Keep(*screen, "viewer-full-screen");
+
+  // Next, zoom and the mark keep working there.
+  Key(viewer, Qt::Key_Right);
+  EXPECT_EQ(viewer->Item(), Item("b.jpg"));
+  Key(viewer, Qt::Key_Plus);
+  EXPECT_FALSE(viewer->Fitted());
+  Key(viewer, Qt::Key_0);
+  EXPECT_TRUE(viewer->Fitted());
+  Key(viewer, Qt::Key_F11);
+  EXPECT_TRUE(Item("b.jpg")->Mark());
+
+  // Esc leaves full screen, not the viewer, and the window is as it was.
+  Key(viewer, Qt::Key_Escape);
+  EXPECT_FALSE(library->ViewerFullScreen());
+  EXPECT_TRUE(library->ViewerShown());
+  EXPECT_FALSE(screen->isVisible());
+  EXPECT_EQ(viewer->window(), window_.get());
+  EXPECT_TRUE(viewer->isVisible());
+  EXPECT_EQ(window_->geometry(), geometry);
+  EXPECT_EQ(window_->isMaximized(), maximized);
+  EXPECT_EQ(library->sizes(), sizes);
+  EXPECT_TRUE(Actions().InfoPages()->isVisible());
+  EXPECT_FALSE(Act("AcImageFullScreen")->isChecked());
+
+  // A double click goes in and out; Shift+F11 leaves too.
+  Click(viewer, Qt::LeftButton, viewer->rect().center(), true);
+  ASSERT_TRUE(library->ViewerFullScreen());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
+  Click(viewer, Qt::LeftButton, viewer->rect().center(), true);
+  EXPECT_FALSE(library->ViewerFullScreen());
+  Act("AcImageFullScreen")->trigger();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
+  Key(viewer, Qt::Key_F11, Qt::ShiftModifier);
+  EXPECT_FALSE(library->ViewerFullScreen());
+
+  // The viewer's context menu offers it.
+  QStringList offered;
+  QTimer::singleShot(0, [&offered] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions()) offered << action->objectName();
+      menu->close();
+    }
+  });
+  QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, viewer->rect().center(), viewer->mapToGlobal(viewer->rect().center()));
+  QApplication::sendEvent(viewer, &menuKey);
+  EXPECT_TRUE(offered.contains("AcImageFullScreen")) << offered.join(",").toStdString();
+
+  // From the grid, full screen opens the current photo; F6 in full screen goes back to the grid.
+  Key(viewer, Qt::Key_F6);
+  ASSERT_FALSE(library->ViewerShown());
+  Select("c.jpg");
+  Act("AcImageFullScreen")->trigger();
+  ASSERT_TRUE(library->ViewerFullScreen());
+  EXPECT_EQ(viewer->Item(), Item("c.jpg"));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(screen));
+  Key(viewer, Qt::Key_F6);
+  EXPECT_FALSE(library->ViewerShown());
+  EXPECT_FALSE(screen->isVisible());
+  EXPECT_EQ(window_->geometry(), geometry);
+}
+
+TEST_F(MainActions, ZoomFollowsThePointerWithTheWheelAndInEveryMouseMode) {
+  Select("a.jpg");
+  Act("AcShowViewer")->trigger();
+  TPhotoViewer* viewer = window_->Library()->Viewer();
+  ASSERT_FALSE(viewer->Picture().isNull());
+  const QPoint at(viewer->width() / 3, viewer->height() / 3);
+  auto stays = [&](const QPointF& before) {
+    const QPointF after = PictureFraction(*viewer, at);
+    // A pixel or two of rounding on the screen.
+    EXPECT_NEAR(after.x(), before.x(), 2.0 / viewer->PictureRect().width());
+    EXPECT_NEAR(after.y(), before.y(), 2.0 / viewer->PictureRect().height());
+  };
+  auto wheel = [&](int delta) {
+    QWheelEvent event(at, viewer->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewer, &event);
+  };
+
+  // Control and the wheel: the point under the pointer stays; two notches at once zoom twice.
+  const double fitted = viewer->Zoom();
+  QPointF before = PictureFraction(*viewer, at);
+  wheel(240);
+  EXPECT_NEAR(viewer->Zoom(), fitted * 1.25 * 1.25, 1e-9);
+  stays(before);
+  before = PictureFraction(*viewer, at);
+  wheel(-120);
+  EXPECT_NEAR(viewer->Zoom(), fitted * 1.25, 1e-9);
+  stays(before);
+
+  // Zoom mode: a click zooms in at the pointer, the right button out, and no menu opens.
+  Act("AcImageMouseZoom")->trigger();
+  Act("AcImageFitWindow")->trigger();
+  before = PictureFraction(*viewer, at);
+  Click(viewer, Qt::LeftButton, at);
+  EXPECT_NEAR(viewer->Zoom(), fitted * 1.25, 1e-9);
+  stays(before);
+  bool menu = false;
+  QObject::connect(viewer, &TPhotoViewer::contextMenuWanted, [&menu] { menu = true; });
+  Click(viewer, Qt::RightButton, at);
+  QContextMenuEvent right(QContextMenuEvent::Mouse, at, viewer->mapToGlobal(at));
+  QApplication::sendEvent(viewer, &right);
+  EXPECT_NEAR(viewer->Zoom(), fitted, 1e-9);
+  EXPECT_FALSE(menu);
+  // A quick second click is one more zoom step, not full screen.
+  Click(viewer, Qt::LeftButton, at, true);
+  EXPECT_NEAR(viewer->Zoom(), fitted * 1.25 * 1.25, 1e-9);
+  EXPECT_FALSE(window_->Library()->ViewerFullScreen());
+
+  // Next/previous mode: left forward, right back.
+  Act("AcImageMouseNext")->trigger();
+  Click(viewer, Qt::LeftButton, at);
+  EXPECT_EQ(viewer->Item(), Item("b.jpg"));
+  Click(viewer, Qt::RightButton, at);
+  EXPECT_EQ(viewer->Item(), Item("a.jpg"));
+
+  // Quick zoom: the original size around the pointer while held, the fitted view again after.
+  Act("AcImageMousePoint")->trigger();
+  Act("AcImageFitWindow")->trigger();
+  before = PictureFraction(*viewer, at);
+  QTest::mousePress(viewer, Qt::LeftButton, Qt::NoModifier, at);
+  EXPECT_DOUBLE_EQ(viewer->Zoom(), 1.0);
+  stays(before);
+  QTest::mouseRelease(viewer, Qt::LeftButton, Qt::NoModifier, at);
+  EXPECT_TRUE(viewer->Fitted());
+
+  // Drag mode: the zoomed picture follows the pointer.
+  Act("AcImageMouseDrag")->trigger();
+  Act("AcImageOriginalSize")->trigger();
+  const QRect start = viewer->PictureRect();
+  QTest::mousePress(viewer, Qt::LeftButton, Qt::NoModifier, at);
+  QMouseEvent move(QEvent::MouseMove, QPointF(at + QPoint(30, 20)), viewer->mapToGlobal(QPointF(at + QPoint(30, 20))),
+                   Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewer, &move);
+  QTest::mouseRelease(viewer, Qt::LeftButton, Qt::NoModifier, at + QPoint(30, 20));
+  EXPECT_EQ(viewer->PictureRect().topLeft(), start.topLeft() + QPoint(30, 20));
+}
+
+void Drag(QWidget* to, const QPoint& from, const QPoint& by) {
+  QTest::mousePress(to, Qt::LeftButton, Qt::NoModifier, from);
+  const QPointF mid = from + by / 2, end = from + by;
+  for (const QPointF& at : {mid, end}) {
+    QMouseEvent move(QEvent::MouseMove, at, to->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(to, &move);
+  }
+  QTest::mouseRelease(to, Qt::LeftButton, Qt::NoModifier, from + by);
+  QApplication::processEvents();
+}
+
+Qt::CursorShape CursorOver(QWidget* view, const QPoint& at) {
+  QMouseEvent hover(QEvent::MouseMove, QPointF(at), view->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(view, &hover);
+  return view->cursor().shape();
+}
+
+QRect Shown(TCatalogItem* item, const QSize& preview) {
+  const TTrimRect r = item->DisplayedTrimRect(preview.width(), preview.height());
+  return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+TEST_F(MainActions, TheTrimmingFrameIsMovedAndSizedByHandAndNudgedWithTheArrows) {
+  Select("c.jpg");
+  Act("AcToolTriming")->trigger();
+  TFrameTrimmingPage* trimming = Actions().InfoPages()->TrimmingPage();
+  TCatalogItem* c = Item("c.jpg");
+  ASSERT_EQ(trimming->Item(), c);
+  trimming->Aspect()->setCurrentIndex(2);  // square
+  trimming->TrimButton()->click();
+  ASSERT_TRUE(c->TrimmingInForce());
+  std::vector<TCatalogItem*> told;
+  QObject::connect(trimming, &TFrameTrimmingPage::trimmingChanged, [&told](TCatalogItem* item) { told.push_back(item); });
+  TTrimFrameView* view = trimming->FrameView();
+  ASSERT_TRUE(view->isVisible());
+  const QSize preview = view->Picture().size();
+  const QPoint origin = view->PictureArea().topLeft();
+  const QRect start = view->Frame();
+  ASSERT_EQ(start, Shown(c, preview));
+
+  // The cursor tells what a drag does: move inside, size at the corners, nothing outside.
+  EXPECT_EQ(CursorOver(view, origin + start.center()), Qt::SizeAllCursor);
+  EXPECT_EQ(CursorOver(view, origin + start.bottomRight()), Qt::SizeFDiagCursor);
+  EXPECT_EQ(CursorOver(view, origin + start.topRight()), Qt::SizeBDiagCursor);
+  EXPECT_EQ(CursorOver(view, origin + QPoint(1, 1)), Qt::ArrowCursor);
+
+  // Moved: the catalog holds the new place when the drag ends, and the page says so.
+  Drag(view, origin + start.center(), QPoint(-9, 6));
+  EXPECT_EQ(view->Frame(), start.translated(-9, 6));
+  EXPECT_EQ(Shown(c, preview), view->Frame());
+  EXPECT_EQ(told, std::vector<TCatalogItem*>{c});
+  Keep(*window_, "trimming-frame-moved");
+  // Dragged far past the left edge: it stops at the photo's side.
+  Drag(view, origin + view->Frame().center(), QPoint(-500, 0));
+  EXPECT_EQ(view->Frame().left(), 0);
+  EXPECT_EQ(view->Frame().size(), start.size());
+  EXPECT_EQ(Shown(c, preview), view->Frame());
+
+  // Sized at a corner, the square stays square and inside the photo, however far the pointer goes.
+  Drag(view, origin + view->Frame().bottomRight(), QPoint(25, 5));
+  QRect frame = view->Frame();
+  EXPECT_EQ(frame.topLeft(), QPoint(0, start.top() + 6));
+  EXPECT_EQ(frame.width(), frame.height());
+  EXPECT_GT(frame.width(), start.width());
+  Drag(view, origin + frame.bottomRight(), QPoint(900, 900));
+  frame = view->Frame();
+  EXPECT_EQ(frame.width(), frame.height());
+  EXPECT_TRUE(QRect(QPoint(), preview).contains(frame)) << frame.x() << "," << frame.y() << " " << frame.width();
+  EXPECT_TRUE(frame.right() == preview.width() - 1 || frame.bottom() == preview.height() - 1);
+  const QRect stored = Shown(c, preview);
+  EXPECT_LE(std::abs(stored.width() - frame.width()), 1);
+  EXPECT_LE(std::abs(stored.height() - frame.height()), 1);
+
+  // Free proportions: the top-left corner goes in along one side only.
+  trimming->Aspect()->setCurrentIndex(0);
+  frame = view->Frame();
+  Drag(view, origin + frame.topLeft(), QPoint(20, 0));
+  EXPECT_EQ(view->Frame().width(), frame.width() - 20);
+  EXPECT_EQ(view->Frame().height(), frame.height());
+  EXPECT_EQ(view->Frame().bottomRight(), frame.bottomRight());
+
+  // The arrows nudge it, Shift by ten; each nudge is stored.
+  frame = view->Frame();
+  view->setFocus();
+  ASSERT_GE(frame.left(), 10);
+  ASSERT_GE(frame.top(), 1);
+  Key(view, Qt::Key_Right);
+  Key(view, Qt::Key_Left, Qt::ShiftModifier);
+  Key(view, Qt::Key_Up);
+  EXPECT_EQ(view->Frame(), frame.translated(-9, -1));
+  EXPECT_EQ(Shown(c, preview), view->Frame());
+  EXPECT_EQ(Grid()->CurrentItem(), c) << "the grid did not take the arrows";
+  EXPECT_TRUE(c->TrimmingInForce());
 }
 
 }  // namespace
