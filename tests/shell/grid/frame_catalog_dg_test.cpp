@@ -365,6 +365,25 @@ TEST_F(FrameCatalogTest, AnItemRemovedByTheBusStaysGone) {
   EXPECT_EQ(frame_->ShownItems().size(), 4u);
 }
 
+TEST_F(FrameCatalogTest, ThePhotosPickedStayPickedWhileTheUpdaterReportsChanges) {
+  frame_->resize(320, 420);
+  frame_->show();
+  frame_->ShowFolder(folder_);
+  const std::vector<TCatalogItem*> shown = frame_->ShownItems();
+  Click(shown[0]);
+  Click(shown[3], Qt::ControlModifier);
+  Click(shown[4], Qt::ControlModifier);
+  // Another photo leaves the folder while the user is picking: the grid is laid out again.
+  RaiseCatalogUpdateEvent(shown[1], cukMissing);
+  ASSERT_TRUE(test::PumpUntil([&] { return frame_->ShownItems().size() == 4u; }, 3000));
+  EXPECT_EQ(frame_->SelectedItems(), (std::vector<TCatalogItem*>{shown[0], shown[3], shown[4]}));
+  EXPECT_EQ(frame_->CurrentItem(), shown[4]);
+  // A picked photo that leaves takes only itself out of the selection.
+  RaiseCatalogUpdateEvent(shown[3], cukMissing);
+  ASSERT_TRUE(test::PumpUntil([&] { return frame_->ShownItems().size() == 3u; }, 3000));
+  EXPECT_EQ(frame_->SelectedItems(), (std::vector<TCatalogItem*>{shown[0], shown[4]}));
+}
+
 TEST_F(FrameCatalogTest, BurstsOfUploadStateChangesRedrawCellsOrTheWholeGrid) {
   for (int i = 0; i < 7; ++i) AddPhoto("Nikon_D70.jpg", Numbered("copy", i));
   Scan();
