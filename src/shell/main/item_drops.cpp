@@ -8,6 +8,9 @@
 #include <algorithm>
 #include <map>
 
+#include "engine/events/folder_events.h"
+#include "engine/model/album.h"
+#include "engine/model/album_utils.h"
 #include "engine/model/calendar.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
@@ -45,6 +48,15 @@ bool IsDiskFolder(const TCustomFolder* node) {
 
 bool IsDatedNode(const TCustomFolder* node) {
   return node && node->Kind() >= kKindCalendarDay && node->Kind() <= kKindCalendarYear;
+}
+
+// Tags and albums below their roots take photos; the roots hold no photos of their own, and the
+// searches, the tray and the imported groups are filled by the program alone.
+TAlbum* TakingAlbum(TCustomFolder* node) {
+  auto* album = dynamic_cast<TAlbum*>(node);
+  if (!album || !album->Parent() || album->InWork()) return nullptr;
+  const uint8_t type = album->AlbumType();
+  return type == atTag || type == atAlbum ? album : nullptr;
 }
 
 std::vector<TCatalogItem*> OwnItems(const QMimeData* data) {
@@ -193,6 +205,9 @@ TItemDrops::TItemDrops(TLibraryPage& page, TFileCommands& files, TActionBoxes& b
         return CalendarDropAction(node, data);
       },
       [this](TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers) { DropOnCalendar(node, data); });
+  page_.TagTree()->SetDropHandlers(
+      [this](TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers) { return TagDropAction(node, data); },
+      [this](TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers) { DropOnTag(node, data); });
   page_.CatalogDrags()->SetFileDropHandlers(
       [this](const QMimeData* data) { return GridTakesFiles(data); },
       [this](const QMimeData* data, Qt::KeyboardModifiers modifiers, const QPoint&) { DropOnGrid(data, modifiers); });
@@ -226,6 +241,18 @@ Qt::DropAction TItemDrops::CalendarDropAction(TCustomFolder* node, const QMimeDa
     return !day || (day != node && !day->IsDescendantOf(node));
   });
   return changes ? Qt::CopyAction : Qt::IgnoreAction;
+}
+
+Qt::DropAction TItemDrops::TagDropAction(TCustomFolder* node, const QMimeData* data) const {
+  TAlbum* album = TakingAlbum(node);
+  TFolderTreeList* trees = page_.Sources().folders;
+  if (!album || !trees || !MayBringFiles(data)) return Qt::IgnoreAction;
+  std::vector<TCatalogItem*> items = OwnItems(data);
+  // Files of other programs count only when they are catalogued photos.
+  if (items.empty()) items = CatalogItemsOfFiles(*trees, ReadDroppedFiles(data).files, false);
+  const bool adds =
+      std::any_of(items.begin(), items.end(), [album](TCatalogItem* item) { return !album->FindEntry(item); });
+  return adds ? Qt::CopyAction : Qt::IgnoreAction;
 }
 
 bool TItemDrops::GridTakesFiles(const QMimeData* data) const {
@@ -305,6 +332,28 @@ void TItemDrops::DropOnCalendar(TCustomFolder* node, const QMimeData* data) {
     TExifDateProgressForm progress([this](const QString& text) { boxes_.error(text); }, window_);
     progress.Run(items, drop.flags, drop.target);
     if (dateChanged_) dateChanged_(items);
+  });
+}
+
+void TItemDrops::DropOnTag(TCustomFolder* node, const QMimeData* data) {
+  TDroppedFiles dropped = ReadDroppedFiles(data);
+  TFolderTreePanel* panel = page_.TagTree();
+  Later(panel, [this, panel, node, dropped = std::move(dropped)] {
+    TFolderTreeList* trees = page_.Sources().folders;
+    TAlbum* album = Listed(panel, node) ? TakingAlbum(node) : nullptr;  // it may have gone meanwhile
+    if (!trees || !album) return;
+    QStringList refused = dropped.refused;
+    std::vector<std::string> outside;
+    std::vector<TCatalogItem*> items = CatalogItemsOfFiles(*trees, dropped.files, false, &outside);
+    for (const std::string& file : outside)
+      refused << Utf8(file) + QStringLiteral("\t：カタログに登録されていない写真です。");
+    if (!refused.isEmpty()) TellRefused(refused);
+    // The entries join the catalog's album file at the engine's next save, with the items' tags.
+    if (items.empty() || !OstraAddItemsToAlbum(album, &items, 0, true, true)) return;
+    // Tags read from the catalog's file send no events (the album list routes those of the album
+    // tree's roots only): the panel's count and a grid showing the tag hear of it here.
+    panel->NodeEvent(album, futContentsChanged);
+    page_.Catalog()->FolderEvent(album, futContentsChanged);
   });
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // Photos dropped in the library page: on a folder of the folder panel they are copied or moved
 // there (the copy dialog does the work), on a day, month or year of the calendar panel they take
-// that shooting date (the date dialogs do the work), on the grid showing a folder the files of
-// other programs are copied into it, and on the tray the catalog's photos join it. Drags of the
+// that shooting date (the date dialogs do the work), on a tag or an album of the tag panel the
+// catalog's photos join it, on the grid showing a folder the files of other programs are copied
+// into it, and on the tray the catalog's photos join it. Drags of the
 // program's own photos and file lists of other programs are read alike, as files; a drop is taken
 // at once and its work starts on the next turn of the event loop, after the drag has ended.
 #include <QObject>
@@ -71,6 +72,9 @@ class TItemDrops : public QObject {
   Qt::DropAction FolderDropAction(TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers modifiers) const;
   // The calendar panel takes the program's own photos on its days, months and years.
   Qt::DropAction CalendarDropAction(TCustomFolder* node, const QMimeData* data) const;
+  // The tag panel takes the catalog's photos on its tags and albums (not on the root), while one
+  // of them is not there yet.
+  Qt::DropAction TagDropAction(TCustomFolder* node, const QMimeData* data) const;
   // The grid takes files of other programs while it shows a folder on disk.
   bool GridTakesFiles(const QMimeData* data) const;
 
@@ -80,6 +84,7 @@ class TItemDrops : public QObject {
  private:
   void DropOnFolder(TCustomFolder* node, const QMimeData* data, Qt::KeyboardModifiers modifiers);
   void DropOnCalendar(TCustomFolder* node, const QMimeData* data);
+  void DropOnTag(TCustomFolder* node, const QMimeData* data);
   void DropOnGrid(const QMimeData* data, Qt::KeyboardModifiers modifiers);
   void DropOnTray(const QMimeData* data, const QPoint& pos);
   // Runs work on the next turn of the event loop, then lets the panel's node go.

@@ -26,10 +26,12 @@
 #include "engine/events/calendar_date_queue.h"
 #include "engine/events/catalog_update_bus.h"
 #include "engine/events/folder_update_master.h"
+#include "engine/model/album.h"
 #include "engine/model/album_list.h"
 #include "engine/model/calendar.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/folder.h"
+#include "engine/store/engine_data_files.h"
 #include "host/date_time.h"
 #include "images/codec/image_load.h"
 #include "images/dates/exif_date_changer.h"
@@ -150,7 +152,8 @@ class ItemDrops : public testing::Test {
 
   // The node's row of a panel, listed and in view.
   QPoint RowOf(TFolderTreePanel* panel, TCustomFolder* node) {
-    window_->Library()->ShowPanel(panel == window_->Library()->CalendarTree() ? 1 : 0);
+    TLibraryPage* library = window_->Library();
+    library->ShowPanel(panel == library->CalendarTree() ? 1 : panel == library->TagTree() ? 2 : 0);
     EXPECT_TRUE(panel->SelectNode(node));
     QApplication::processEvents();
     QTreeWidgetItem* row = panel->ItemOf(node);
@@ -496,6 +499,90 @@ TEST_F(ItemDrops, DragsOutCarryTheFilesForCopiesAndTheTrayTakesOnlyTheCatalogsPh
   EXPECT_TRUE(errors_.front().startsWith(QString::fromUtf8(kTrayOutsideCatalog)));
   EXPECT_TRUE(errors_.front().contains(QStringLiteral("x.jpg")));
   EXPECT_TRUE(asked_.isEmpty());
+}
+
+TEST_F(ItemDrops, PhotosDroppedOnATagTakeItAndKeepItWhenTheCatalogIsReadAgain) {
+  TAlbum* tags = albums_.Root(atTag);
+  TAlbum* family = albums_.CreateAlbum(tags, atTag, "", "家族");
+  ASSERT_NE(family, nullptr);
+  TFolderTreePanel* panel = window_->Library()->TagTree();
+  panel->Reload();
+  TCatalogItem* a = Item("a.jpg");
+  TCatalogItem* b = Item("b.jpg");
+  TCatalogItem* c = Item("c.jpg");
+  const QPoint rootRow = RowOf(panel, tags);
+  const QPoint row = RowOf(panel, family);  // the grid shows the tag, as when it is chosen
+  ASSERT_EQ(Grid()->CurrentFolder(), family);
+  EXPECT_TRUE(Grid()->ShownItems().empty());
+
+  // The root holds no photos; the tag is highlighted and takes them without a question.
+  auto data = OwnDrag({a, b});
+  EXPECT_EQ(DragOver(panel->viewport(), rootRow, *data), Qt::IgnoreAction);
+  EXPECT_EQ(panel->DropTarget(), nullptr);
+  EXPECT_EQ(DragOver(panel->viewport(), row, *data), Qt::CopyAction);
+  EXPECT_EQ(panel->DropTarget(), family);
+  ASSERT_TRUE(DropAt(panel->viewport(), row, *data));
+  EXPECT_TRUE(asked_.isEmpty());
+  EXPECT_TRUE(errors_.isEmpty()) << errors_.join('|').toStdString();
+  EXPECT_EQ(panel->DropTarget(), nullptr);
+  for (TCatalogItem* item : {a, b}) {
+    EXPECT_NE(family->FindEntry(item), nullptr) << item->FileName();
+    EXPECT_EQ(item->Tags(), std::vector<TCustomFolder*>{family}) << item->FileName();
+  }
+  EXPECT_TRUE(c->Tags().empty());
+  EXPECT_TRUE(test::PumpUntil([&] { return Grid()->ShownItems().size() == 2u; }, 5000)) << "the grid shows them at once";
+  EXPECT_TRUE(test::PumpUntil([&] { return panel->ItemOf(family)->text(0).endsWith(QStringLiteral("(2)")); }, 5000));
+
+  // The same photos again: nothing to add, refused; with one new photo among them, taken.
+  EXPECT_EQ(DragOver(panel->viewport(), row, *OwnDrag({a, b})), Qt::IgnoreAction);
+  EXPECT_EQ(panel->DropTarget(), nullptr);
+  EXPECT_FALSE(DropAt(panel->viewport(), row, *OwnDrag({b, a})));
+  EXPECT_EQ(family->ItemCount(), 2);
+  EXPECT_EQ(Drops().TagDropAction(family, OwnDrag({a, c}).get()), Qt::CopyAction);
+
+  // Files of other programs: a catalogued photo joins, a file the catalog does not know is named.
+  const std::string elsewhere = catalog_.Volume() + "/elsewhere";
+  fs::create_directories(elsewhere);
+  fs::copy_file(test::TestDataDir() + "/exif-samples/jpg/Canon_40D.jpg", elsewhere + "/x.jpg");
+  const QUrl stranger = QUrl::fromLocalFile(QString::fromStdString(elsewhere + "/x.jpg"));
+  const QUrl known = QUrl::fromLocalFile(QString::fromStdString(c->FullPath()));
+  EXPECT_EQ(Drops().TagDropAction(family, FileList({stranger}).get()), Qt::IgnoreAction);
+  ASSERT_TRUE(DropAt(panel->viewport(), row, *FileList({known, stranger}), Qt::NoModifier, kFileManagerActions));
+  EXPECT_NE(family->FindEntry(c), nullptr);
+  ASSERT_EQ(errors_.size(), 1);
+  EXPECT_TRUE(errors_.front().contains(QStringLiteral("x.jpg\t："))) << errors_.front().toStdString();
+  EXPECT_TRUE(test::PumpUntil([&] { return Grid()->ShownItems().size() == 3u; }, 5000));
+
+  // Groups the program fills are not drop targets.
+  TAlbum* imported = albums_.CreateAlbum(albums_.Root(atZenmoaBackup), atZenmoaBackup, "", "imported");
+  TAlbum* search = albums_.CreateAlbum(albums_.Root(atExifSearch), atExifSearch, "", "found");
+  for (TAlbum* album : {imported, search}) {
+    ASSERT_NE(album, nullptr);
+    EXPECT_EQ(Drops().TagDropAction(album, OwnDrag({a}).get()), Qt::IgnoreAction) << album->GetFullName();
+  }
+
+  // The catalog's files written and read by a new run: the photos still carry the tag.
+  TEngineDataParts parts;
+  parts.folder = test::TestRoot() + "/data";
+  fs::create_directories(parts.folder);
+  parts.folders = &catalog_.Trees();
+  parts.albums = &albums_;
+  TEngineDataFiles(parts).SaveAll();
+  TFolderTreeListEyeFi trees;
+  TAlbumList albums;
+  parts.folders = &trees;
+  parts.albums = &albums;
+  TEngineDataFiles(parts).LoadAll();
+  TAlbum* again = albums.GetAlbumFromPathEx(atTag, "家族", false);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->ItemCount(), 3);
+  TFolder* pics = trees.FindFolderOf(pics_);
+  ASSERT_NE(pics, nullptr);
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) {
+    TCatalogItem* item = pics->FindItem(name);
+    ASSERT_NE(item, nullptr) << name;
+    EXPECT_EQ(item->Tags(), std::vector<TCustomFolder*>{again}) << name;
+  }
 }
 
 }  // namespace
