@@ -94,6 +94,10 @@ void TFileUpdaterEx::SetEyeFiPhotoFolderSource(TEyeFiPhotoFolderSource source) {
 }
 
 void TFileUpdaterEx::RequestUpdate() {
+  // A request ends the pass under way by itself. A stop asked for before it is superseded: left
+  // standing, it would end the very pass that takes this request, and the request would be lost
+  // (the window stops the pass and asks for a new one when a folder joins the calendar).
+  cancelRequested_ = false;
   updateRequested_ = true;
 }
 

@@ -459,6 +459,20 @@ TEST_F(FileUpdater, CancelStopAndAClosedGateEndThePassPromptly) {
   EXPECT_LT(updater_->ItemsChecked(), 200u);
 }
 
+TEST_F(FileUpdater, ARequestAfterAStopRunsAWholePass) {
+  // The window stops the pass under way and asks for a new one when a folder joins the calendar;
+  // both may come before the updater's thread looks at them.
+  WriteFile(Path("card/a.jpg"));
+  Folder("card", 1);
+  updater_ = std::make_unique<TFileUpdaterEx>(trees_);
+  updater_->CancelUpdate();
+  updater_->RequestUpdate();
+  ASSERT_TRUE(updater_->Start());
+  ASSERT_TRUE(WaitUntil([&] { return updater_->PassesEnded() >= 1; }));
+  EXPECT_EQ(updater_->PassesCompleted(), 1u);
+  EXPECT_NE(Item("card/a.jpg"), nullptr);
+}
+
 TEST_F(FileUpdater, ARequestEndsThePassAndTheNextBeginsWithTheRootLeftWaiting) {
   const std::string vol2 = test::TestRoot() + "/vol2";
   volumes_.Mount({platform::kDriveFixed, 0x4321, "OTHER", vol2});
