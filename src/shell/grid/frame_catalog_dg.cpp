@@ -181,8 +181,17 @@ void TFrameCatalogDG::DatesLoaded() {
   shown_.Resort();
   shownItems_ = shown_.Items();
   LayOut();
-  SelectItem(current && shown_.Find(current) >= 0 ? current : shownItems_.empty() ? nullptr : shownItems_.front());
+  KeepSelection(current);
   emit countChanged(folder_, static_cast<int>(shownItems_.size()));
+}
+
+void TFrameCatalogDG::KeepSelection(TCatalogItem* current) {
+  if (!current || shown_.Find(current) < 0) {
+    SelectItem(shownItems_.empty() ? nullptr : shownItems_.front());
+    return;
+  }
+  grid_->viewport()->update();
+  emit selectionChanged();
 }
 
 void TFrameCatalogDG::Refill() {

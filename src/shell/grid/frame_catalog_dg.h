@@ -168,6 +168,10 @@ class TFrameCatalogDG : public QWidget {
   void LayOut();
   void FillShown();
   void HandToDateLoader();
+  // After the shown list changed under the user (dates read, changes reported, a refill): the
+  // photos picked and the place scrolled to stay; a grid whose current photo left starts again
+  // at its first.
+  void KeepSelection(TCatalogItem* current);
   void ScrollToItem(TCatalogItem* item);
   void RequestThumbnails(bool force);
   // The cells the screen needs now (and the request for them); an empty request when nothing

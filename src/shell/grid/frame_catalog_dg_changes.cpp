@@ -54,7 +54,7 @@ void TFrameCatalogDG::ApplyQueuedChanges() {
       refillPending_ = false;
       Refill();
       lastRefill_.start();
-      SelectItem(current && shown_.Find(current) >= 0 ? current : shownItems_.empty() ? nullptr : shownItems_.front());
+      KeepSelection(current);
     }
   }
   if (changes.empty()) return;
@@ -103,14 +103,7 @@ void TFrameCatalogDG::ApplyQueuedChanges() {
     }
     LayOut();
     UpdateStatus();
-    if (current && shown_.Find(current) >= 0) {
-      // The updater reports while the user works: the photos picked and the place scrolled to
-      // stay as they are.
-      grid_->viewport()->update();
-      if (!outcome.dropped.empty()) emit selectionChanged();
-    } else {
-      SelectItem(shownItems_.empty() ? nullptr : shownItems_.front());
-    }
+    KeepSelection(current);
     emit countChanged(folder_, static_cast<int>(shownItems_.size()));
   } else if (outcome.fullRedraw) {
     ++fullRedraws_;

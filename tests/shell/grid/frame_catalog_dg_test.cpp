@@ -382,6 +382,15 @@ TEST_F(FrameCatalogTest, ThePhotosPickedStayPickedWhileTheUpdaterReportsChanges)
   RaiseCatalogUpdateEvent(shown[3], cukMissing);
   ASSERT_TRUE(test::PumpUntil([&] { return frame_->ShownItems().size() == 3u; }, 3000));
   EXPECT_EQ(frame_->SelectedItems(), (std::vector<TCatalogItem*>{shown[0], shown[4]}));
+  // A photo that arrives on disk lists the folder again.
+  AddPhoto("Nikon_D70.jpg", "AAA_new.jpg");
+  Scan();
+  ASSERT_TRUE(test::PumpUntil([&] {
+    const std::vector<TCatalogItem*> now = frame_->ShownItems();
+    return std::any_of(now.begin(), now.end(), [](TCatalogItem* i) { return i->FileName() == "AAA_new.jpg"; });
+  }, 3000));
+  EXPECT_EQ(frame_->SelectedItems(), (std::vector<TCatalogItem*>{shown[0], shown[4]}));
+  EXPECT_EQ(frame_->CurrentItem(), shown[4]);
 }
 
 TEST_F(FrameCatalogTest, BurstsOfUploadStateChangesRedrawCellsOrTheWholeGrid) {
