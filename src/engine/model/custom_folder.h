@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/model/file_kinds.h"
 #include "engine/events/folder_events.h"
+#include "engine/model/file_kinds.h"
 #include "platform/error.h"
 #include "platform/record_stream.h"
 
@@ -40,6 +40,9 @@ constexpr uint8_t kKindCalendarRoot = 9;
 
 // The folder class of a node kind: 1 folders, 2 albums, 3 calendar, 0 otherwise.
 uint8_t FolderClassOfKind(uint8_t kind);
+constexpr uint8_t kFolderClassFolder = 1;
+constexpr uint8_t kFolderClassAlbum = 2;
+constexpr uint8_t kFolderClassCalendar = 3;
 
 class TCustomFolder {
  public:

@@ -11,13 +11,10 @@
 #include "engine/model/catalog_item.h"
 #include "host/date_time.h"
 #include "host/format.h"
+#include "shell/qt_text.h"
 
 namespace plb::shell {
 namespace {
-
-QString Utf8(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 // A small square badge with a glyph: the overlay icons.
 void Badge(QPainter& p, int x, int y, const QColor& colour, const QString& glyph) {

@@ -5,7 +5,7 @@
 namespace plb::shell {
 
 bool IsAlbumKind(uint8_t kind) {
-  return FolderClassOfKind(kind) == 2;
+  return FolderClassOfKind(kind) == kFolderClassAlbum;
 }
 
 bool IsCalendarGroup(uint8_t kind) {

@@ -6,16 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "shell/qt_text.h"
+
 namespace plb {
 class TCatalogItem;
 class TCustomFolder;
 }  // namespace plb
 
 namespace plb::shell {
-
-inline QString Utf8(const std::string& s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 bool IsAlbumKind(uint8_t kind);
 // Years, months and the calendar root hold no items of their own: they show their days'.

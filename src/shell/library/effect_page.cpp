@@ -10,13 +10,10 @@
 #include "engine/model/catalog_item.h"
 #include "engine/model/file_kinds.h"
 #include "images/effects/effect_panels.h"
+#include "shell/qt_text.h"
 
 namespace plb::shell {
 namespace {
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QComboBox* ListOf(const std::vector<TPanelEntry>& entries, const char* name, QWidget* parent) {
   auto* box = new QComboBox(parent);
@@ -91,7 +88,8 @@ void TFrameEffectPage::ShowItem(TCatalogItem* item) {
   showing_ = true;
   item_ = Correctable(item) ? item : nullptr;
   const bool on = item_ != nullptr;
-  for (QWidget* w : std::initializer_list<QWidget*>{exposure_, gamma_, sharpness_, finish_, color_, etc_, automatic_, clear_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{exposure_, gamma_, sharpness_, finish_, color_, etc_, automatic_, clear_})
     w->setEnabled(on);
   if (!item) {
     title_->setText(QStringLiteral("（写真が選択されていません。）"));

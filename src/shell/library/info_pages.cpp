@@ -18,13 +18,10 @@
 #include "engine/model/custom_folder.h"
 #include "shell/library/effect_page.h"
 #include "shell/library/trimming_page.h"
+#include "shell/qt_text.h"
 
 namespace plb::shell {
 namespace {
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The catalog keeps its texts with CR LF line ends; the editor uses LF.
 QString FromStored(const std::string& text) {
@@ -179,7 +176,8 @@ void TFrameInfoPages::ShowItem(TCatalogItem* item) {
   if (comment_->toPlainText() != comment) comment_->setPlainText(comment);
   QStringList tagNames;
   for (TCustomFolder* tag : item->Tags()) tagNames << Utf8(tag->GetName());
-  tags_->setText(QStringLiteral("タグ：") + (tagNames.isEmpty() ? QStringLiteral("なし") : tagNames.join(QStringLiteral("、"))));
+  tags_->setText(QStringLiteral("タグ：") +
+                 (tagNames.isEmpty() ? QStringLiteral("なし") : tagNames.join(QStringLiteral("、"))));
   ListTags();
   std::vector<std::string> lines;
   if (item->GetExifTexts(lines) && !lines.empty()) {
@@ -213,7 +211,8 @@ void TFrameInfoPages::ListTags() {
 
 void TFrameInfoPages::TagTicked(TAlbum* tag, bool on) {
   // Entries made by the user's commands carry the group 0.
-  const bool changed = on ? OstraAddItemToAlbum(tag, item_, 0, true, true) : OstraDelItemFromAlbum(tag, item_, true, true);
+  const bool changed =
+      on ? OstraAddItemToAlbum(tag, item_, 0, true, true) : OstraDelItemFromAlbum(tag, item_, true, true);
   if (!changed) return;
   // The row that was ticked is still in use: the page is shown again on the next turn.
   QPointer<TFrameInfoPages> self(this);

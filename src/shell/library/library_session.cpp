@@ -8,21 +8,21 @@
 #include <system_error>
 
 #include "engine/model/calendar.h"
-#include "engine/workers/folder_updater.h"
 #include "engine/model/folder_tree_list.h"
 #include "engine/model/history_list.h"
 #include "engine/ostra_engine.h"
+#include "engine/workers/folder_updater.h"
 #include "engine/workers/thread_master.h"
 #include "host/log_file.h"
-#include "images/thumbnails/thumbnail_maker.h"
-#include "images/thumbnails/engine_thumbnail_cache.h"
 #include "images/dates/exif_date_loader.h"
-#include "shell/start/bench_script.h"
-#include "shell/start/first_start_steps.h"
-#include "shell/library/folder_tree_panel.h"
+#include "images/thumbnails/engine_thumbnail_cache.h"
+#include "images/thumbnails/thumbnail_maker.h"
 #include "shell/grid/frame_catalog_dg.h"
+#include "shell/library/folder_tree_panel.h"
 #include "shell/library/library_page.h"
 #include "shell/main_window.h"
+#include "shell/start/bench_script.h"
+#include "shell/start/first_start_steps.h"
 
 namespace plb::shell {
 namespace {
@@ -120,7 +120,7 @@ void TLibrarySession::Start() {
 TCustomFolder* TLibrarySession::StartFolder() const {
   // Where the last run left off, when that is still there; else the calendar.
   TCustomFolder* node = engine_.History() ? engine_.History()->Current() : nullptr;
-  if (node && FolderClassOfKind(node->Kind()) == 1) {
+  if (node && FolderClassOfKind(node->Kind()) == kFolderClassFolder) {
     std::error_code ec;
     if (!std::filesystem::is_directory(node->GetFullName(), ec)) node = nullptr;
   }

@@ -12,15 +12,12 @@
 #include "images/effects/effect_panels.h"
 #include "images/scale/picture_render.h"
 #include "shell/library/trim_frame_view.h"
+#include "shell/qt_text.h"
 
 namespace plb::shell {
 namespace {
 
 constexpr int kPreviewSide = 240;
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 }  // namespace
 
@@ -91,9 +88,9 @@ void TFrameTrimmingPage::ShowItem(TCatalogItem* item) {
       Bitmap bitmap = RenderPicture(request);
       if (!bitmap.Empty()) {
         const QImage::Format format = bitmap.Channels() == 4 ? QImage::Format_ARGB32 : QImage::Format_BGR888;
-        picture_ = QImage(bitmap.Row(0), bitmap.Width(), bitmap.Height(), static_cast<qsizetype>(bitmap.Stride()),
-                          format)
-                       .copy();
+        picture_ =
+            QImage(bitmap.Row(0), bitmap.Width(), bitmap.Height(), static_cast<qsizetype>(bitmap.Stride()), format)
+                .copy();
       }
     } catch (const std::exception& e) {
       LogFailure("TFrameTrimmingPage.Preview", e);
@@ -131,7 +128,7 @@ void TFrameTrimmingPage::DrawPreview() {
   double aspect = 0;
   if (block.aspectX > 0 && block.aspectY > 0) {
     aspect = OrientationSwapsSides(item_->Orientation()) ? static_cast<double>(block.aspectY) / block.aspectX
-                                                          : static_cast<double>(block.aspectX) / block.aspectY;
+                                                         : static_cast<double>(block.aspectX) / block.aspectY;
   }
   view_->SetAspect(aspect);
   preview_ = view_->Rendered();

@@ -19,16 +19,10 @@
 #include "shell/library/folder_tree_panel.h"
 #include "shell/library/library_page.h"
 #include "shell/main/action_boxes.h"
+#include "shell/qt_text.h"
 
 namespace plb::shell {
 namespace {
-
-constexpr uint8_t kFolderClass = 1;
-constexpr uint8_t kAlbumClass = 2;
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 const QString kNewFolderName = QStringLiteral("新しいフォルダ");
 
@@ -42,7 +36,7 @@ QString FilesToFolderQuestion(int count, const QString& folderName, bool copy) {
 }
 
 QString DeleteFolderQuestion(const TCustomFolder& node) {
-  const bool tag = FolderClassOfKind(node.Kind()) == kAlbumClass;
+  const bool tag = FolderClassOfKind(node.Kind()) == kFolderClassAlbum;
   const std::string name = tag ? OstraGetFolderPathWithOutRoot(&node, true) : node.GetFullName();
   return QString::asprintf("%sを削除します。\r\n\r\n削除対象\t：%s\r\n\r\n実行してよろしいですか？",
                            tag ? "タグ" : "フォルダ", name.c_str());
@@ -56,7 +50,7 @@ QString TargetFolderCaption(bool copy) {
 bool TFileCommands::Renamable(const TCustomFolder* node) {
   if (!node || !node->GetParent()) return false;
   const uint8_t kind = FolderClassOfKind(node->Kind());
-  return (kind == kFolderClass && node->Kind() == kKindFolder) || kind == kAlbumClass;
+  return (kind == kFolderClassFolder && node->Kind() == kKindFolder) || kind == kFolderClassAlbum;
 }
 
 bool TFileCommands::Deletable(const TCustomFolder* node) {
@@ -66,7 +60,7 @@ bool TFileCommands::Deletable(const TCustomFolder* node) {
 bool TFileCommands::CanHoldChildren(const TCustomFolder* node) {
   if (!node) return false;
   const uint8_t kind = FolderClassOfKind(node->Kind());
-  return kind == kFolderClass || kind == kAlbumClass;
+  return kind == kFolderClassFolder || kind == kFolderClassAlbum;
 }
 
 bool TFileCommands::Movable(const TCatalogItem* item) {
@@ -240,7 +234,7 @@ int TFileCommands::CopyMoveItemsTo(const std::vector<TCatalogItem*>& items, cons
 
 TCustomFolder* TFileCommands::CopyMoveFolder(TCustomFolder* node, bool copy) {
   TFolderTreeList* folders = page_.Sources().folders;
-  if (!Renamable(node) || FolderClassOfKind(node->Kind()) != kFolderClass || !folders) return nullptr;
+  if (!Renamable(node) || FolderClassOfKind(node->Kind()) != kFolderClassFolder || !folders) return nullptr;
   const QString chosen = boxes_.chooseFolder(TargetFolderCaption(copy), Utf8(node->GetFullName()));
   if (chosen.isEmpty()) return nullptr;
   try {

@@ -29,21 +29,17 @@
 #include "shell/library/library_page.h"
 #include "shell/main/action_boxes.h"
 #include "shell/main/file_commands.h"
+#include "shell/qt_text.h"
 #include "shell/tray/frame_tray.h"
 
 namespace plb::shell {
 namespace {
 
-constexpr uint8_t kFolderClass = 1;
 // Lines of a refusal listed by name; the rest are counted.
 constexpr int kRefusedLines = 10;
 
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 bool IsDiskFolder(const TCustomFolder* node) {
-  return node && FolderClassOfKind(node->Kind()) == kFolderClass && QFileInfo(Utf8(node->GetFullName())).isDir();
+  return node && FolderClassOfKind(node->Kind()) == kFolderClassFolder && QFileInfo(Utf8(node->GetFullName())).isDir();
 }
 
 bool IsDatedNode(const TCustomFolder* node) {

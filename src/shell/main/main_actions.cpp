@@ -38,14 +38,13 @@
 #include "host/plumora_config_item.h"
 #include "host/product_values.h"
 #include "host/uploader_options.h"
-#include "platform/error.h"
 #include "host/version_info.h"
 #include "images/codec/image_load.h"
 #include "images/effects/effect_panels.h"
+#include "platform/error.h"
 #include "service/api/plumora_api_params.h"
 #include "service/appinfo/error_command.h"
 #include "shell/dialogs/cache_settings_form.h"
-#include "shell/tray/frame_plumora_tray.h"
 #include "shell/dialogs/exif_date_form.h"
 #include "shell/dialogs/uploader_options_form.h"
 #include "shell/grid/frame_catalog_dg.h"
@@ -57,6 +56,8 @@
 #include "shell/main/item_drops.h"
 #include "shell/main_window.h"
 #include "shell/output/output_actions.h"
+#include "shell/qt_text.h"
+#include "shell/tray/frame_plumora_tray.h"
 #include "shell/viewer/photo_viewer.h"
 #include "shell/web/frame_plumora_home.h"
 
@@ -75,10 +76,6 @@ constexpr int kDefaultToolPanelWidth = 300;
 constexpr const char* kSizeActions[] = {"AcCsSmall2", "AcCsSmall", "AcCsMiddle", "AcCsLarge", "AcCsLarge2"};
 constexpr const char* kMouseActions[] = {"AcImageMouseDrag", "AcImageMouseZoom", "AcImageMouseNext",
                                          "AcImageMousePoint"};
-
-QString Utf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool IsArrow(int key) {
   return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
@@ -250,14 +247,14 @@ void TMainActions::CreateEditActions() {
   }
   connect(Add("AcEditMark", QStringLiteral("お気に入り"), QKeySequence(Qt::Key_F11)), &QAction::triggered, this,
           [this] { SetMarks(Library().WorkItems(), kMarkOn); });
-  connect(Add("AcEditMarkNo", QStringLiteral("お気に入り解除"), QKeySequence(Qt::Key_F12)), &QAction::triggered,
-          this, [this] { SetMarks(Library().WorkItems(), kMarkOff); });
+  connect(Add("AcEditMarkNo", QStringLiteral("お気に入り解除"), QKeySequence(Qt::Key_F12)), &QAction::triggered, this,
+          [this] { SetMarks(Library().WorkItems(), kMarkOff); });
   connect(Add("AcEditMarkChange", QStringLiteral("お気に入りの切り替え"), QKeySequence(Qt::CTRL | Qt::Key_M)),
           &QAction::triggered, this, [this] { SetMarks(Library().WorkItems(), kMarkToggle); });
   connect(Add("AcEditSelectMark", QStringLiteral("お気に入りの写真を選択")), &QAction::triggered, this,
           [this] { Library().Catalog()->SelectByKind(1); });
-  connect(Add("AcEditSelectAll", QStringLiteral("すべて選択"), QKeySequence(Qt::CTRL | Qt::Key_A)),
-          &QAction::triggered, this, [this] { Library().Catalog()->SelectByKind(5); });
+  connect(Add("AcEditSelectAll", QStringLiteral("すべて選択"), QKeySequence(Qt::CTRL | Qt::Key_A)), &QAction::triggered,
+          this, [this] { Library().Catalog()->SelectByKind(5); });
   connect(Add("AcEditCopyMark", QStringLiteral("お気に入りの写真をフォルダへコピー")), &QAction::triggered, this,
           [this] { files_->CopyMoveItems(MarkedItems(), true); });
   connect(Add("AcEditMoveMark", QStringLiteral("お気に入りの写真をフォルダへ移動")), &QAction::triggered, this,
@@ -276,10 +273,10 @@ void TMainActions::CreateViewActions() {
   // A folder's photos join the calendar or leave it; the folder and its catalog data stay. The
   // pass under way is stopped first so that the next one sees the new mode from its start.
   for (const auto& [name, caption, mode] : {std::tuple{"AcFolderCalendarIn", "カレンダーへ登録", 1},
-                                             std::tuple{"AcFolderCalendarOut", "カレンダーから外す", 2}}) {
+                                            std::tuple{"AcFolderCalendarOut", "カレンダーから外す", 2}}) {
     connect(Add(name, QString::fromUtf8(caption)), &QAction::triggered, this, [this, mode = mode] {
       TCustomFolder* node = TFolderTreePanel::NodeOf(Library().FolderTree()->currentItem());
-      if (!node || FolderClassOfKind(node->Kind()) != 1) return;
+      if (!node || FolderClassOfKind(node->Kind()) != kFolderClassFolder) return;
       CancelUpdate();
       node->SetCalendarMode(mode);
       RequestUpdate();
@@ -344,8 +341,8 @@ void TMainActions::CreateViewActions() {
               emit window_.historyRequested(-1);
             }
           });
-  connect(Add("AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right)),
-          &QAction::triggered, this, [this] {
+  connect(Add("AcJumpHistoryNext", QStringLiteral("進む"), QKeySequence(Qt::ALT | Qt::Key_Right)), &QAction::triggered,
+          this, [this] {
             if (window_.CurrentPage() == 0) {
               window_.WebHome()->Forward();
             } else {
@@ -415,7 +412,8 @@ void TMainActions::CreateImageActions() {
   });
   QAction* mark = Add("AcImageMarkChange", QStringLiteral("お気に入りにする"));
   mark->setCheckable(true);
-  connect(mark, &QAction::triggered, this, [this](bool on) { SetMarks(Library().WorkItems(), on ? kMarkOn : kMarkOff); });
+  connect(mark, &QAction::triggered, this,
+          [this](bool on) { SetMarks(Library().WorkItems(), on ? kMarkOn : kMarkOff); });
   connect(Add("AcImageComment", QStringLiteral("コメントの編集")), &QAction::triggered, this, [this] {
     SetToolMode(tmInfo);
     infoPages_->FocusComment();
@@ -427,9 +425,9 @@ void TMainActions::CreateImageActions() {
   fullScreen->setCheckable(true);
   connect(fullScreen, &QAction::triggered, this, [this](bool on) { Library().SetViewerFullScreen(on); });
   // The viewer's commands work on the full-screen window as on the main window.
-  for (const char* name : {"AcImageFullScreen", "AcShowMain", "AcImagePrev", "AcImageNext", "AcImageOriginalSize",
-                           "AcImageFitWindow", "AcImageZoomIn", "AcImageZoomOut", "AcEditMark", "AcEditMarkNo",
-                           "AcEditRotateL", "AcEditRotateR"}) {
+  for (const char* name :
+       {"AcImageFullScreen", "AcShowMain", "AcImagePrev", "AcImageNext", "AcImageOriginalSize", "AcImageFitWindow",
+        "AcImageZoomIn", "AcImageZoomOut", "AcEditMark", "AcEditMarkNo", "AcEditRotateL", "AcEditRotateR"}) {
     if (QAction* action = Action(name)) Library().FullScreenWindow()->addAction(action);
   }
 }
@@ -450,7 +448,8 @@ void TMainActions::CreateToolActions() {
   QAction* background = Add("AcOptionUseBackgroundUpload", QStringLiteral("バックグラウンドでアップロードする"));
   QAction* hidden = Add("AcNeedHiddenDirectory", QStringLiteral("隠しフォルダの写真もカレンダーに表示する"));
   QAction* addressBar = Add("AcDebugShowAddrBar", QStringLiteral("アドレスバーを表示"));
-  QAction* mainMenu = Add("AcDebugShowMainMenu", QStringLiteral("メニューバーを表示"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F10));
+  QAction* mainMenu = Add("AcDebugShowMainMenu", QStringLiteral("メニューバーを表示"),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F10));
   mainMenu->setCheckable(true);
   mainMenu->setChecked(true);
   // Hidden, the menu bar's commands keep their keys; this one brings it back.
@@ -490,10 +489,9 @@ void TMainActions::CreateDebugActions() {
   });
   connect(Add("AcDebugBgmLibrary", QStringLiteral("音楽ライブラリを表示")), &QAction::triggered, this,
           [this] { window_.ShowPage(2, 0); });
-  connect(Add("AcDebugRefreshTray", QStringLiteral("トレイを更新")), &QAction::triggered, this,
-          [this] {
-            if (window_.Tray()) window_.Tray()->RefreshTray();
-          });
+  connect(Add("AcDebugRefreshTray", QStringLiteral("トレイを更新")), &QAction::triggered, this, [this] {
+    if (window_.Tray()) window_.Tray()->RefreshTray();
+  });
   connect(Add("AcDebugGetMailAddress", QStringLiteral("メールアドレスを取得")), &QAction::triggered, this,
           [this] { window_.GetMailAddress(""); });
 }
@@ -516,16 +514,16 @@ void TMainActions::CreateMenus() {
   };
   QMenu* file = menu("MenuFile", QStringLiteral("ファイル"));
   put(file, {"AcFileCreateNew", "AcFileRename", "AcFileTrash", "AcFileDelete", "", "AcFolderCalendarIn",
-             "AcFolderCalendarOut", "", "AcFileChangeExifDate", "",
-             "AcFileSave", "AcFileExportFolder", "", "AcFileProperty", "", "AcFileClose"});
+             "AcFolderCalendarOut", "", "AcFileChangeExifDate", "", "AcFileSave", "AcFileExportFolder", "",
+             "AcFileProperty", "", "AcFileClose"});
   QMenu* edit = menu("MenuEdit", QStringLiteral("編集"));
-  put(edit, {"AcEditCopyImage", "AcEditCopy", "AcEditMove", "", "AcEditRotateL", "AcEditRotateR", "AcEditRotateNon",
-             "", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark", "",
+  put(edit, {"AcEditCopyImage", "AcEditCopy", "AcEditMove", "", "AcEditRotateL", "AcEditRotateR", "AcEditRotateNon", "",
+             "AcEditMark", "AcEditMarkNo", "AcEditMarkChange", "", "AcEditSelectAll", "AcEditSelectMark", "",
              "AcAlbumCreate"});
   QMenu* marked = edit->addMenu(QStringLiteral("お気に入りの写真"));
   marked->setObjectName("MenuEditMarked");
-  put(marked, {"AcEditCopyMark", "AcEditMoveMark", "", "AcEditRotateLMark", "AcEditRotateRMark",
-               "AcEditRotateNonMark"});
+  put(marked,
+      {"AcEditCopyMark", "AcEditMoveMark", "", "AcEditRotateLMark", "AcEditRotateRMark", "AcEditRotateNonMark"});
   QMenu* view = menu("MenuView", QStringLiteral("表示"));
   put(view, {"AcShowFolder", "AcShowCalendar", "AcShowAlbum", "AcShowLocalSearch", "", "AcShowViewer", "AcShowMain",
              "AcImageFullScreen", ""});
@@ -549,7 +547,8 @@ void TMainActions::CreateMenus() {
   for (const char* name : kMouseActions) put(mouse, {name});
   put(image, {"", "AcImageAutoCont", "AcImageMarkChange", "AcImageComment", "AcImageUpdate"});
   QMenu* tool = menu("MenuTool", QStringLiteral("ツール"));
-  put(tool, {"AcToolExifInfo", "AcToolEffect", "AcToolTriming", "AcToolPrint", "AcToolCollage", "", "AcToolBootMessageAgent", ""});
+  put(tool, {"AcToolExifInfo", "AcToolEffect", "AcToolTriming", "AcToolPrint", "AcToolCollage", "",
+             "AcToolBootMessageAgent", ""});
   QMenu* options = tool->addMenu(QStringLiteral("オプション"));
   options->setObjectName("MenuToolOption");
   options->menuAction()->setObjectName("AcToolOption");
@@ -569,9 +568,27 @@ void TMainActions::CreateToolBar() {
   toolBar_->setObjectName("MainToolBar");
   toolBar_->setMovable(false);
   toolBar_->setToolButtonStyle(Qt::ToolButtonTextOnly);
-  for (const char* name : {"AcJumpHistoryPrev", "AcJumpHistoryNext", "AcShowUpdate", "", "AcShowFolder",
-                           "AcShowCalendar", "AcShowAlbum", "", "AcShowViewer", "AcShowMain", "", "AcEditRotateL",
-                           "AcEditRotateR", "AcEditMark", "", "AcToolExifInfo", "AcToolEffect", "AcToolTriming", "AcToolPrint", "AcToolCollage", "",
+  for (const char* name : {"AcJumpHistoryPrev",
+                           "AcJumpHistoryNext",
+                           "AcShowUpdate",
+                           "",
+                           "AcShowFolder",
+                           "AcShowCalendar",
+                           "AcShowAlbum",
+                           "",
+                           "AcShowViewer",
+                           "AcShowMain",
+                           "",
+                           "AcEditRotateL",
+                           "AcEditRotateR",
+                           "AcEditMark",
+                           "",
+                           "AcToolExifInfo",
+                           "AcToolEffect",
+                           "AcToolTriming",
+                           "AcToolPrint",
+                           "AcToolCollage",
+                           "",
                            "AcShowWWW"}) {
     if (!*name) {
       toolBar_->addSeparator();
@@ -590,10 +607,28 @@ void TMainActions::ConnectContextMenus() {
     Refresh();
     QMenu menu;
     menu.setObjectName("GridContextMenu");
-    for (const char* name : {"AcShowViewer", "", "AcEditMark", "AcEditMarkNo", "", "AcEditRotateL", "AcEditRotateR",
-                             "AcEditRotateNon", "", "AcEditCopy", "AcEditMove", "AcFileRename", "AcFileTrash", "",
-                             "AcFileChangeExifDate", "AcFileSave", "AcToolPrint", "AcAlbumCreate", "", "AcJumpFolder",
-                             "AcJumpCalendar", "AcToolExifInfo"}) {
+    for (const char* name : {"AcShowViewer",
+                             "",
+                             "AcEditMark",
+                             "AcEditMarkNo",
+                             "",
+                             "AcEditRotateL",
+                             "AcEditRotateR",
+                             "AcEditRotateNon",
+                             "",
+                             "AcEditCopy",
+                             "AcEditMove",
+                             "AcFileRename",
+                             "AcFileTrash",
+                             "",
+                             "AcFileChangeExifDate",
+                             "AcFileSave",
+                             "AcToolPrint",
+                             "AcAlbumCreate",
+                             "",
+                             "AcJumpFolder",
+                             "AcJumpCalendar",
+                             "AcToolExifInfo"}) {
       if (!*name) {
         menu.addSeparator();
       } else {
@@ -706,7 +741,9 @@ void TMainActions::WatchState() {
   // The user's choice of page is the tool mode.
   connect(infoPages_, &QTabWidget::currentChanged, this, [this](int page) {
     if (!infoPages_->isVisible()) return;
-    const int mode = page == TFrameInfoPages::kEffectPage ? tmEffect : page == TFrameInfoPages::kTrimmingPage ? tmTrimming : tmInfo;
+    const int mode = page == TFrameInfoPages::kEffectPage     ? tmEffect
+                     : page == TFrameInfoPages::kTrimmingPage ? tmTrimming
+                                                              : tmInfo;
     if (mode != toolMode_) SetToolMode(mode);
   });
   connect(qApp, &QApplication::focusChanged, this, &TMainActions::RefreshSoon);
@@ -749,7 +786,8 @@ void TMainActions::Rotate(const std::vector<TCatalogItem*>& items, int how) {
     } else {
       // Back to the orientation the file itself records.
       const TImageInfoRec info = GetImageInfo(item->FullPath(), item->Kind());
-      item->SetOrientation(info.orientation >= 1 && info.orientation <= 8 ? static_cast<uint16_t>(info.orientation) : 1);
+      item->SetOrientation(info.orientation >= 1 && info.orientation <= 8 ? static_cast<uint16_t>(info.orientation)
+                                                                          : 1);
     }
     RaiseCatalogUpdateEvent(item, cukOrientationChanged);
     done.push_back(item);
@@ -785,9 +823,8 @@ void TMainActions::ApplyFilter(bool markOnly, bool moviesOnly) {
 void TMainActions::Search() {
   TFrameCatalogDG* catalog = Library().Catalog();
   TQueryInfoRecord query = catalog->QueryOn() ? catalog->Query() : TQueryInfoRecord::Fresh();
-  const QString current = query.textOn[TQueryInfoRecord::qtFileName]
-                              ? Utf8(query.pattern[TQueryInfoRecord::qtFileName])
-                              : QString();
+  const QString current =
+      query.textOn[TQueryInfoRecord::qtFileName] ? Utf8(query.pattern[TQueryInfoRecord::qtFileName]) : QString();
   const std::optional<QString> pattern =
       boxes_.inputText(QStringLiteral("ファイル名に含まれる文字（; で区切って複数指定、空欄で解除）"), current);
   if (!pattern) return;
@@ -1015,7 +1052,8 @@ void TMainActions::Refresh() {
   TCatalogItem* item = onLibrary ? library.CurrentItem() : nullptr;
   const std::vector<TCatalogItem*> work = onLibrary ? library.WorkItems() : std::vector<TCatalogItem*>{};
   const bool anyWork = !work.empty();
-  const bool anyMovable = std::any_of(work.begin(), work.end(), [](TCatalogItem* i) { return TFileCommands::Movable(i); });
+  const bool anyMovable =
+      std::any_of(work.begin(), work.end(), [](TCatalogItem* i) { return TFileCommands::Movable(i); });
   const bool anyPrintable = std::any_of(work.begin(), work.end(), Printable);
   const bool anyShown = onLibrary && !catalog->ShownItems().empty();
   const bool anyMarked = anyShown && !MarkedItems().empty();
@@ -1044,23 +1082,25 @@ void TMainActions::Refresh() {
 
   // The folder panel's file-system folder in or out of the calendar.
   TCustomFolder* folderNode = onLibrary ? TFolderTreePanel::NodeOf(library.FolderTree()->currentItem()) : nullptr;
-  const bool fileFolder = folderNode && FolderClassOfKind(folderNode->Kind()) == 1;
+  const bool fileFolder = folderNode && FolderClassOfKind(folderNode->Kind()) == kFolderClassFolder;
   set("AcFolderCalendarIn", fileFolder && folderNode->GetCalendarMode() != 1);
   set("AcFolderCalendarOut", fileFolder && folderNode->GetCalendarMode() != 2);
   set("AcFolderUpdateAbort", FileUpdaterRunning());
 
   // Edits: the photos of the page.
   set("AcEditCopyImage", Printable(item));
-  set("AcEditCopy", subject ? TFileCommands::Renamable(node) && FolderClassOfKind(node->Kind()) == 1 : anyWork);
-  set("AcEditMove", subject ? TFileCommands::Renamable(node) && FolderClassOfKind(node->Kind()) == 1 : anyMovable);
-  for (const char* name : {"AcEditRotateL", "AcEditRotateR", "AcEditRotateNon", "AcEditMark", "AcEditMarkNo",
-                           "AcEditMarkChange"})
+  set("AcEditCopy",
+      subject ? TFileCommands::Renamable(node) && FolderClassOfKind(node->Kind()) == kFolderClassFolder : anyWork);
+  set("AcEditMove",
+      subject ? TFileCommands::Renamable(node) && FolderClassOfKind(node->Kind()) == kFolderClassFolder : anyMovable);
+  for (const char* name :
+       {"AcEditRotateL", "AcEditRotateR", "AcEditRotateNon", "AcEditMark", "AcEditMarkNo", "AcEditMarkChange"})
     set(name, anyWork);
   set("AcEditSelectAll", anyShown && !viewer);
   set("AcEditSelectMark", anyShown && !viewer);
   set("AcAlbumCreate", onLibrary && library.Sources().albums && !library.WorkItems().empty());
-  for (const char* name : {"AcEditCopyMark", "AcEditMoveMark", "AcEditRotateLMark", "AcEditRotateRMark",
-                           "AcEditRotateNonMark"})
+  for (const char* name :
+       {"AcEditCopyMark", "AcEditMoveMark", "AcEditRotateLMark", "AcEditRotateRMark", "AcEditRotateNonMark"})
     set(name, anyMarked && !viewer);
 
   // The view.
