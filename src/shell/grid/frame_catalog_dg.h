@@ -7,11 +7,12 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
 #include "engine/model/catalog_item.h"
-#include "engine/views/sorted_item_list.h"
 #include "engine/views/query_info.h"
+#include "engine/views/sorted_item_list.h"
 #include "shell/grid/catalog_change_queue.h"
 #include "shell/grid/catalog_grid_layout.h"
 #include "shell/grid/catalog_grid_selection.h"
@@ -188,6 +189,11 @@ class TFrameCatalogDG : public QWidget {
   void RedrawIfOnScreen(TCatalogItem* item);
   void ChangeSelection(bool changed);
   int64_t ScrollY() const;
+  // A cell's rectangle in the viewport, and the thumbnail box inside a cell's rectangle.
+  QRect CellOnScreen(int index, int64_t scroll) const;
+  QRect BoxInCell(const QRect& cell) const;
+  // Calls visit with each item of the rows on screen and its cell, until visit answers false.
+  void VisitScreenCells(const std::function<bool(TCatalogItem* item, const QRect& cell)>& visit) const;
 
   // The grid's handlers.
   void PaintGrid(QPainter& p, const QRect& exposed);

@@ -20,10 +20,30 @@ namespace plb::shell {
 
 QRect TFrameCatalogDG::ItemRect(TCatalogItem* item) const {
   const int index = layout_.CellOf(item);
-  if (index < 0) return {};
+  return index < 0 ? QRect() : CellOnScreen(index, ScrollY());
+}
+
+QRect TFrameCatalogDG::CellOnScreen(int index, int64_t scroll) const {
   int64_t top = 0;
   const TCellRect r = layout_.CellRect(index, &top);
-  return QRect(r.left, static_cast<int>(top - ScrollY()), r.width, r.height);
+  return QRect(r.left, static_cast<int>(top - scroll), r.width, r.height);
+}
+
+QRect TFrameCatalogDG::BoxInCell(const QRect& cell) const {
+  return QRect(cell.left() + geometry_.box.left, cell.top() + geometry_.box.top, geometry_.box.width,
+               geometry_.box.height);
+}
+
+void TFrameCatalogDG::VisitScreenCells(const std::function<bool(TCatalogItem*, const QRect&)>& visit) const {
+  if (shownItems_.empty()) return;
+  const int64_t scroll = ScrollY();
+  int first = 0, last = 0;
+  layout_.VisibleRows(scroll, grid_->viewport()->height(), first, last);
+  const int end = std::min(layout_.CellCount(), (last + 1) * layout_.Columns());
+  for (int i = first * layout_.Columns(); i < end; ++i) {
+    TCatalogItem* item = layout_.CellItem(i);
+    if (item && !visit(item, CellOnScreen(i, scroll))) return;  // no item: the empty cells that start a day
+  }
 }
 
 void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
@@ -67,9 +87,7 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
     for (int column = 0; column < columns; ++column) {
       const int index = row * columns + column;
       if (index >= layout_.CellCount()) break;
-      int64_t top = 0;
-      const TCellRect r = layout_.CellRect(index, &top);
-      const QRect cell(r.left, static_cast<int>(top - scroll), r.width, r.height);
+      const QRect cell = CellOnScreen(index, scroll);
       if (!cell.intersects(exposed)) continue;
       TCatalogItem* item = layout_.CellItem(index);
       if (!item) {
@@ -78,7 +96,7 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
       }
       look.selected = selection_.IsSelected(item);
       look.focused = focused && item == CurrentItem();
-      const QRect boxRect(cell.left() + geometry_.box.left, cell.top() + geometry_.box.top, box.width(), box.height());
+      const QRect boxRect = BoxInCell(cell);
       static const TThumbnailPixmaps::Entry kNone;
       const TThumbnailPixmaps::Entry& thumbnail =
           boxRect.intersects(exposed) ? pixmaps_.Lookup(item, geometry_.thumbnail, box) : kNone;
@@ -94,27 +112,17 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
 
 TFrameCatalogDG::ScreenPictures TFrameCatalogDG::PicturesOnScreen() const {
   ScreenPictures screen;
-  if (shownItems_.empty()) return screen;
-  const int64_t scroll = ScrollY();
   const QRect viewport = grid_->viewport()->rect();
-  int first = 0, last = 0;
-  layout_.VisibleRows(scroll, viewport.height(), first, last);
-  const int columns = layout_.Columns();
   const QSize box(geometry_.box.width, geometry_.box.height);
-  const int end = std::min(layout_.CellCount(), (last + 1) * columns);
-  for (int i = first * columns; i < end; ++i) {
-    TCatalogItem* item = layout_.CellItem(i);
-    if (!item) continue;  // the empty cells that start a day
+  VisitScreenCells([&](TCatalogItem* item, const QRect& cell) {
     // Only thumbnails on screen count: a row whose day band shows may have its cells still below
     // the edge, or a cell only its caption.
-    int64_t top = 0;
-    const TCellRect r = layout_.CellRect(i, &top);
-    const QRect boxRect(r.left + geometry_.box.left, static_cast<int>(top - scroll) + geometry_.box.top, box.width(),
-                        box.height());
-    if (!viewport.intersects(boxRect)) continue;
-    ++screen.cells;
-    if (pixmaps_.HasPicture(item, geometry_.thumbnail, box)) ++screen.pictures;
-  }
+    if (viewport.intersects(BoxInCell(cell))) {
+      ++screen.cells;
+      if (pixmaps_.HasPicture(item, geometry_.thumbnail, box)) ++screen.pictures;
+    }
+    return true;
+  });
   return screen;
 }
 
@@ -146,18 +154,11 @@ void TFrameCatalogDG::PrefetchPixmaps() {
 }
 
 void TFrameCatalogDG::RedrawIfOnScreen(TCatalogItem* item) {
-  if (shownItems_.empty() || !item) return;
-  const int64_t scroll = ScrollY();
-  int first = 0, last = 0;
-  layout_.VisibleRows(scroll, grid_->viewport()->height(), first, last);
-  const int end = std::min(layout_.CellCount(), (last + 1) * layout_.Columns());
-  for (int i = first * layout_.Columns(); i < end; ++i) {
-    if (layout_.CellItem(i) != item) continue;
-    int64_t top = 0;
-    const TCellRect r = layout_.CellRect(i, &top);
-    grid_->viewport()->update(QRect(r.left, static_cast<int>(top - scroll), r.width, r.height));
-    return;
-  }
+  VisitScreenCells([&](TCatalogItem* shown, const QRect& cell) {
+    if (shown != item) return true;
+    grid_->viewport()->update(cell);
+    return false;
+  });
 }
 
 void TFrameCatalogDG::RedrawItem(TCatalogItem* item) {

@@ -43,12 +43,17 @@ void TGridDragDrop::Drop(const std::vector<TCatalogItem*>& items, const QPoint& 
   handler_(items, ItemAt(grid_, pos));
 }
 
-bool TGridDragDrop::TakesItems(const QMimeData* data) const {
-  if (!drops_ || !handler_ || !data || !data->hasFormat(ItemsMimeType())) return false;
-  // Another process's items are no items here (its file list may still be taken).
+std::vector<TCatalogItem*> TGridDragDrop::ItemsTaken(const QMimeData* data) const {
   std::vector<TCatalogItem*> items;
+  if (!drops_ || !handler_ || !data || !data->hasFormat(ItemsMimeType())) return items;
+  // Another process's items are no items here (its file list may still be taken).
   TCustomFolder* source = nullptr;
-  return DataObjectToItems(data, &source, &items) > 0;
+  DataObjectToItems(data, &source, &items);
+  return items;
+}
+
+bool TGridDragDrop::TakesItems(const QMimeData* data) const {
+  return !ItemsTaken(data).empty();
 }
 
 bool TGridDragDrop::TakesFiles(const QMimeData* data) const {
@@ -91,13 +96,7 @@ bool TGridDragDrop::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::Drop: {
       auto* e = static_cast<QDropEvent*>(event);
-      if (TakesItems(e->mimeData())) {
-        std::vector<TCatalogItem*> items;
-        TCustomFolder* source = nullptr;
-        if (DataObjectToItems(e->mimeData(), &source, &items) == 0) {
-          e->ignore();
-          return true;
-        }
+      if (const std::vector<TCatalogItem*> items = ItemsTaken(e->mimeData()); !items.empty()) {
         e->setDropAction(Qt::CopyAction);
         e->accept();
         Drop(items, e->position().toPoint());

@@ -45,6 +45,8 @@ class TGridDragDrop : public QObject {
   void Drop(const std::vector<TCatalogItem*>& items, const QPoint& pos);
 
  protected:
+  // The program's own items a drop of data brings (none when drops are off or data holds none).
+  std::vector<TCatalogItem*> ItemsTaken(const QMimeData* data) const;
   bool TakesItems(const QMimeData* data) const;
   bool TakesFiles(const QMimeData* data) const;
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,8 +7,8 @@
 #include <QDropEvent>
 #include <QHeaderView>
 
-#include "engine/model/custom_folder.h"
 #include "engine/events/folder_events.h"
+#include "engine/model/custom_folder.h"
 #include "host/format.h"
 
 namespace plb::shell {
@@ -101,8 +101,16 @@ void TFolderTreePanel::SetDropTarget(TCustomFolder* node) {
   }
 }
 
-Qt::DropAction TFolderTreePanel::DropActionOn(TCustomFolder* node, const QDropEvent& event) const {
-  return node && dropCheck_ ? dropCheck_(node, event.mimeData(), event.modifiers()) : Qt::IgnoreAction;
+TCustomFolder* TFolderTreePanel::TargetOf(QDropEvent& event, Qt::DropAction& action) {
+  TCustomFolder* node = NodeOf(itemAt(event.position().toPoint()));
+  action = node && dropCheck_ ? dropCheck_(node, event.mimeData(), event.modifiers()) : Qt::IgnoreAction;
+  if (action == Qt::IgnoreAction) {
+    SetDropTarget(nullptr);
+    event.ignore();
+    return nullptr;
+  }
+  SetDropTarget(node);
+  return node;
 }
 
 void TFolderTreePanel::dragEnterEvent(QDragEnterEvent* event) {
@@ -119,14 +127,8 @@ void TFolderTreePanel::dragMoveEvent(QDragMoveEvent* event) {
   const int y = event->position().toPoint().y();
   // The view's own scrolling goes on while the pointer stays near the edge.
   if (hasAutoScroll() && (y < autoScrollMargin() || y > viewport()->height() - autoScrollMargin())) startAutoScroll();
-  TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
-  const Qt::DropAction action = DropActionOn(node, *event);
-  if (action == Qt::IgnoreAction) {
-    SetDropTarget(nullptr);
-    event->ignore();
-    return;
-  }
-  SetDropTarget(node);
+  Qt::DropAction action = Qt::IgnoreAction;
+  if (!TargetOf(*event, action)) return;
   // The drop does its own copy or move: the source is told of a copy unless it offers the move.
   event->setDropAction(event->possibleActions() & action ? action : Qt::CopyAction);
   event->accept();
@@ -139,14 +141,9 @@ void TFolderTreePanel::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void TFolderTreePanel::dropEvent(QDropEvent* event) {
   expandTimer_.stop();
-  TCustomFolder* node = NodeOf(itemAt(event->position().toPoint()));
-  const Qt::DropAction action = DropActionOn(node, *event);
-  if (action == Qt::IgnoreAction) {
-    SetDropTarget(nullptr);
-    event->ignore();
-    return;
-  }
-  SetDropTarget(node);
+  Qt::DropAction action = Qt::IgnoreAction;
+  TCustomFolder* node = TargetOf(*event, action);
+  if (!node) return;
   // Whatever the drop does, the source never removes its files: the work is done here.
   event->setDropAction(Qt::CopyAction);
   event->accept();

@@ -68,7 +68,9 @@ class TFolderTreePanel : public QTreeWidget {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dragLeaveEvent(QDragLeaveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  Qt::DropAction DropActionOn(TCustomFolder* node, const QDropEvent& event) const;
+  // The node under the pointer, highlighted, with what dropping there does; null (the event
+  // ignored, no highlight) where the node takes nothing.
+  TCustomFolder* TargetOf(QDropEvent& event, Qt::DropAction& action);
   void SetDropTarget(TCustomFolder* node);
   void PaintDropTarget(bool on);
 
