@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "engine/model/album.h"
 #include "engine/model/catalog_item.h"
 #include "engine/model/custom_folder.h"
 #include "shell/grid/band_buttons.h"
@@ -59,8 +60,7 @@ void TFrameCatalogDG::PaintGrid(QPainter& p, const QRect& exposed) {
   layout_.VisibleRows(scroll + exposed.top(), exposed.height(), first, last);
   const int columns = layout_.Columns();
   // The band's icon: 1 folder, 2 album, 3 calendar, 4 tag.
-  constexpr uint8_t kTagAlbumType = 8;
-  const int folderClass = !folder_ ? 0 : folder_->AlbumType() == kTagAlbumType ? 4 : FolderClassOfKind(folder_->Kind());
+  const int folderClass = !folder_ ? 0 : folder_->AlbumType() == atTag ? 4 : FolderClassOfKind(folder_->Kind());
   TCellLook look;
   look.highlightFavourites = highlightFavourites_;
   look.calendarDay = folder_ && folder_->Kind() == kKindCalendarDay;

@@ -7,23 +7,21 @@
 #include <QThread>
 #include <exception>
 
+#include "engine/events/folder_update_master.h"
 #include "engine/model/album.h"
 #include "engine/model/album_list.h"
 #include "engine/model/calendar.h"
 #include "engine/model/folder_tree_list.h"
-#include "engine/events/folder_update_master.h"
 #include "host/log_file.h"
-#include "shell/library/folder_tree_panel.h"
 #include "shell/grid/frame_catalog_dg.h"
 #include "shell/grid/grid_drag_drop.h"
+#include "shell/library/folder_tree_panel.h"
 #include "shell/viewer/photo_viewer.h"
 #include "shell/viewer/viewer_full_screen.h"
 
 namespace plb::shell {
 namespace {
 
-constexpr int kTagAlbumType = 8;
-constexpr int kUserAlbumType = 0;
 constexpr int kPanelWidth = 240;
 
 }  // namespace
@@ -48,7 +46,7 @@ TLibraryPage::TLibraryPage(QWidget* parent) : QSplitter(Qt::Horizontal, parent) 
   tagTree_ = new TFolderTreePanel("TagTree", [this] {
     std::vector<TCustomFolder*> roots;
     if (!sources_.albums) return roots;
-    for (int type : {kTagAlbumType, kUserAlbumType}) {
+    for (int type : {atTag, atAlbum}) {
       if (TAlbum* root = sources_.albums->Root(type)) roots.push_back(root);
     }
     return roots;
@@ -179,7 +177,8 @@ TCatalogItem* TLibraryPage::CurrentItem() const {
 }
 
 std::vector<TCatalogItem*> TLibraryPage::WorkItems() const {
-  if (ViewerShown()) return viewer_->Item() ? std::vector<TCatalogItem*>{viewer_->Item()} : std::vector<TCatalogItem*>{};
+  if (ViewerShown())
+    return viewer_->Item() ? std::vector<TCatalogItem*>{viewer_->Item()} : std::vector<TCatalogItem*>{};
   return catalog_->SelectedItems();
 }
 

@@ -34,11 +34,8 @@ std::vector<TFolder*> AddDroppedFolders(TFolderTreeList& trees, const std::vecto
       LogFailure("TPlumoraMain2.DropFolder(" + path + ")", e);
     }
   }
-  if (!added.empty()) {
-    // The pass under way may have passed the new folder already: start it again.
-    CancelUpdate();
-    RequestUpdate();
-  }
+  // The pass under way may have passed the new folder already: a request starts it again.
+  if (!added.empty()) RequestUpdate();
   return added;
 }
 

@@ -69,8 +69,6 @@ enum TMarking { kMarkOn, kMarkOff, kMarkToggle };
 
 constexpr int kThumbnailSizes[] = {80, 160, 240, 360, 480};
 // The root of the user's own albums.
-constexpr int kUserAlbumType = 0;
-constexpr int kTagAlbumType = 8;
 constexpr int kMinToolPanelWidth = 200;
 constexpr int kDefaultToolPanelWidth = 300;
 constexpr const char* kSizeActions[] = {"AcCsSmall2", "AcCsSmall", "AcCsMiddle", "AcCsLarge", "AcCsLarge2"};
@@ -117,7 +115,7 @@ TMainActions::TMainActions(TPlumoraMain2& window)
   infoPages_->hide();
   infoPages_->SetTagRoot([this]() -> TAlbum* {
     TAlbumList* albums = Library().Sources().albums;
-    return albums ? albums->Root(kTagAlbumType) : nullptr;
+    return albums ? albums->Root(atTag) : nullptr;
   });
   Library().addWidget(infoPages_);
   Library().setStretchFactor(2, 0);
@@ -271,13 +269,12 @@ void TMainActions::CreateViewActions() {
     Library().CurrentPanel()->setFocus();
   };
   // A folder's photos join the calendar or leave it; the folder and its catalog data stay. The
-  // pass under way is stopped first so that the next one sees the new mode from its start.
+  // request ends the pass under way, so that the next one sees the new mode from its start.
   for (const auto& [name, caption, mode] : {std::tuple{"AcFolderCalendarIn", "カレンダーへ登録", 1},
                                             std::tuple{"AcFolderCalendarOut", "カレンダーから外す", 2}}) {
     connect(Add(name, QString::fromUtf8(caption)), &QAction::triggered, this, [this, mode = mode] {
       TCustomFolder* node = TFolderTreePanel::NodeOf(Library().FolderTree()->currentItem());
       if (!node || FolderClassOfKind(node->Kind()) != kFolderClassFolder) return;
-      CancelUpdate();
       node->SetCalendarMode(mode);
       RequestUpdate();
       WriteLog(std::string(mode == 1 ? "カレンダーへ登録: " : "カレンダーから外す: ") + node->GetFullName());
@@ -858,7 +855,7 @@ void TMainActions::CreateAlbum() {
   TCustomFolder* album = nullptr;
   try {
     std::string name = typed->trimmed().toStdString();
-    album = OstraEngineCreateChild(files_->Model(), albums->Root(kUserAlbumType), name);
+    album = OstraEngineCreateChild(files_->Model(), albums->Root(atAlbum), name);
   } catch (const std::exception& e) {
     LogFailure("TPlumoraMain2.AcAlbumCreate", e);
     QApplication::beep();

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "engine/model/album.h"
 #include "engine/model/album_list.h"
 #include "engine/model/folder.h"
 #include "engine/model/folder_tree_list.h"
@@ -15,7 +16,6 @@
 namespace plb::shell {
 namespace {
 
-constexpr int kTagAlbumType = 8;
 const char* const kSampleTags[] = {"家族", "友達", "旅行", "イベント", "花", "紅葉", "桜", "お祭り"};
 
 // Registers one folder; false when it is not there.
@@ -31,7 +31,7 @@ bool Register(TFolderTreeList& trees, const std::string& path, bool withSubFolde
 void AddSampleTags(TAlbumList& albums) {
   for (const char* name : kSampleTags) {
     try {
-      albums.GetAlbumFromPathEx(kTagAlbumType, name, true);
+      albums.GetAlbumFromPathEx(atTag, name, true);
     } catch (const std::exception& e) {
       LogFailure("AddSampleTag", e);
     }
